@@ -1,0 +1,76 @@
+// CsrGraph: the immutable compressed-sparse-row adjacency of every explicit
+// graph (edge lists handed in by callers, shortest-path inputs, generated
+// graphs). Nodes are 0..node_count()-1.
+//
+// Invariants: offsets is non-decreasing, starts at 0 and ends at the number of
+// adjacency entries; every target is below the node count. Successors come out
+// in the order their edges appear in the input list (duplicates kept, nothing
+// sorted); an undirected edge (u, v, w) adds u->v and v->u, and a self-loop
+// (u, u, w) added undirected lists u twice among u's successors. Weights are
+// stored unchanged, whatever their value.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "quellostrin/errors.hpp"
+#include "quellostrin/traits.hpp"
+
+namespace quellostrin {
+
+struct Edge {
+  std::uint64_t u;
+  std::uint64_t v;
+  double w;
+  friend bool operator==(const Edge&, const Edge&) = default;
+};
+
+class CsrGraph {
+ public:
+  using Node = std::uint64_t;
+
+  // Throws InputError "edge ({u}, {v}) is out of range for a {n}-node
+  // graph" for an endpoint >= num_nodes; callers validate edge lists first.
+  static CsrGraph from_edges(std::uint64_t num_nodes, std::span<const Edge> edges, bool undirected);
+
+  std::uint64_t node_count() const { return offsets_.size() - 1; }
+  std::uint64_t entry_count() const { return targets_.size(); }
+
+  // Every adjacency entry, grouped by source in ascending order.
+  std::vector<Edge> edges() const;
+
+  void neighbors_into(Node node, SuccessorList<Node>& out) const {
+    check(node);
+    const std::uint64_t end = offsets_[node + 1];
+    for (std::uint64_t i = offsets_[node]; i < end; ++i) out.emplace_back(targets_[i], weights_[i]);
+  }
+
+  SuccessorList<Node> neighbors(Node node) const {
+    check(node);
+    SuccessorList<Node> out;
+    out.reserve(offsets_[node + 1] - offsets_[node]);
+    neighbors_into(node, out);
+    return out;
+  }
+
+  std::optional<std::uint64_t> node_index(Node node) const { return node; }
+
+  const std::vector<std::uint64_t>& offsets() const { return offsets_; }
+  const std::vector<std::uint64_t>& targets() const { return targets_; }
+  const std::vector<double>& weights() const { return weights_; }
+
+ private:
+  CsrGraph() = default;
+
+  void check(Node node) const {
+    if (node >= node_count()) fail_invariant("node {} is out of range for a {}-node graph", node, node_count());
+  }
+
+  std::vector<std::uint64_t> offsets_{0};
+  std::vector<std::uint64_t> targets_;
+  std::vector<double> weights_;
+};
+
+}  // namespace quellostrin

@@ -1,0 +1,146 @@
+// The frontier search driver: breadth-first, depth-first, uniform-cost,
+// Dijkstra, greedy best-first, A* and weighted A* on one loop.
+//
+// The algorithm is data (an AlgorithmKind): the frontier discipline and the
+// two weights of priority = g_weight * g + h_weight * h. The loop rules:
+// - the goal test happens when a node is popped, not when it is generated;
+// - duplicate frontier entries stay in the queue and are turned away by the
+//   node store when popped (a node is expanded once per time it is opened);
+// - a successor is pushed only when it is new or its cost strictly drops; a
+//   closed node is reopened only when reopening is on;
+// - the node limit is checked after the goal test, so at least one node is
+//   always expanded and a goal expanded as the last allowed node is found;
+// - the heuristic is called exactly once per push (the start's included),
+//   except that a pure heuristic is skipped when the frontier ignores priorities.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "quellostrin/frontier.hpp"
+#include "quellostrin/result.hpp"
+#include "quellostrin/state.hpp"
+#include "quellostrin/traits.hpp"
+
+namespace quellostrin {
+
+struct SearchOptions {
+  std::optional<std::uint64_t> max_nodes;
+  bool record = false;
+  bool reopen = false;
+  bool dense = false;  // use the dense store when the domain indexes the start
+};
+
+namespace detail {
+
+template <class F, Graph G, class H, class Store>
+SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf<G>& start,
+                                      const NodeOf<G>& goal, const AlgorithmKind& kind, const H& heuristic,
+                                      const SearchOptions& options) {
+  using Node = NodeOf<G>;
+  constexpr bool kSkipEstimate =
+      is_pure_heuristic<H>() && !std::is_same_v<F, PriorityQueue<Node>>;
+  auto priority = [&](double g, const Node& node) {
+    if constexpr (kSkipEstimate) {
+      return g;
+    } else {
+      const double h = heuristic.estimate(node, goal);
+      return kind.g_weight * g + kind.h_weight * h;
+    }
+  };
+
+  F frontier;
+  SuccessorList<Node> buffer;
+  std::vector<Node> discovered;
+  SearchResult<Node> result;
+  std::uint64_t expanded = 0, generated = 1, max_frontier = 1, reopened = 0;
+
+  store.reach(start, nullptr, 0.0);
+  frontier.push(start, priority(0.0, start));
+
+  result.stop_reason = StopReason::Exhausted;
+  while (auto popped = frontier.pop()) {
+    Node node = std::move(*popped);
+    const auto closed_g = store.close(node);
+    if (!closed_g) continue;  // stale duplicate of a node expanded already
+    const double g = *closed_g;
+    if (options.record) result.trace.push_back(TraceStep<Node>{node, g, frontier.len()});
+    ++expanded;
+    if (node == goal) {
+      result.stop_reason = StopReason::Goal;
+      result.path = path_to(store, goal);
+      result.cost = g;
+      break;
+    }
+    if (options.max_nodes && expanded >= *options.max_nodes) {
+      result.stop_reason = StopReason::NodeLimit;
+      break;
+    }
+    buffer.clear();
+    graph.neighbors_into(node, buffer);
+    for (auto& [succ, w] : buffer) {
+      const double new_g = g + w;
+      switch (store.relax(succ, node, new_g, options.reopen)) {
+        case Relaxed::Skipped:
+          continue;
+        case Relaxed::Discovered:
+          if (options.record) discovered.push_back(succ);
+          break;
+        case Relaxed::Reopened:
+          ++reopened;
+          break;
+        case Relaxed::Improved:
+          break;
+      }
+      const double p = priority(new_g, succ);
+      frontier.push(std::move(succ), p);
+      ++generated;
+      max_frontier = std::max<std::uint64_t>(max_frontier, frontier.len());
+    }
+  }
+
+  if (options.record) result.tree = tree_edges(store, discovered);
+  result.nodes_expanded = expanded;
+  result.nodes_generated = generated;
+  result.max_frontier_size = max_frontier;
+  result.nodes_reopened = reopened;
+  return result;
+}
+
+template <class F, Graph G, class H>
+SearchResult<NodeOf<G>> run_frontier(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
+                                     const AlgorithmKind& kind, const H& heuristic, const SearchOptions& options) {
+  NodeState<G> state(graph, start, options.dense);
+  return state.visit([&](auto& store) {
+    return frontier_loop<F>(graph, store, start, goal, kind, heuristic, options);
+  });
+}
+
+}  // namespace detail
+
+template <Graph G, Heuristic<NodeOf<G>> H>
+SearchResult<NodeOf<G>> search_with_options(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
+                                            const AlgorithmKind& kind, const H& heuristic,
+                                            const SearchOptions& options) {
+  using Node = NodeOf<G>;
+  const auto t0 = Clock::now();
+  SearchResult<Node> result;
+  switch (kind.frontier) {
+    case FrontierKind::Fifo:
+      result = detail::run_frontier<Fifo<Node>>(graph, start, goal, kind, heuristic, options);
+      break;
+    case FrontierKind::Lifo:
+      result = detail::run_frontier<Lifo<Node>>(graph, start, goal, kind, heuristic, options);
+      break;
+    case FrontierKind::PriorityQueue:
+      result = detail::run_frontier<PriorityQueue<Node>>(graph, start, goal, kind, heuristic, options);
+      break;
+  }
+  result.elapsed = since(t0);
+  return result;
+}
+
+}  // namespace quellostrin

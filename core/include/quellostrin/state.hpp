@@ -1,0 +1,308 @@
+// Per-node bookkeeping of one frontier search: best-known cost from the
+// start, best-known parent, and whether the node was expanded since it was
+// last reached.
+//
+// Two stores keep it. DenseStore indexes flat arrays by the domain's
+// `node_index`; the arrays are never sized from a node count, only grown when
+// a larger index is reached, always to the smallest power of two above it, so
+// touching k distinct indices costs O(log k) reallocations. HashStore keys an
+// FxHash table by the node and starts with room for 64 entries. NodeState
+// picks one per search: dense when asked for and the start node has an index.
+//
+// Invariants enforced here (violations are programming errors and throw
+// InvariantError): the dense store only sees nodes that have an index, is
+// never asked to close an index past its arrays, and the hash store is never
+// asked to close a node it has not reached.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <optional>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "quellostrin/errors.hpp"
+#include "quellostrin/hash.hpp"
+#include "quellostrin/traits.hpp"
+
+namespace quellostrin {
+
+struct NodeStatus {
+  enum Kind : std::uint8_t { Unreached, Open, Closed };
+  Kind kind = Unreached;
+  double g = std::numeric_limits<double>::infinity();
+};
+
+// What `relax` did with a successor offered at a new cost.
+enum class Relaxed : std::uint8_t {
+  Discovered,  // first time reached
+  Improved,    // open, and the new cost is strictly lower
+  Reopened,    // closed, reopening allowed, and the new cost is strictly lower
+  Skipped,     // nothing changed
+};
+
+namespace detail {
+inline constexpr const char* kDenseWithoutIndex =
+    "the dense backend is only used on a domain that indexes its nodes";
+inline constexpr const char* kCloseUnreached = "a node on the frontier has always been reached first";
+}  // namespace detail
+
+template <Graph G>
+class DenseStore {
+ public:
+  using Node = NodeOf<G>;
+
+  explicit DenseStore(const G& graph) : graph_(&graph) {}
+
+  // Records a new best cost and parent for `node` and (re)opens it.
+  void reach(const Node& node, const Node* parent, double g) {
+    std::uint64_t i = index_of(node);
+    ensure(i);
+    set(slots_[i], parent, g);
+  }
+
+  NodeStatus status(const Node& node) const {
+    auto i = quellostrin::node_index(*graph_, node);
+    if (!i || *i >= slots_.size() || !slots_[*i].reached) return {};
+    const Slot& s = slots_[*i];
+    return {s.closed ? NodeStatus::Closed : NodeStatus::Open, s.g};
+  }
+
+  // Marks `node` expanded and returns its g; nothing if it was closed already.
+  std::optional<double> close(const Node& node) {
+    std::uint64_t i = index_of(node);
+    if (i >= slots_.size()) {
+      fail_invariant("node index {} is past the {} entries of the dense node store", i, slots_.size());
+    }
+    Slot& s = slots_[i];
+    if (s.closed) return std::nullopt;
+    s.closed = true;
+    return s.g;
+  }
+
+  const Node* parent(const Node& node) const {
+    auto i = quellostrin::node_index(*graph_, node);
+    if (!i || *i >= slots_.size() || !slots_[*i].has_parent) return nullptr;
+    return &slots_[*i].parent;
+  }
+
+  // status + reach in one lookup: the driver's rule for a successor reached
+  // from `parent` at cost `g`.
+  Relaxed relax(const Node& node, const Node& parent, double g, bool reopen) {
+    std::uint64_t i = index_of(node);
+    ensure(i);
+    Slot& s = slots_[i];
+    Relaxed what = Relaxed::Discovered;
+    if (s.reached) {
+      if (!(g < s.g)) return Relaxed::Skipped;
+      if (s.closed) {
+        if (!reopen) return Relaxed::Skipped;
+        what = Relaxed::Reopened;
+      } else {
+        what = Relaxed::Improved;
+      }
+    }
+    set(s, &parent, g);
+    return what;
+  }
+
+  std::size_t reached_count() const { return reached_; }
+  // Length of the arrays (always zero or a power of two).
+  std::size_t length() const { return slots_.size(); }
+
+ private:
+  struct Slot {
+    double g = std::numeric_limits<double>::infinity();
+    Node parent{};
+    bool has_parent = false;
+    bool reached = false;
+    bool closed = false;
+  };
+
+  std::uint64_t index_of(const Node& node) const {
+    auto i = quellostrin::node_index(*graph_, node);
+    if (!i) fail_invariant(detail::kDenseWithoutIndex);
+    return *i;
+  }
+
+  void ensure(std::uint64_t i) {
+    if (i < slots_.size()) return;
+    if (i >= (std::uint64_t{1} << 62)) throw std::bad_alloc();
+    slots_.resize(std::bit_ceil(static_cast<std::size_t>(i) + 1));
+  }
+
+  void set(Slot& s, const Node* parent, double g) {
+    if (!s.reached) ++reached_;
+    s.g = g;
+    s.has_parent = parent != nullptr;
+    if (parent) s.parent = *parent;
+    s.reached = true;
+    s.closed = false;
+  }
+
+  const G* graph_;
+  std::vector<Slot> slots_;
+  std::size_t reached_ = 0;
+};
+
+namespace state {
+template <class Node>
+struct Entry {
+  double g = std::numeric_limits<double>::infinity();
+  Node parent{};
+  bool has_parent = false;
+  bool closed = false;
+};
+}  // namespace state
+
+template <Graph G>
+class HashStore {
+ public:
+  using Node = NodeOf<G>;
+  static constexpr std::size_t kInitialRoom = 64;
+
+  explicit HashStore(const G& /*graph*/) : map_(kInitialRoom) {}
+
+  void reach(const Node& node, const Node* parent, double g) { set(*map_.try_emplace(node).first, parent, g); }
+
+  NodeStatus status(const Node& node) const {
+    const Entry* e = map_.find(node);
+    if (!e) return {};
+    return {e->closed ? NodeStatus::Closed : NodeStatus::Open, e->g};
+  }
+
+  std::optional<double> close(const Node& node) {
+    Entry* e = map_.find(node);
+    if (!e) fail_invariant(detail::kCloseUnreached);
+    if (e->closed) return std::nullopt;
+    e->closed = true;
+    return e->g;
+  }
+
+  const Node* parent(const Node& node) const {
+    const Entry* e = map_.find(node);
+    return e && e->has_parent ? &e->parent : nullptr;
+  }
+
+  Relaxed relax(const Node& node, const Node& parent, double g, bool reopen) {
+    auto [e, inserted] = map_.try_emplace(node);
+    Relaxed what = Relaxed::Discovered;
+    if (!inserted) {
+      if (!(g < e->g)) return Relaxed::Skipped;
+      if (e->closed) {
+        if (!reopen) return Relaxed::Skipped;
+        what = Relaxed::Reopened;
+      } else {
+        what = Relaxed::Improved;
+      }
+    }
+    set(*e, &parent, g);
+    return what;
+  }
+
+  std::size_t reached_count() const { return map_.size(); }
+
+ private:
+  using Entry = state::Entry<Node>;
+
+  static void set(Entry& e, const Node* parent, double g) {
+    e.g = g;
+    e.has_parent = parent != nullptr;
+    if (parent) e.parent = *parent;
+    e.closed = false;
+  }
+
+  FlatMap<Node, Entry> map_;
+};
+
+// The path from the root of `target`'s parent chain to `target`. The chain is
+// a tree whenever costs are non-negative or reopening is off; a negative cycle
+// with reopening can turn it into a loop, so the walk stops after as many
+// steps as there are reached nodes.
+template <class Store>
+std::vector<typename Store::Node> path_to(const Store& store, const typename Store::Node& target) {
+  std::vector<typename Store::Node> path{target};
+  const std::size_t limit = store.reached_count();
+  while (path.size() <= limit) {
+    const auto* p = store.parent(path.back());
+    if (!p) break;
+    path.push_back(*p);
+  }
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+// (parent, child) for each node of `nodes` that has a parent, in that order.
+template <class Store>
+std::vector<std::pair<typename Store::Node, typename Store::Node>> tree_edges(
+    const Store& store, const std::vector<typename Store::Node>& nodes) {
+  std::vector<std::pair<typename Store::Node, typename Store::Node>> edges;
+  edges.reserve(nodes.size());
+  for (const auto& n : nodes) {
+    if (const auto* p = store.parent(n)) edges.emplace_back(*p, n);
+  }
+  return edges;
+}
+
+template <Graph G>
+class NodeState {
+ public:
+  using Node = NodeOf<G>;
+
+  NodeState(const G& graph, const Node& start, bool dense) : store_(make(graph, start, dense)) {}
+
+  bool is_dense() const { return std::holds_alternative<DenseStore<G>>(store_); }
+
+  void reach(const Node& node, const Node* parent, double g) {
+    visit([&](auto& s) { s.reach(node, parent, g); });
+  }
+  NodeStatus status(const Node& node) const {
+    return visit([&](const auto& s) { return s.status(node); });
+  }
+  std::optional<double> close(const Node& node) {
+    return visit([&](auto& s) { return s.close(node); });
+  }
+  const Node* parent(const Node& node) const {
+    return visit([&](const auto& s) { return s.parent(node); });
+  }
+  std::vector<Node> path_to(const Node& target) const {
+    return visit([&](const auto& s) { return quellostrin::path_to(s, target); });
+  }
+  std::size_t reached_count() const {
+    return visit([&](const auto& s) { return s.reached_count(); });
+  }
+
+  // Runs `f` on the concrete store; hot loops call this once and then work on
+  // the store directly.
+  template <class F>
+  decltype(auto) visit(F&& f) {
+    return std::visit(std::forward<F>(f), store_);
+  }
+  template <class F>
+  decltype(auto) visit(F&& f) const {
+    return std::visit(std::forward<F>(f), store_);
+  }
+
+ private:
+  using Store = std::variant<HashStore<G>, DenseStore<G>>;
+
+  static Store make(const G& graph, const Node& start, bool dense) {
+    if (dense && quellostrin::node_index(graph, start)) return Store(std::in_place_type<DenseStore<G>>, graph);
+    return Store(std::in_place_type<HashStore<G>>, graph);
+  }
+
+  Store store_;
+};
+
+template <Graph G>
+std::vector<std::pair<NodeOf<G>, NodeOf<G>>> tree_edges(const NodeState<G>& state,
+                                                         const std::vector<NodeOf<G>>& nodes) {
+  return state.visit([&](const auto& s) { return quellostrin::tree_edges(s, nodes); });
+}
+
+}  // namespace quellostrin

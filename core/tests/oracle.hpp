@@ -1,0 +1,105 @@
+// Independent reference answers for the search tests: seeded random edge
+// lists, and textbook Dijkstra and BFS written straight from the definitions
+// (std::priority_queue, no lazy tricks shared with the code under test).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <queue>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "quellostrin/graph/csr.hpp"
+
+namespace oracle {
+
+using quellostrin::Edge;
+
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct RandomGraph {
+  std::uint64_t n;
+  std::vector<Edge> edges;
+  bool undirected;
+};
+
+// n in [1, max_nodes], about `density` * n edges, integer weights in
+// [min_w, max_w] (integers keep sums exact so costs compare with ==).
+inline RandomGraph random_graph(std::uint64_t seed, std::uint64_t max_nodes = 30, double density = 2.0,
+                                int min_w = 1, int max_w = 9) {
+  std::mt19937_64 rng(seed);
+  RandomGraph g;
+  g.n = std::uniform_int_distribution<std::uint64_t>(1, max_nodes)(rng);
+  g.undirected = (rng() & 1) != 0;
+  const auto m = static_cast<std::uint64_t>(density * static_cast<double>(g.n));
+  std::uniform_int_distribution<std::uint64_t> node(0, g.n - 1);
+  std::uniform_int_distribution<int> weight(min_w, max_w);
+  for (std::uint64_t i = 0; i < m; ++i) g.edges.push_back({node(rng), node(rng), double(weight(rng))});
+  return g;
+}
+
+inline std::vector<std::vector<std::pair<std::uint64_t, double>>> adjacency(const RandomGraph& g) {
+  std::vector<std::vector<std::pair<std::uint64_t, double>>> adj(g.n);
+  for (const auto& e : g.edges) {
+    adj[e.u].push_back({e.v, e.w});
+    if (g.undirected) adj[e.v].push_back({e.u, e.w});
+  }
+  return adj;
+}
+
+// Shortest-path cost from `s` to every node (non-negative weights).
+inline std::vector<double> dijkstra(const RandomGraph& g, std::uint64_t s) {
+  auto adj = adjacency(g);
+  std::vector<double> dist(g.n, kInf);
+  using Item = std::pair<double, std::uint64_t>;
+  std::priority_queue<Item, std::vector<Item>, std::greater<>> pq;
+  dist[s] = 0.0;
+  pq.push({0.0, s});
+  while (!pq.empty()) {
+    auto [d, u] = pq.top();
+    pq.pop();
+    if (d > dist[u]) continue;
+    for (auto [v, w] : adj[u]) {
+      if (d + w < dist[v]) {
+        dist[v] = d + w;
+        pq.push({dist[v], v});
+      }
+    }
+  }
+  return dist;
+}
+
+// Fewest edges from `s` to every node; -1 when unreachable.
+inline std::vector<std::int64_t> bfs_hops(const RandomGraph& g, std::uint64_t s) {
+  auto adj = adjacency(g);
+  std::vector<std::int64_t> hops(g.n, -1);
+  std::queue<std::uint64_t> q;
+  hops[s] = 0;
+  q.push(s);
+  while (!q.empty()) {
+    auto u = q.front();
+    q.pop();
+    for (auto [v, w] : adj[u]) {
+      if (hops[v] < 0) {
+        hops[v] = hops[u] + 1;
+        q.push(v);
+      }
+    }
+  }
+  return hops;
+}
+
+// True when every consecutive pair of `path` is an edge of `g`.
+inline bool is_real_path(const RandomGraph& g, const std::vector<std::uint64_t>& path) {
+  auto adj = adjacency(g);
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    bool found = false;
+    for (auto [v, w] : adj[path[i - 1]]) found = found || v == path[i];
+    if (!found) return false;
+  }
+  return true;
+}
+
+}  // namespace oracle
