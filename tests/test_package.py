@@ -24,4 +24,7 @@ def test_installed_wheel_is_tagged_abi3():
 def test_package_reexports_the_native_names():
     for name in quellostrin_native.__all__:
         assert getattr(quellostrin, name) is getattr(quellostrin_native, name)
-    assert quellostrin.__all__ == list(quellostrin_native.__all__)
+    assert quellostrin.__all__ == [*quellostrin_native.__all__, "InternalError"]
+    assert "InternalError" not in quellostrin_native.__all__
+    assert issubclass(quellostrin.InternalError, BaseException)
+    assert not issubclass(quellostrin.InternalError, Exception)

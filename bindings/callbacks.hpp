@@ -1,0 +1,83 @@
+// Adapters that let Python callables take part in a core search.
+//
+// PyHeuristic<Node> implements the Heuristic contract over h(node, goal);
+// PyImplicitGraph implements the Graph contract over successors(state). The
+// core's contracts cannot fail, while a callable can raise at any time, so
+// both adapters store the first failure in the call's ErrorSlot and then go
+// quiet (h answers 0.0, successors answer nothing) without calling Python
+// again; the entry point raises the stored exception after the search.
+//
+// Failures: an exception from `successors` is stored unchanged; one from the
+// heuristic becomes ValueError "the heuristic callable must return a float"
+// with the original as __cause__. KeyboardInterrupt, SystemExit and other
+// non-Exception signals are always stored unchanged.
+//
+// Every Python call is bracketed by PyGILState_Ensure/Release, which nests
+// when the searching thread already holds the lock (as it always does here).
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "errors.hpp"
+#include "py_ref.hpp"
+#include "quellostrin/traits.hpp"
+#include "result.hpp"
+
+namespace quellostrin::py {
+
+inline constexpr const char* kBadHeuristicResult = "the heuristic callable must return a float";
+inline constexpr const char* kBadState = "implicit-graph states must be an int or a sequence of ints";
+inline constexpr const char* kBadSuccessors = "successors must return a list of (state, cost) pairs";
+
+// An int (or index-protocol object) is a one-element state; otherwise any
+// non-str sequence of such ints. Returns nothing, with no Python error left
+// pending, when `obj` is not a state; a pending KeyboardInterrupt or other
+// non-Exception signal raised on the way is left pending for the caller.
+std::optional<ImplicitState> py_to_state(PyObject* obj);
+
+template <class Node>
+class PyHeuristic {
+ public:
+  // `callable` is borrowed (the entry point holds it for the call); nullptr
+  // makes this the zero heuristic.
+  PyHeuristic(PyObject* callable, ErrorSlot& slot) : callable_(callable), slot_(&slot) {}
+
+  double estimate(const Node& node, const Node& goal) const {
+    if (!callable_ || slot_->has_error()) return 0.0;
+    GilEnsure gil;
+    PyRef a = PyRef::steal(into_py_node(node));
+    PyRef b = a ? PyRef::steal(into_py_node(goal)) : PyRef();
+    PyRef r = b ? PyRef::steal(PyObject_CallFunctionObjArgs(callable_, a.get(), b.get(), nullptr)) : PyRef();
+    if (r) {
+      const double v = PyFloat_AsDouble(r.get());
+      if (!(v == -1.0 && PyErr_Occurred())) return v;
+    }
+    slot_->store_value_error(kBadHeuristicResult);
+    return 0.0;
+  }
+
+ private:
+  PyObject* callable_;
+  ErrorSlot* slot_;
+};
+
+class PyImplicitGraph {
+ public:
+  using Node = ImplicitState;
+
+  PyImplicitGraph(PyObject* successors, ErrorSlot& slot) : successors_(successors), slot_(&slot) {}
+
+  // Appends the successors of `state` in the order the callable lists them;
+  // on any failure appends nothing.
+  void neighbors_into(const Node& state, SuccessorList<Node>& out) const;
+
+ private:
+  PyObject* successors_;  // borrowed; held by the entry point for the call
+  ErrorSlot* slot_;
+};
+
+}  // namespace quellostrin::py

@@ -1,0 +1,172 @@
+#include "convert.hpp"
+
+#include <cstring>
+#include <string_view>
+
+#include "py_ref.hpp"
+
+namespace quellostrin::py {
+
+namespace {
+
+std::string type_name(PyObject* obj) {
+  PyRef name = PyRef::steal(PyType_GetName(Py_TYPE(obj)));
+  if (!name) {
+    PyErr_Clear();
+    return "object";
+  }
+  const char* s = PyUnicode_AsUTF8AndSize(name.get(), nullptr);
+  if (!s) {
+    PyErr_Clear();
+    return "object";
+  }
+  return s;
+}
+
+[[noreturn]] void type_error(const char* name, const std::string& message) {
+  PyErr_SetString(PyExc_TypeError, message.c_str());
+  raise_arg_error(name);
+}
+
+bool is_numpy_bool(PyObject* obj) {
+  PyRef module = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__module__"));
+  if (!module) {
+    PyErr_Clear();
+    return false;
+  }
+  if (!PyUnicode_Check(module.get()) || PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) return false;
+  const std::string name = type_name(obj);
+  return name == "bool_" || name == "bool";
+}
+
+}  // namespace
+
+void raise_arg_error(const char* name) {
+  if (PyErr_ExceptionMatches(PyExc_TypeError)) {
+    PyObject *t, *v, *tb;
+    PyErr_Fetch(&t, &v, &tb);
+    PyErr_NormalizeException(&t, &v, &tb);
+    std::string message = "argument '";
+    message += name;
+    message += "': ";
+    PyRef text = PyRef::steal(v ? PyObject_Str(v) : nullptr);
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), nullptr) : nullptr;
+    if (!utf8) PyErr_Clear();
+    message += utf8 ? utf8 : "invalid value";
+    PyErr_Restore(t, v, tb);
+    chain_pending(PyExc_TypeError, message);
+  }
+  throw_py_error();
+}
+
+std::uint64_t to_u64(PyObject* obj, const char* name) {
+  if (PyLong_Check(obj)) {
+    const unsigned long long v = PyLong_AsUnsignedLongLong(obj);
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) raise_arg_error(name);
+    return v;
+  }
+  PyRef index = PyRef::steal(PyNumber_Index(obj));  // refuses floats with TypeError
+  if (!index) raise_arg_error(name);
+  const unsigned long long v = PyLong_AsUnsignedLongLong(index.get());  // negatives: OverflowError
+  if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) raise_arg_error(name);
+  return v;
+}
+
+std::optional<std::uint64_t> to_opt_u64(PyObject* obj, const char* name) {
+  if (obj == Py_None) return std::nullopt;
+  return to_u64(obj, name);
+}
+
+bool to_bool(PyObject* obj, const char* name) {
+  if (obj == Py_True) return true;
+  if (obj == Py_False) return false;
+  if (is_numpy_bool(obj)) {
+    const int truth = PyObject_IsTrue(obj);
+    if (truth < 0) raise_arg_error(name);
+    return truth != 0;
+  }
+  type_error(name, "expected bool, got " + type_name(obj));
+}
+
+double to_double(PyObject* obj, const char* name) {
+  const double v = PyFloat_AsDouble(obj);
+  if (v == -1.0 && PyErr_Occurred()) raise_arg_error(name);
+  return v;
+}
+
+std::string to_str(PyObject* obj, const char* name) {
+  if (!PyUnicode_Check(obj)) type_error(name, "expected str, got " + type_name(obj));
+  Py_ssize_t size = 0;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(obj, &size);
+  if (!utf8) raise_arg_error(name);
+  return std::string(utf8, static_cast<std::size_t>(size));
+}
+
+Py_ssize_t sequence_size(PyObject* obj, const char* name) {
+  if (PyUnicode_Check(obj) || !PySequence_Check(obj)) {
+    type_error(name, "expected a sequence, got " + type_name(obj));
+  }
+  const Py_ssize_t n = PySequence_Size(obj);
+  if (n < 0) raise_arg_error(name);
+  return n;
+}
+
+std::vector<Edge> to_edges(PyObject* obj, const char* name) {
+  const Py_ssize_t n = sequence_size(obj, name);
+  std::vector<Edge> edges;
+  edges.reserve(static_cast<std::size_t>(n));
+  const bool is_list = PyList_Check(obj);
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    // Hold our own reference: converting an item may run Python code that
+    // mutates the container.
+    PyRef item = is_list ? PyRef::borrow(PyList_GetItem(obj, i)) : PyRef::steal(PySequence_GetItem(obj, i));
+    if (!item) raise_arg_error(name);
+    if (!PyTuple_Check(item.get()) || PyTuple_Size(item.get()) != 3) {
+      type_error(name, "edge " + std::to_string(i) + " must be a tuple (u, v, w), got " + type_name(item.get()) +
+                           (PyTuple_Check(item.get()) ? " of length " + std::to_string(PyTuple_Size(item.get())) : ""));
+    }
+    Edge e{};
+    e.u = to_u64(PyTuple_GetItem(item.get(), 0), name);
+    e.v = to_u64(PyTuple_GetItem(item.get(), 1), name);
+    e.w = to_double(PyTuple_GetItem(item.get(), 2), name);
+    edges.push_back(e);
+    if (is_list && PyList_Size(obj) != n) {
+      // An item's conversion hook resized the list under us.
+      PyErr_SetString(PyExc_RuntimeError, "the edge list changed size during conversion");
+      raise_arg_error(name);
+    }
+  }
+  return edges;
+}
+
+SearchTail to_search_tail(PyObject* const* objs) {
+  SearchTail tail;
+  if (objs[0]) tail.record = to_bool(objs[0], "record");
+  if (objs[1]) tail.options.weight = to_double(objs[1], "weight");
+  if (objs[2]) {
+    auto width = to_opt_u64(objs[2], "beam_width");
+    tail.options.beam_width = width ? *width : UINT64_MAX;
+  }
+  if (objs[3]) tail.options.depth_limit = to_opt_u64(objs[3], "depth_limit");
+  if (objs[4]) tail.options.max_nodes = to_opt_u64(objs[4], "max_nodes");
+  if (objs[5]) tail.options.reopen = to_bool(objs[5], "reopen");
+  return tail;
+}
+
+void check_edges(std::uint64_t num_nodes, const std::vector<Edge>& edges) {
+  for (const Edge& e : edges) {
+    if (e.u >= num_nodes || e.v >= num_nodes) {
+      throw ValueErr("edge (" + std::to_string(e.u) + ", " + std::to_string(e.v) + ") is out of range for a " +
+                     std::to_string(num_nodes) + "-node graph");
+    }
+  }
+}
+
+HeuristicChoice resolve_heuristic(PyObject* heuristic, const char* default_name) {
+  if (!heuristic || heuristic == Py_None) return {default_name, nullptr};
+  if (PyUnicode_Check(heuristic)) return {to_str(heuristic, "heuristic"), nullptr};
+  if (PyCallable_Check(heuristic)) return {std::nullopt, heuristic};
+  throw ValueErr("heuristic must be a name (str) or a callable h(node, goal) -> float");
+}
+
+}  // namespace quellostrin::py

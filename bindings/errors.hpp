@@ -1,0 +1,88 @@
+// How failures travel from C++ to Python.
+//
+// Inside the binding, code that has set a Python error throws PyErrSet; code
+// that wants a ValueError with a fixed message throws ValueErr (the exception
+// object is only created when it is raised). `guarded` is the single boundary
+// of every entry point: it turns whatever C++ exception arrives into the
+// matching Python exception, so nothing C++ ever reaches the interpreter:
+//   PyErrSet            -> the Python error already set
+//   ValueErr, core InputError -> ValueError with the same message
+//   std::bad_alloc, std::length_error -> MemoryError
+//   core InvariantError, any other exception -> InternalError (a direct
+//       BaseException subclass, so `except Exception` does not hide it)
+//
+// ErrorSlot holds the first exception raised by a Python callback during a
+// search; the search winds down and the entry point raises it afterwards.
+#pragma once
+
+#include <Python.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace quellostrin::py {
+
+struct PyErrSet {};
+
+class ValueErr : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] inline void throw_py_error() { throw PyErrSet{}; }
+
+// The module's InternalError class; created once by init_errors.
+PyObject* internal_error_type();
+bool init_errors(PyObject* module);
+
+// Sets the Python error for the exception being handled (call inside catch).
+void set_error_from_current_exception() noexcept;
+
+template <class F>
+PyObject* guarded(F&& f) noexcept {
+  try {
+    return f();
+  } catch (...) {
+    set_error_from_current_exception();
+    return nullptr;
+  }
+}
+
+// True when the pending Python exception is an ordinary Exception, as opposed
+// to KeyboardInterrupt, SystemExit and other BaseException-only signals, which
+// must travel unchanged.
+inline bool pending_is_ordinary() { return PyErr_ExceptionMatches(PyExc_Exception) != 0; }
+
+// Replaces the pending exception by `type(message)` whose __cause__ is the
+// original (as `raise type(message) from original` would).
+void chain_pending(PyObject* type, const std::string& message);
+
+class ErrorSlot {
+ public:
+  ErrorSlot() = default;
+  ErrorSlot(const ErrorSlot&) = delete;
+  ErrorSlot& operator=(const ErrorSlot&) = delete;
+  ~ErrorSlot() { clear(); }  // the GIL must be held
+
+  bool has_error() const { return type_ != nullptr; }
+
+  // Takes the pending Python exception as it is (type, value, traceback).
+  void store_pending();
+
+  // A ValueError `message` in place of the pending exception, if any, which
+  // becomes its cause; BaseException-only signals (KeyboardInterrupt,
+  // SystemExit) are kept unchanged instead.
+  void store_value_error(const char* message);
+
+  // Raises the stored exception (if any) and empties the slot. Returns false
+  // when there was nothing to raise.
+  bool restore();
+
+ private:
+  void clear();
+  PyObject* type_ = nullptr;
+  PyObject* value_ = nullptr;
+  PyObject* traceback_ = nullptr;
+};
+
+}  // namespace quellostrin::py

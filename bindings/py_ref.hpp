@@ -1,0 +1,74 @@
+// PyRef: a move-only owned reference to a Python object.
+//
+// `steal` adopts a new reference (the usual result of a C API call),
+// `borrow` takes one more reference to a borrowed object, `release` gives the
+// reference back to the caller. Destruction drops the reference, so the GIL
+// must be held wherever a non-empty PyRef goes out of scope.
+#pragma once
+
+#include <Python.h>
+
+#include <utility>
+
+namespace quellostrin::py {
+
+class PyRef {
+ public:
+  PyRef() = default;
+  PyRef(const PyRef&) = delete;
+  PyRef& operator=(const PyRef&) = delete;
+  PyRef(PyRef&& other) noexcept : obj_(std::exchange(other.obj_, nullptr)) {}
+  PyRef& operator=(PyRef&& other) noexcept {
+    if (this != &other) {
+      reset();
+      obj_ = std::exchange(other.obj_, nullptr);
+    }
+    return *this;
+  }
+  ~PyRef() { reset(); }
+
+  static PyRef steal(PyObject* obj) { return PyRef(obj); }
+  static PyRef borrow(PyObject* obj) {
+    Py_XINCREF(obj);
+    return PyRef(obj);
+  }
+
+  PyObject* get() const { return obj_; }
+  PyObject* release() { return std::exchange(obj_, nullptr); }
+  explicit operator bool() const { return obj_ != nullptr; }
+  void reset() {
+    if (obj_) Py_DECREF(std::exchange(obj_, nullptr));
+  }
+
+ private:
+  explicit PyRef(PyObject* obj) : obj_(obj) {}
+  PyObject* obj_ = nullptr;
+};
+
+// Takes the interpreter lock for the life of the guard (nests when the calling
+// thread holds it already).
+class GilEnsure {
+ public:
+  GilEnsure() : state_(PyGILState_Ensure()) {}
+  ~GilEnsure() { PyGILState_Release(state_); }
+  GilEnsure(const GilEnsure&) = delete;
+  GilEnsure& operator=(const GilEnsure&) = delete;
+
+ private:
+  PyGILState_STATE state_;
+};
+
+// Releases the interpreter lock for the life of the guard. Nothing that touches
+// a Python object may run while it is alive.
+class GilRelease {
+ public:
+  GilRelease() : save_(PyEval_SaveThread()) {}
+  ~GilRelease() { PyEval_RestoreThread(save_); }
+  GilRelease(const GilRelease&) = delete;
+  GilRelease& operator=(const GilRelease&) = delete;
+
+ private:
+  PyThreadState* save_;
+};
+
+}  // namespace quellostrin::py

@@ -1,0 +1,198 @@
+#include "result.hpp"
+
+#include <structmember.h>
+
+#include <charconv>
+#include <cstddef>
+#include <string>
+
+namespace quellostrin::py {
+
+namespace {
+
+struct PySearchResult {
+  PyObject_HEAD
+  PyObject* path;
+  double cost;
+  char found;
+  unsigned long long nodes_expanded;
+  unsigned long long nodes_generated;
+  unsigned long long nodes_reopened;
+  unsigned long long max_frontier_size;
+  double elapsed;
+  const char* stop_reason;  // static text
+  PyObject* trace;
+  PyObject* tree;
+};
+
+PyObject* g_result_type = nullptr;  // created once, kept for the life of the process
+
+const char* stop_text(StopReason r) {
+  switch (r) {
+    case StopReason::Goal:
+      return "goal";
+    case StopReason::Exhausted:
+      return "exhausted";
+    case StopReason::NodeLimit:
+      return "node_limit";
+  }
+  return "exhausted";
+}
+
+// Shortest decimal that reads back as the same double, never with an exponent
+// (7.0 -> "7", 1e-7 -> "0.0000001", 1e21 -> all its digits).
+std::string shortest_fixed(double v) {
+  char buf[512];
+  auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+  return std::string(buf, res.ptr);
+}
+
+std::string fixed6(double v) {
+  char buf[512];
+  auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+  return std::string(buf, res.ptr);
+}
+
+PyObject* result_repr(PyObject* self_obj) {
+  return guarded([&]() -> PyObject* {
+    auto* self = reinterpret_cast<PySearchResult*>(self_obj);
+    std::string text = "SearchResult(found=";
+    text += self->found ? "True" : "False";
+    text += ", cost=";
+    text += self->found ? shortest_fixed(self->cost) : "inf";
+    text += ", expanded=" + std::to_string(self->nodes_expanded);
+    text += ", frontier=" + std::to_string(self->max_frontier_size);
+    text += ", elapsed=" + fixed6(self->elapsed);
+    text += ", stop=";
+    text += self->stop_reason;
+    text += ")";
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  });
+}
+
+int result_traverse(PyObject* self_obj, visitproc visit, void* arg) {
+  auto* self = reinterpret_cast<PySearchResult*>(self_obj);
+  Py_VISIT(Py_TYPE(self_obj));
+  Py_VISIT(self->path);
+  Py_VISIT(self->trace);
+  Py_VISIT(self->tree);
+  return 0;
+}
+
+int result_clear(PyObject* self_obj) {
+  auto* self = reinterpret_cast<PySearchResult*>(self_obj);
+  Py_CLEAR(self->path);
+  Py_CLEAR(self->trace);
+  Py_CLEAR(self->tree);
+  return 0;
+}
+
+void result_dealloc(PyObject* self_obj) {
+  PyTypeObject* type = Py_TYPE(self_obj);
+  PyObject_GC_UnTrack(self_obj);
+  result_clear(self_obj);
+  auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_fn(self_obj);
+  Py_DECREF(type);
+}
+
+#define QS_MEMBER(name, type) \
+  { const_cast<char*>(#name), type, offsetof(PySearchResult, name), READONLY, nullptr }
+
+PyMemberDef result_members[] = {
+    QS_MEMBER(path, T_OBJECT),
+    QS_MEMBER(cost, T_DOUBLE),
+    QS_MEMBER(found, T_BOOL),
+    QS_MEMBER(nodes_expanded, T_ULONGLONG),
+    QS_MEMBER(nodes_generated, T_ULONGLONG),
+    QS_MEMBER(nodes_reopened, T_ULONGLONG),
+    QS_MEMBER(max_frontier_size, T_ULONGLONG),
+    QS_MEMBER(elapsed, T_DOUBLE),
+    QS_MEMBER(stop_reason, T_STRING),
+    QS_MEMBER(trace, T_OBJECT),
+    QS_MEMBER(tree, T_OBJECT),
+    {nullptr, 0, 0, 0, nullptr},
+};
+#undef QS_MEMBER
+
+const char kResultDoc[] = R"(The outcome of a search.
+
+Attributes:
+    path (list | None): nodes from start to goal, or ``None`` if unreachable.
+        Grid nodes are ``(row, col)`` tuples; graph nodes are ints; implicit
+        nodes are ints or tuples (as your successor function returns them).
+    cost (float): total cost of ``path`` (``inf`` if none).
+    found (bool): whether a path was found.
+    nodes_expanded (int): nodes taken off the frontier and expanded. A node
+        re-expanded after being reopened counts again.
+    nodes_generated (int): nodes ever pushed onto the frontier.
+    nodes_reopened (int): how many times a closed node was reopened because a
+        cheaper path to it turned up. Always ``0`` unless ``reopen=True``; a
+        non-zero count is the signature of an inconsistent heuristic.
+    max_frontier_size (int): peak frontier size (a memory proxy).
+    elapsed (float): seconds the search itself took (excluding building the
+        graph and converting the result). The companion to
+        ``nodes_expanded``, which is machine-independent.
+    stop_reason (str): ``"goal"``, ``"exhausted"`` or ``"node_limit"``.
+    trace (list): per-expansion ``(node, g, frontier_size)`` tuples; empty if
+        ``record=False``. Replaying ``node`` reproduces the search order
+        (this drives the visualization in Phase 4). ``g`` is the cost from the
+        start when the node was expanded, or ``None`` where that is not a
+        meaningful question — ``bidirectional`` expands half of its nodes in a
+        frontier growing backwards from the goal.
+    tree (list): edges ``(parent, child)`` of the search tree (each node's
+        best-known parent); empty if ``record=False``. Drives
+        ``viz.plot_search_tree``. Empty for the iterative-deepening and
+        bidirectional algorithms.)";
+
+PyType_Slot result_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kResultDoc)},
+    {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
+    {Py_tp_members, result_members},
+    {Py_tp_traverse, reinterpret_cast<void*>(result_traverse)},
+    {Py_tp_clear, reinterpret_cast<void*>(result_clear)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
+    {0, nullptr},
+};
+
+PyType_Spec result_spec = {
+    "SearchResult",
+    sizeof(PySearchResult),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
+    result_slots,
+};
+
+}  // namespace
+
+bool add_result_type(PyObject* module) {
+  if (!g_result_type) {
+    g_result_type = PyType_FromSpec(&result_spec);
+    if (!g_result_type) return false;
+  }
+  return PyModule_AddObjectRef(module, "SearchResult", g_result_type) == 0;
+}
+
+PyObject* make_result(ResultParts parts) {
+  PyRef path = parts.path ? PyRef::steal(parts.path) : PyRef::borrow(Py_None);
+  PyRef trace = PyRef::steal(parts.trace);
+  PyRef tree = PyRef::steal(parts.tree);
+  auto* type = reinterpret_cast<PyTypeObject*>(g_result_type);
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+  auto* self = reinterpret_cast<PySearchResult*>(alloc(type, 0));
+  if (!self) return nullptr;
+  self->found = parts.path != nullptr;
+  self->path = path.release();
+  self->trace = trace.release();
+  self->tree = tree.release();
+  self->cost = parts.cost;
+  self->nodes_expanded = parts.nodes_expanded;
+  self->nodes_generated = parts.nodes_generated;
+  self->nodes_reopened = parts.nodes_reopened;
+  self->max_frontier_size = parts.max_frontier_size;
+  self->elapsed = parts.elapsed;
+  self->stop_reason = stop_text(parts.stop_reason);
+  return reinterpret_cast<PyObject*>(self);
+}
+
+}  // namespace quellostrin::py

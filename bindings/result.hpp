@@ -1,0 +1,129 @@
+// The Python class SearchResult and the conversion of core results into it.
+//
+// Node conversion (one rule per node type, used for results and callback
+// arguments alike): graph node -> int; byte-sequence state -> tuple of ints;
+// word -> str; implicit state -> int when it has exactly one element, else a
+// tuple of ints. Each `into_py_node` returns a new reference or nullptr with a
+// Python error set.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "errors.hpp"
+#include "py_ref.hpp"
+#include "quellostrin/result.hpp"
+
+namespace quellostrin::py {
+
+// A state of an implicit graph: a sequence of signed 64-bit integers.
+using ImplicitState = std::vector<std::int64_t>;
+
+inline PyObject* into_py_node(std::uint64_t node) { return PyLong_FromUnsignedLongLong(node); }
+
+inline PyObject* into_py_node(const std::string& word) {
+  return PyUnicode_FromStringAndSize(word.data(), static_cast<Py_ssize_t>(word.size()));
+}
+
+inline PyObject* into_py_node(const std::vector<std::uint8_t>& state) {
+  PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(state.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < state.size(); ++i) {
+    PyObject* item = PyLong_FromLong(state[i]);
+    if (!item) return nullptr;
+    PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals
+  }
+  return tuple.release();
+}
+
+inline PyObject* into_py_node(const ImplicitState& state) {
+  if (state.size() == 1) return PyLong_FromLongLong(state[0]);
+  PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(state.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < state.size(); ++i) {
+    PyObject* item = PyLong_FromLongLong(state[i]);
+    if (!item) return nullptr;
+    PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), item);
+  }
+  return tuple.release();
+}
+
+// Creates the SearchResult class (once per process) and adds it to `module`.
+bool add_result_type(PyObject* module);
+
+// The parts of a result that do not depend on the node type; the lists are
+// stolen by make_result.
+struct ResultParts {
+  PyObject* path = nullptr;  // list, or nullptr for "no path"
+  PyObject* trace = nullptr;
+  PyObject* tree = nullptr;
+  double cost = 0.0;
+  std::uint64_t nodes_expanded = 0, nodes_generated = 0, nodes_reopened = 0, max_frontier_size = 0;
+  double elapsed = 0.0;
+  StopReason stop_reason = StopReason::Exhausted;
+};
+
+PyObject* make_result(ResultParts parts);
+
+template <class Node>
+PyRef node_list(const std::vector<Node>& nodes) {
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(nodes.size())));
+  if (!list) throw_py_error();
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    PyObject* item = into_py_node(nodes[i]);
+    if (!item) throw_py_error();
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);  // steals
+  }
+  return list;
+}
+
+// Converts a core result into a new Python SearchResult.
+template <class Node>
+PyObject* to_py_result(SearchResult<Node>&& r) {
+  PyRef path;
+  if (r.path) path = node_list(*r.path);
+
+  PyRef trace = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(r.trace.size())));
+  if (!trace) throw_py_error();
+  for (std::size_t i = 0; i < r.trace.size(); ++i) {
+    const auto& step = r.trace[i];
+    PyRef node = PyRef::steal(into_py_node(step.node));
+    PyRef g = step.g ? PyRef::steal(PyFloat_FromDouble(*step.g)) : PyRef::borrow(Py_None);
+    PyRef size = PyRef::steal(PyLong_FromUnsignedLongLong(step.frontier_size));
+    if (!node || !g || !size) throw_py_error();
+    PyObject* tuple = PyTuple_Pack(3, node.get(), g.get(), size.get());
+    if (!tuple) throw_py_error();
+    PyList_SetItem(trace.get(), static_cast<Py_ssize_t>(i), tuple);
+  }
+
+  PyRef tree = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(r.tree.size())));
+  if (!tree) throw_py_error();
+  for (std::size_t i = 0; i < r.tree.size(); ++i) {
+    PyRef parent = PyRef::steal(into_py_node(r.tree[i].first));
+    PyRef child = PyRef::steal(into_py_node(r.tree[i].second));
+    if (!parent || !child) throw_py_error();
+    PyObject* tuple = PyTuple_Pack(2, parent.get(), child.get());
+    if (!tuple) throw_py_error();
+    PyList_SetItem(tree.get(), static_cast<Py_ssize_t>(i), tuple);
+  }
+
+  ResultParts parts;
+  parts.path = path.release();
+  parts.trace = trace.release();
+  parts.tree = tree.release();
+  parts.cost = r.cost;
+  parts.nodes_expanded = r.nodes_expanded;
+  parts.nodes_generated = r.nodes_generated;
+  parts.nodes_reopened = r.nodes_reopened;
+  parts.max_frontier_size = r.max_frontier_size;
+  parts.elapsed = r.elapsed.seconds();
+  parts.stop_reason = r.stop_reason;
+  PyObject* out = make_result(parts);
+  if (!out) throw_py_error();
+  return out;
+}
+
+}  // namespace quellostrin::py

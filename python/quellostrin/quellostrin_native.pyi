@@ -1,0 +1,67 @@
+from collections.abc import Callable, Sequence
+from typing import Any, final
+
+Node = Any
+
+@final
+class SearchResult:
+    """The outcome of a search."""
+
+    @property
+    def path(self) -> list[Node] | None: ...
+    @property
+    def cost(self) -> float: ...
+    @property
+    def found(self) -> bool: ...
+    @property
+    def nodes_expanded(self) -> int: ...
+    @property
+    def nodes_generated(self) -> int: ...
+    @property
+    def nodes_reopened(self) -> int: ...
+    @property
+    def max_frontier_size(self) -> int: ...
+    @property
+    def elapsed(self) -> float: ...
+    @property
+    def stop_reason(self) -> str: ...
+    @property
+    def trace(self) -> list[tuple[Node, float | None, int]]: ...
+    @property
+    def tree(self) -> list[tuple[Node, Node]]: ...
+
+class InternalError(BaseException):
+    """A broken internal invariant of quellostrin (a bug, never a property of the input)."""
+
+State = int | tuple[int, ...]
+
+def search_graph(
+    num_nodes: int,
+    edges: Sequence[tuple[int, int, float]],
+    start: int,
+    goal: int,
+    algorithm: str = "bfs",
+    heuristic: str | Callable[[int, int], float] | None = None,
+    undirected: bool = True,
+    record: bool = True,
+    weight: float = 2.0,
+    beam_width: int | None = None,
+    depth_limit: int | None = None,
+    max_nodes: int | None = None,
+    reopen: bool = False,
+) -> SearchResult: ...
+def search_implicit(
+    successors: Callable[[State], Sequence[tuple[State | Sequence[int], float]]],
+    start: int | Sequence[int],
+    goal: int | Sequence[int],
+    algorithm: str = "astar",
+    heuristic: Callable[[State, State], float] | None = None,
+    record: bool = True,
+    weight: float = 2.0,
+    beam_width: int | None = None,
+    depth_limit: int | None = None,
+    max_nodes: int | None = None,
+    reopen: bool = False,
+) -> SearchResult: ...
+
+__all__: list[str]
