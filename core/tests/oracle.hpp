@@ -91,6 +91,11 @@ inline std::vector<std::int64_t> bfs_hops(const RandomGraph& g, std::uint64_t s)
   return hops;
 }
 
+// The graph under test built from the same edge list.
+inline quellostrin::CsrGraph csr(const RandomGraph& g) {
+  return quellostrin::CsrGraph::from_edges(g.n, g.edges, g.undirected);
+}
+
 // True when every consecutive pair of `path` is an edge of `g`.
 inline bool is_real_path(const RandomGraph& g, const std::vector<std::uint64_t>& path) {
   auto adj = adjacency(g);
@@ -101,5 +106,29 @@ inline bool is_real_path(const RandomGraph& g, const std::vector<std::uint64_t>&
   }
   return true;
 }
+
+// A domain that forwards to a CsrGraph and counts how often its successors
+// were fetched, to prove a strategy did exactly the work it should.
+struct CountingGraph {
+  using Node = std::uint64_t;
+  const quellostrin::CsrGraph& inner;
+  mutable std::uint64_t fetches = 0;
+
+  void neighbors_into(Node node, quellostrin::SuccessorList<Node>& out) const {
+    ++fetches;
+    inner.neighbors_into(node, out);
+  }
+};
+
+// A heuristic given as a function of the node, counting its calls.
+struct CountingHeuristic {
+  std::function<double(std::uint64_t)> h;
+  mutable std::uint64_t calls = 0;
+
+  double estimate(std::uint64_t node, std::uint64_t) const {
+    ++calls;
+    return h(node);
+  }
+};
 
 }  // namespace oracle
