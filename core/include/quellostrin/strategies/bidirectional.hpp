@@ -1,0 +1,142 @@
+// Bidirectional breadth-first search: one side grows from the start, the other
+// from the goal, a whole layer at a time, always on the side whose current
+// layer is smaller (the forward side on ties, the first layer included), until
+// a layer discovers nodes that the other side already knows.
+//
+// Rules it keeps:
+// - both sides follow `neighbors`: the goal side treats successors as
+//   predecessors. On symmetric domains (undirected graphs, grids, puzzles) a
+//   joined path is a real path with the fewest edges. On directed domains its
+//   second half may run against the edges; `path_cost` then makes its cost
+//   NaN, and the path is reported all the same;
+// - each side's parent map records every node that side discovered, mapped to
+//   the node whose expansion discovered it; a side's root maps to itself. A
+//   node enters each map at most once, so it can become a meeting node only
+//   when the second side first discovers it, and it never enters a layer;
+// - the whole layer is expanded even after the first meeting node. Of the
+//   joined paths, in discovery order of their meeting nodes, the first is kept
+//   unless a later one costs strictly less, or the kept one costs NaN: ties
+//   keep the earlier, and a NaN cost never displaces a real one;
+// - edge costs matter only for choosing among meeting nodes and for the
+//   reported cost, never for the search itself;
+// - `nodes_expanded` counts nodes of expanded layers, `nodes_generated` the
+//   start, the goal and every entry into either parent map, and
+//   `max_frontier_size` the largest single layer (at least 2), not updated by
+//   the layer that met; trace steps have g absent and, as frontier size, the
+//   size of the next layer gathered so far;
+// - no node limit, no reopening (`nodes_reopened` 0), no search tree, stop
+//   reason "goal" or "exhausted".
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "quellostrin/hash.hpp"
+#include "quellostrin/result.hpp"
+#include "quellostrin/traits.hpp"
+
+namespace quellostrin {
+
+// The path from the start to the goal through `meeting`: its forward parents
+// back to the start, reversed, then its backward parents on to the goal. The
+// walks stop at a node with no entry or one that maps to itself (a root).
+template <class Node, class Hash>
+std::vector<Node> join(const FlatMap<Node, Node, Hash>& forward, const FlatMap<Node, Node, Hash>& backward,
+                       const Node& meeting) {
+  std::vector<Node> path{meeting};
+  for (const Node* cur = &meeting;;) {
+    const Node* p = forward.find(*cur);
+    if (p == nullptr || *p == *cur) break;
+    path.push_back(*p);
+    cur = p;
+  }
+  std::reverse(path.begin(), path.end());
+  for (const Node* cur = &meeting;;) {
+    const Node* p = backward.find(*cur);
+    if (p == nullptr || *p == *cur) break;
+    path.push_back(*p);
+    cur = p;
+  }
+  return path;
+}
+
+namespace detail {
+
+template <Graph G>
+SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
+                                            bool record) {
+  using Node = NodeOf<G>;
+  if (start == goal) return solved(graph, std::vector<Node>{start}, 0, 1, 1, {});
+
+  FlatMap<Node, Node> forward_parent, backward_parent;
+  forward_parent.insert_or_assign(start, start);
+  backward_parent.insert_or_assign(goal, goal);
+  std::vector<Node> forward_layer{start}, backward_layer{goal};
+  std::vector<Node> next, meetings;
+  SuccessorList<Node> successors;
+  std::vector<TraceStep<Node>> trace;
+  std::uint64_t expanded = 0, generated = 2, max_frontier = 2;
+
+  while (!forward_layer.empty() && !backward_layer.empty()) {
+    const bool forward = forward_layer.size() <= backward_layer.size();
+    auto& own = forward ? forward_parent : backward_parent;
+    const auto& other = forward ? backward_parent : forward_parent;
+    auto& layer = forward ? forward_layer : backward_layer;
+
+    expanded += layer.size();
+    next.clear();
+    meetings.clear();
+    for (const Node& node : layer) {
+      if (record) trace.push_back(TraceStep<Node>{node, std::nullopt, next.size()});
+      successors.clear();
+      graph.neighbors_into(node, successors);
+      for (const auto& [succ, cost] : successors) {  // costs play no part in the search
+        auto [slot, fresh] = own.try_emplace(succ);
+        if (!fresh) continue;
+        *slot = node;
+        ++generated;
+        (other.contains(succ) ? meetings : next).push_back(succ);
+      }
+    }
+
+    if (!meetings.empty()) {
+      std::vector<Node> best = join(forward_parent, backward_parent, meetings.front());
+      double best_cost = path_cost(graph, best);
+      for (std::size_t i = 1; i < meetings.size(); ++i) {
+        std::vector<Node> path = join(forward_parent, backward_parent, meetings[i]);
+        const double cost = path_cost(graph, path);
+        if (std::isnan(best_cost) || cost < best_cost) {
+          best = std::move(path);
+          best_cost = cost;
+        }
+      }
+      SearchResult<Node> r;
+      r.path = std::move(best);
+      r.cost = best_cost;
+      r.nodes_expanded = expanded;
+      r.nodes_generated = generated;
+      r.max_frontier_size = max_frontier;
+      r.stop_reason = StopReason::Goal;
+      r.trace = std::move(trace);
+      return r;
+    }
+
+    max_frontier = std::max<std::uint64_t>(max_frontier, next.size());
+    layer.swap(next);
+  }
+  return not_found(expanded, generated, max_frontier, std::move(trace));
+}
+
+}  // namespace detail
+
+// Bidirectional breadth-first search from `start` to `goal`.
+template <Graph G>
+SearchResult<NodeOf<G>> bidirectional(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal, bool record) {
+  return timed([&] { return detail::bidirectional_inner(graph, start, goal, record); });
+}
+
+}  // namespace quellostrin
