@@ -166,7 +166,7 @@ TEST(Iddfs, FindsTheFewestEdgesThenTheFirstInSuccessorOrder) {
 TEST(Dls, AgreesWithTheRecursiveDefinitionOnRandomGraphs) {
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
-    auto rg = oracle::random_graph(seed, 12, 1.5);
+    auto rg = oracle::random_graph(seed, 16, 2.0);
     auto g = oracle::csr(rg);
     const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
     const auto hops = oracle::bfs_hops(rg, start);

@@ -1,0 +1,11 @@
+// Every search strategy of the core in one include: the frontier driver
+// (breadth-first, depth-first, uniform-cost, Dijkstra, greedy, A*, weighted A*)
+// and the path-at-a-time and layered strategies (depth-limited, iterative
+// deepening, IDA*, beam, bidirectional).
+#pragma once
+
+#include "quellostrin/search.hpp"
+#include "quellostrin/strategies/beam.hpp"
+#include "quellostrin/strategies/bidirectional.hpp"
+#include "quellostrin/strategies/dls.hpp"
+#include "quellostrin/strategies/ida_star.hpp"
