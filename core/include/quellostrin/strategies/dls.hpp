@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "quellostrin/errors.hpp"
 #include "quellostrin/hash.hpp"
 #include "quellostrin/result.hpp"
 #include "quellostrin/traits.hpp"
@@ -61,8 +62,8 @@ namespace detail {
 
 // The explicit stack of a depth-first walk together with the on-path set.
 //
-// Invariant: `on_path` holds exactly the nodes of the frames below `depth_`,
-// so its size is the stack depth and a node has at most one frame.
+// Invariant: the on-path set holds exactly the nodes of the frames below
+// `depth_`, so its size is the stack depth and a node has at most one frame.
 //
 // Popped frames stay in `frames_` as spares: the next push at that depth
 // clears the spare's successor list and refills it, reusing its storage, so
@@ -83,7 +84,7 @@ class PathStack {
   // successor list and `next` at 0; the caller fills in the rest. The
   // reference is valid until the next push.
   Frame& push(Node node) {
-    on_path_.insert(node);
+    if (!on_path_.insert(node)) fail_invariant("a node has at most one frame on the current path");
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& f = frames_[depth_++];
     f.node = std::move(node);
