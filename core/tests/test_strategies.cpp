@@ -63,10 +63,12 @@ struct Hamming {
 TEST(Strategies, StartEqualsGoalIsFoundOnTheFirstVisit) {
   auto g = CsrGraph::from_edges(3, std::vector<Edge>{{0, 1, 1.0}, {1, 2, 1.0}}, false);
   oracle::CountingGraph counting{g};
-  for (const auto& [name, run] : all_strategies(counting, Zero{})) {
+  oracle::CountingHeuristic h{[](std::uint64_t) { return 0.0; }};
+  for (const auto& [name, run] : all_strategies(counting, h)) {
     if (name == "bidirectional") continue;  // expands nothing; see its own tests
     SCOPED_TRACE(name);
     counting.fetches = 0;
+    h.calls = 0;
     auto r = run(1, 1, true);
     EXPECT_EQ(r.path, std::vector<std::uint64_t>{1});
     EXPECT_EQ(r.cost, 0.0);
@@ -76,6 +78,9 @@ TEST(Strategies, StartEqualsGoalIsFoundOnTheFirstVisit) {
     EXPECT_EQ(r.max_frontier_size, 1u);
     EXPECT_EQ(r.trace, (std::vector<TraceStep<std::uint64_t>>{{1, 0.0, 0}}));
     EXPECT_EQ(counting.fetches, 0u);
+    // IDA* estimates the start for its first bound and again when visiting
+    // it; beam search never estimates the start.
+    EXPECT_EQ(h.calls, name == "ida_star" ? 2u : 0u);
   }
 }
 
