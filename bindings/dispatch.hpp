@@ -15,10 +15,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "quellostrin/search.hpp"
-#if __has_include("quellostrin/strategies.hpp")
 #include "quellostrin/strategies.hpp"
-#define QS_HAVE_STRATEGIES 1
-#endif
 
 namespace quellostrin::py {
 
@@ -41,7 +38,6 @@ SearchResult<NodeOf<G>> run_algo(const G& graph, const H& heuristic, const NodeO
   if (algorithm == "weighted_astar" || algorithm == "wastar") {
     return frontier(AlgorithmKind::weighted_astar(options.weight));
   }
-#ifdef QS_HAVE_STRATEGIES
   if (algorithm == "dls") {
     if (!options.depth_limit) throw ValueErr("'dls' requires depth_limit");
     return dls(graph, start, goal, *options.depth_limit, record);
@@ -50,7 +46,6 @@ SearchResult<NodeOf<G>> run_algo(const G& graph, const H& heuristic, const NodeO
   if (algorithm == "ida_star" || algorithm == "idastar") return ida_star(graph, heuristic, start, goal, record);
   if (algorithm == "beam") return beam_search(graph, heuristic, start, goal, options.beam_width, record);
   if (algorithm == "bidirectional" || algorithm == "bidir") return bidirectional(graph, start, goal, record);
-#endif
   throw ValueErr("unknown algorithm: '" + std::string(algorithm) +
                  "'. Available: bfs, dfs, ucs, dijkstra, greedy, astar, weighted_astar, iddfs, dls, ida_star, "
                  "beam, bidirectional");

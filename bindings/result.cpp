@@ -155,8 +155,10 @@ PyType_Slot result_slots[] = {
     {0, nullptr},
 };
 
+// The dotted name gives the class a __module__; a bare name makes CPython
+// warn at import that the type has none.
 PyType_Spec result_spec = {
-    "SearchResult",
+    "quellostrin_native.SearchResult",
     sizeof(PySearchResult),
     0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,

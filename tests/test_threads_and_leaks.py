@@ -1,0 +1,171 @@
+"""The interpreter lock around searches, concurrent calls, and reference or
+memory leaks over many calls (including calls whose callbacks raise)."""
+
+import gc
+import random
+import sys
+import threading
+import time
+import tracemalloc
+
+import pytest
+
+from quellostrin import search_graph, search_implicit
+
+# A complete directed graph on 11 nodes plus an isolated goal: depth-limited
+# search enumerates simple paths, so a tiny input gives a long search.
+K = 11
+COMPLETE = [(u, v, 1.0) for u in range(K) for v in range(K) if u != v]
+
+
+def long_search():
+    """Arguments of a named-heuristic search that runs for at least 0.2 s."""
+    depth = 4
+    while True:
+        args = dict(num_nodes=K + 1, edges=COMPLETE, start=0, goal=K, algorithm="dls",
+                    depth_limit=depth, undirected=False, record=False)
+        t0 = time.perf_counter()
+        search_graph(**args)
+        if time.perf_counter() - t0 >= 0.2 or depth >= K:
+            return args
+        depth += 1
+
+
+def test_named_heuristic_searches_release_the_lock():
+    args = long_search()
+    count = [0]
+    stop = threading.Event()
+
+    def spin():
+        while not stop.is_set():
+            count[0] += 1
+
+    thread = threading.Thread(target=spin)
+    thread.start()
+    try:
+        t0, c0 = time.perf_counter(), count[0]
+        time.sleep(0.2)
+        rate = (count[0] - c0) / (time.perf_counter() - t0)  # spinner speed on its own
+
+        t0, c0 = time.perf_counter(), count[0]
+        search_graph(**args)
+        during = count[0] - c0
+        wall = time.perf_counter() - t0
+    finally:
+        stop.set()
+        thread.join()
+    # Holding the lock would let the spinner run for a switch interval or two
+    # at most; released, it runs for most of the search.
+    assert during > 0.25 * rate * wall, (during, rate, wall)
+
+
+def random_case(seed):
+    rng = random.Random(seed)
+    n = 20_000
+    edges = [(rng.randrange(n), rng.randrange(n), rng.uniform(1, 10)) for _ in range(4 * n)]
+    algorithm = ["dijkstra", "bfs", "astar", "bidirectional", "beam"][seed % 5]
+    return dict(num_nodes=n, edges=edges, start=0, goal=seed + 1, algorithm=algorithm, beam_width=50)
+
+
+def summary(r):
+    return (r.path, r.cost, r.nodes_expanded, r.nodes_generated, r.max_frontier_size, r.trace, r.tree)
+
+
+def test_concurrent_searches_match_sequential_ones():
+    cases = [random_case(seed) for seed in range(12)]
+    expected = [summary(search_graph(**c)) for c in cases]
+    got = [None] * len(cases)
+
+    def worker(indices):
+        for i in indices:
+            got[i] = summary(search_graph(**cases[i]))
+
+    threads = [threading.Thread(target=worker, args=(range(k, len(cases), 4),)) for k in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert got == expected
+
+
+def traced_growth(fn, rounds):
+    """Bytes of Python memory still allocated after `rounds` calls of fn."""
+    for _ in range(200):
+        fn()
+    gc.collect()
+    tracemalloc.start()
+    try:
+        base = tracemalloc.get_traced_memory()[0]
+        for _ in range(rounds):
+            fn()
+        gc.collect()
+        return tracemalloc.get_traced_memory()[0] - base
+    finally:
+        tracemalloc.stop()
+
+
+def h_ok(a, b):
+    return 0.0
+
+
+def h_raises(a, b):
+    raise ArithmeticError("h")
+
+
+def succ_ok(s):
+    return [(s + 1, 1.0), (s + 2, 2.5)] if s < 30 else []
+
+
+def succ_raises(s):
+    if s > 3:
+        raise LookupError("s")
+    return [(s + 1, 1.0)]
+
+
+def succ_bad(s):
+    return [(s + 1, "x")]
+
+
+def call_graph_named():
+    search_graph(6, [(0, 1, 1.0), (1, 2, 1.0), (2, 5, 1.0)], 0, 5)
+
+
+def call_graph_callable():
+    search_graph(6, [(0, 1, 1.0), (1, 2, 1.0), (2, 5, 1.0)], 0, 5, algorithm="astar", heuristic=h_ok)
+
+
+def call_graph_raising():
+    try:
+        search_graph(6, [(0, 1, 1.0), (1, 2, 1.0), (2, 5, 1.0)], 0, 5, algorithm="astar", heuristic=h_raises)
+    except ValueError:
+        pass
+
+
+def call_implicit():
+    search_implicit(succ_ok, 0, 20, heuristic=h_ok)
+
+
+def call_implicit_raising():
+    for succ in (succ_raises, succ_bad):
+        try:
+            search_implicit(succ, 0, 20, algorithm="ida_star")
+        except (LookupError, ValueError):
+            pass
+
+
+def call_bad_arguments():
+    for kwargs in (dict(record=1), dict(algorithm="nope"), dict(edges=[(0, 9, 1.0)])):
+        try:
+            search_graph(**(dict(num_nodes=3, edges=[(0, 1, 1.0)], start=0, goal=2) | kwargs))
+        except (TypeError, ValueError):
+            pass
+
+
+@pytest.mark.parametrize("fn", [call_graph_named, call_graph_callable, call_graph_raising,
+                                call_implicit, call_implicit_raising, call_bad_arguments])
+def test_no_leaks_over_many_calls(fn):
+    callables = (h_ok, h_raises, succ_ok, succ_raises, succ_bad)
+    refs = [sys.getrefcount(c) for c in callables]
+    growth = traced_growth(fn, 20_000)
+    assert growth < 64 * 1024, growth
+    assert [sys.getrefcount(c) for c in callables] == refs
