@@ -27,18 +27,6 @@ struct PySearchResult {
 
 PyObject* g_result_type = nullptr;  // created once, kept for the life of the process
 
-const char* stop_text(StopReason r) {
-  switch (r) {
-    case StopReason::Goal:
-      return "goal";
-    case StopReason::Exhausted:
-      return "exhausted";
-    case StopReason::NodeLimit:
-      return "node_limit";
-  }
-  return "exhausted";
-}
-
 // Shortest decimal that reads back as the same double, never with an exponent
 // (7.0 -> "7", 1e-7 -> "0.0000001", 1e21 -> all its digits).
 std::string shortest_fixed(double v) {
@@ -193,7 +181,7 @@ PyObject* make_result(ResultParts parts) {
   self->nodes_reopened = parts.nodes_reopened;
   self->max_frontier_size = parts.max_frontier_size;
   self->elapsed = parts.elapsed;
-  self->stop_reason = stop_text(parts.stop_reason);
+  self->stop_reason = to_string(parts.stop_reason).data();  // views of string literals
   return reinterpret_cast<PyObject*>(self);
 }
 

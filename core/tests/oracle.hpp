@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "quellostrin/graph/csr.hpp"
+#include "quellostrin/result.hpp"
 
 namespace oracle {
 
@@ -132,3 +133,13 @@ struct CountingHeuristic {
 };
 
 }  // namespace oracle
+
+// Shorthands shared by the search tests.
+using Path = std::vector<std::uint64_t>;
+using Trace = std::vector<quellostrin::TraceStep<std::uint64_t>>;
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+inline quellostrin::CsrGraph directed(std::uint64_t n, std::vector<quellostrin::Edge> edges) {
+  return quellostrin::CsrGraph::from_edges(n, edges, false);
+}

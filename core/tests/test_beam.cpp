@@ -15,16 +15,10 @@
 #include "quellostrin/graph/csr.hpp"
 
 using namespace quellostrin;
-using Path = std::vector<std::uint64_t>;
-using Trace = std::vector<TraceStep<std::uint64_t>>;
 
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
-
-CsrGraph directed(std::uint64_t n, std::vector<Edge> edges) { return CsrGraph::from_edges(n, edges, false); }
 
 oracle::CountingHeuristic table(std::map<std::uint64_t, double> h) {
   return {[h](std::uint64_t n) {

@@ -13,15 +13,11 @@
 #include "quellostrin/graph/csr.hpp"
 
 using namespace quellostrin;
-using Path = std::vector<std::uint64_t>;
-using Trace = std::vector<TraceStep<std::uint64_t>>;
 
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr auto kNoG = std::nullopt;
 
-CsrGraph directed(std::uint64_t n, std::vector<Edge> edges) { return CsrGraph::from_edges(n, edges, false); }
 CsrGraph undirected(std::uint64_t n, std::vector<Edge> edges) { return CsrGraph::from_edges(n, edges, true); }
 
 }  // namespace

@@ -11,14 +11,8 @@
 #include "quellostrin/graph/csr.hpp"
 
 using namespace quellostrin;
-using Path = std::vector<std::uint64_t>;
-using Trace = std::vector<TraceStep<std::uint64_t>>;
 
 namespace {
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-CsrGraph directed(std::uint64_t n, std::vector<Edge> edges) { return CsrGraph::from_edges(n, edges, false); }
 
 // Depth-limited search written straight from its definition, by recursion:
 // visit (count, trace at the current depth, goal test), then, below the

@@ -14,15 +14,8 @@
 #include "quellostrin/graph/csr.hpp"
 
 using namespace quellostrin;
-using Path = std::vector<std::uint64_t>;
-using Trace = std::vector<TraceStep<std::uint64_t>>;
 
 namespace {
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-CsrGraph directed(std::uint64_t n, std::vector<Edge> edges) { return CsrGraph::from_edges(n, edges, false); }
 
 // IDA* written straight from its definition, by recursion: a visit returns
 // either "found" or the smallest f pruned below it.

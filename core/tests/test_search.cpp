@@ -11,14 +11,9 @@
 #include "quellostrin/graph/csr.hpp"
 
 using namespace quellostrin;
-using Path = std::vector<std::uint64_t>;
 using Tree = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
 
 namespace {
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-CsrGraph directed(std::uint64_t n, std::vector<Edge> edges) { return CsrGraph::from_edges(n, edges, false); }
 
 const AlgorithmKind kAllKinds[] = {AlgorithmKind::bfs(),    AlgorithmKind::dfs(),   AlgorithmKind::ucs(),
                                    AlgorithmKind::dijkstra(), AlgorithmKind::greedy(), AlgorithmKind::astar(),

@@ -119,20 +119,29 @@ double path_cost(const G& graph, const std::vector<NodeOf<G>>& path) {
   return total;
 }
 
-// The result of a search that found `path`; `elapsed` is left for `timed`.
-template <Graph G>
-SearchResult<NodeOf<G>> solved(const G& graph, std::vector<NodeOf<G>> path, std::uint64_t expanded,
-                               std::uint64_t generated, std::uint64_t max_frontier,
-                               std::vector<TraceStep<NodeOf<G>>> trace) {
-  SearchResult<NodeOf<G>> r;
-  r.cost = path_cost(graph, path);
+// The result of a search that found `path` at `cost`; `elapsed` is left for
+// `timed`.
+template <class Node>
+SearchResult<Node> found_at(std::vector<Node> path, double cost, std::uint64_t expanded, std::uint64_t generated,
+                            std::uint64_t max_frontier, std::vector<TraceStep<Node>> trace) {
+  SearchResult<Node> r;
   r.path = std::move(path);
+  r.cost = cost;
   r.nodes_expanded = expanded;
   r.nodes_generated = generated;
   r.max_frontier_size = max_frontier;
   r.stop_reason = StopReason::Goal;
   r.trace = std::move(trace);
   return r;
+}
+
+// The same with the cost recomputed from the domain by `path_cost`.
+template <Graph G>
+SearchResult<NodeOf<G>> solved(const G& graph, std::vector<NodeOf<G>> path, std::uint64_t expanded,
+                               std::uint64_t generated, std::uint64_t max_frontier,
+                               std::vector<TraceStep<NodeOf<G>>> trace) {
+  const double cost = path_cost(graph, path);
+  return found_at(std::move(path), cost, expanded, generated, max_frontier, std::move(trace));
 }
 
 // The result of a search that found nothing.

@@ -114,15 +114,7 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
           best_cost = cost;
         }
       }
-      SearchResult<Node> r;
-      r.path = std::move(best);
-      r.cost = best_cost;
-      r.nodes_expanded = expanded;
-      r.nodes_generated = generated;
-      r.max_frontier_size = max_frontier;
-      r.stop_reason = StopReason::Goal;
-      r.trace = std::move(trace);
-      return r;
+      return found_at(std::move(best), best_cost, expanded, generated, max_frontier, std::move(trace));
     }
 
     max_frontier = std::max<std::uint64_t>(max_frontier, next.size());
