@@ -1,0 +1,68 @@
+// Frontier search over a seeded random graph of 10^6 nodes and 4 * 10^6
+// edges: Dijkstra and breadth-first search, recording off and on, dense and
+// hash node store. The goal has no incoming edge, so every run expands the
+// whole component reachable from the start.
+//
+// Benchmarks are named algorithm/store[/record], e.g. "Dijkstra/hash/record".
+// Counters: `expansions` is nodes expanded per second of the thread's CPU time
+// (the figure to compare across configurations; CPU time rather than wall time
+// because the machines this runs on are shared); `expanded`, `generated` and
+// `max_frontier` are per search.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+
+#include "quellostrin/search.hpp"
+#include "random_graph.hpp"
+
+namespace {
+
+using quellostrin::AlgorithmKind;
+using quellostrin::SearchOptions;
+using quellostrin::StopReason;
+
+void run_search(benchmark::State& state, AlgorithmKind kind, SearchOptions options) {
+  const bench::Input& in = bench::million_node_input();
+
+  std::uint64_t expanded = 0, generated = 0, max_frontier = 0, searches = 0;
+  for (auto _ : state) {
+    auto result = quellostrin::search_with_options(in.graph, in.start, in.goal, kind, quellostrin::Zero{}, options);
+    if (result.stop_reason != StopReason::Exhausted || result.nodes_expanded < in.graph.node_count() / 2) {
+      state.SkipWithError("the search did not expand the giant component");
+      break;
+    }
+    expanded += result.nodes_expanded;
+    generated += result.nodes_generated;
+    max_frontier = result.max_frontier_size;
+    ++searches;
+    benchmark::DoNotOptimize(result);
+    // The result (with its trace and tree when recording) is freed inside the
+    // timed region, as it would be by a caller.
+  }
+  state.counters["expansions"] = benchmark::Counter(static_cast<double>(expanded), benchmark::Counter::kIsRate);
+  if (searches > 0) {
+    state.counters["expanded"] = static_cast<double>(expanded / searches);
+    state.counters["generated"] = static_cast<double>(generated / searches);
+    state.counters["max_frontier"] = static_cast<double>(max_frontier);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  for (const AlgorithmKind kind : {AlgorithmKind::dijkstra(), AlgorithmKind::bfs()}) {
+    for (const bool dense : {true, false}) {
+      for (const bool record : {false, true}) {
+        const std::string name = std::string(kind.label) + (dense ? "/dense" : "/hash") + (record ? "/record" : "");
+        benchmark::RegisterBenchmark(name.c_str(), run_search, kind, SearchOptions{.record = record, .dense = dense})
+            ->Unit(benchmark::kMillisecond);
+      }
+    }
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
