@@ -63,6 +63,7 @@ class RecordingFrontier {
     return inner_.pop();
   }
   std::size_t len() const { return inner_.len(); }
+  const Node* peek() const { return inner_.peek(); }
 
  private:
   Inner inner_;

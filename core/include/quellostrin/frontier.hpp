@@ -42,6 +42,9 @@ class Fifo {
 
   std::size_t len() const { return size_; }
 
+  // The node `pop` would return next, or null.
+  const Node* peek() const { return size_ == 0 ? nullptr : &buf_[head_]; }
+
  private:
   void grow() {
     std::vector<Node> bigger(buf_.empty() ? 16 : buf_.size() * 2);
@@ -69,6 +72,8 @@ class Lifo {
   }
 
   std::size_t len() const { return items_.size(); }
+
+  const Node* peek() const { return items_.empty() ? nullptr : &items_.back(); }
 
  private:
   std::vector<Node> items_;
@@ -128,6 +133,8 @@ class PriorityQueue {
   }
 
   std::size_t len() const { return heap_.size(); }
+
+  const Node* peek() const { return heap_.empty() ? nullptr : &heap_[0].node; }
 
  private:
   void sift_up(std::size_t i) {

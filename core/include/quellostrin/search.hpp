@@ -79,6 +79,7 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
       result.stop_reason = StopReason::NodeLimit;
       break;
     }
+    if (const Node* next = frontier.peek()) prefetch(graph, *next);
     buffer.clear();
     graph.neighbors_into(node, buffer);
     for (auto& [succ, w] : buffer) {

@@ -4,8 +4,10 @@
 // that compares for equality and hashes with FxHash) and appends the
 // successors of a node to a caller-owned buffer with `neighbors_into`, in the
 // domain's own order; that order decides every tie-break of every strategy.
-// `neighbors` and `node_index` are optional members: the free functions of
-// the same names fall back to `neighbors_into` and to "no index".
+// `neighbors`, `node_index` and `prefetch` are optional members: the free
+// functions of the same names fall back to `neighbors_into`, to "no index" and
+// to doing nothing. `prefetch(node)` is a hint that `node` is likely to be
+// expanded soon; it must not change anything observable.
 //
 // Heuristic: `estimate(node, goal)` returns a double; strategies always pass
 // the goal of the search. A heuristic may declare `static constexpr bool pure
@@ -67,6 +69,12 @@ std::optional<std::uint64_t> node_index(const G& graph, const NodeOf<G>& node) {
   }
 }
 
+// Hints the domain to start loading what expanding `node` will read.
+template <Graph G>
+void prefetch(const G& graph, const NodeOf<G>& node) {
+  if constexpr (requires { graph.prefetch(node); }) graph.prefetch(node);
+}
+
 template <class H, class Node>
 concept Heuristic = requires(const H& h, const Node& a, const Node& b) {
   { h.estimate(a, b) } -> std::convertible_to<double>;
@@ -86,6 +94,7 @@ concept Frontier = requires(F& f, const F& cf, Node n, double priority) {
   f.push(std::move(n), priority);
   { f.pop() } -> std::same_as<std::optional<Node>>;
   { cf.len() } -> std::convertible_to<std::size_t>;
+  { cf.peek() } -> std::same_as<const Node*>;  // the next node `pop` returns, or null
 };
 
 // The heuristic that knows nothing: 0.0 for every node.
