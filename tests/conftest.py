@@ -4,9 +4,7 @@ networkx counterparts."""
 import math
 import random
 
-import pytest
-
-nx = pytest.importorskip("networkx")
+import networkx as nx
 
 
 def random_edges(seed, max_nodes=25, density=2.0, integral=False):
