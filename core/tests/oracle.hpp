@@ -97,6 +97,21 @@ inline quellostrin::CsrGraph csr(const RandomGraph& g) {
   return quellostrin::CsrGraph::from_edges(g.n, g.edges, g.undirected);
 }
 
+// One seeded case of the property tests: a random graph, its CsrGraph and a
+// start and goal derived from the seed.
+struct Case {
+  RandomGraph rg;
+  quellostrin::CsrGraph g;
+  std::uint64_t start, goal;
+};
+
+inline Case random_case(std::uint64_t seed, std::uint64_t max_nodes = 30, double density = 2.0) {
+  auto rg = random_graph(seed, max_nodes, density);
+  auto g = csr(rg);
+  const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
+  return {std::move(rg), std::move(g), start, goal};
+}
+
 // True when every consecutive pair of `path` is an edge of `g`.
 inline bool is_real_path(const RandomGraph& g, const std::vector<std::uint64_t>& path) {
   auto adj = adjacency(g);

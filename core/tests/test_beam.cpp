@@ -167,9 +167,7 @@ TEST(Beam, FirstDiscoveryIsFinal) {
 TEST(Beam, AgreesWithBreadthFirstSearchOnRandomGraphs) {
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
-    auto rg = oracle::random_graph(seed);
-    auto g = oracle::csr(rg);
-    const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
+    const auto [rg, g, start, goal] = oracle::random_case(seed);
     const auto hops = oracle::bfs_hops(rg, start);
     const bool reachable = hops[goal] >= 0;
     const auto reachable_count = std::uint64_t(std::count_if(hops.begin(), hops.end(), [](auto d) { return d >= 0; }));

@@ -107,9 +107,7 @@ TEST(Bidirectional, DisconnectedStartAndGoalExhaustOneSide) {
 TEST(Bidirectional, AgreesWithBreadthFirstSearchOnRandomGraphs) {
   for (std::uint64_t seed = 0; seed < 400; ++seed) {
     SCOPED_TRACE(seed);
-    auto rg = oracle::random_graph(seed);
-    auto g = oracle::csr(rg);
-    const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
+    const auto [rg, g, start, goal] = oracle::random_case(seed);
     const auto hops = oracle::bfs_hops(rg, start);
 
     oracle::CountingGraph counting{g};

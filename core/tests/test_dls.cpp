@@ -160,9 +160,7 @@ TEST(Iddfs, FindsTheFewestEdgesThenTheFirstInSuccessorOrder) {
 TEST(Dls, AgreesWithTheRecursiveDefinitionOnRandomGraphs) {
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
-    auto rg = oracle::random_graph(seed, 16, 2.0);
-    auto g = oracle::csr(rg);
-    const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
+    const auto [rg, g, start, goal] = oracle::random_case(seed, 16, 2.0);
     const auto hops = oracle::bfs_hops(rg, start);
 
     std::uint64_t iter_expanded = 0, iter_generated = 0, iter_deepest = 0;

@@ -140,9 +140,7 @@ TEST(IdaStar, DeepChainRunsOnAnExplicitStack) {
 TEST(IdaStar, AgreesWithTheRecursiveDefinitionAndDijkstraOnRandomGraphs) {
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
-    auto rg = oracle::random_graph(seed, 20, 2.5);
-    auto g = oracle::csr(rg);
-    const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
+    const auto [rg, g, start, goal] = oracle::random_case(seed, 20, 2.5);
     const auto dist = oracle::dijkstra(rg, start);
 
     // The zero heuristic, and an admissible one when the graph is undirected

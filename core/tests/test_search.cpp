@@ -168,9 +168,7 @@ TEST(Driver, NaNPrioritiesFallBackToPushOrder) {
 TEST(Driver, AgreesWithTextbookOraclesOnRandomGraphs) {
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
-    auto rg = oracle::random_graph(seed);
-    auto g = CsrGraph::from_edges(rg.n, rg.edges, rg.undirected);
-    const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
+    const auto [rg, g, start, goal] = oracle::random_case(seed);
     auto dist = oracle::dijkstra(rg, start);
     auto hops = oracle::bfs_hops(rg, start);
 

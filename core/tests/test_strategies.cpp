@@ -87,9 +87,7 @@ TEST(Strategies, StartEqualsGoalIsFoundOnTheFirstVisit) {
 TEST(Strategies, ResultsFollowTheSharedRulesOnRandomGraphs) {
   for (std::uint64_t seed = 0; seed < 200; ++seed) {
     SCOPED_TRACE(seed);
-    auto rg = oracle::random_graph(seed, 10, 1.5);
-    auto g = oracle::csr(rg);
-    const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
+    const auto [rg, g, start, goal] = oracle::random_case(seed, 10, 1.5);
     for (const auto& [name, run] : all_strategies(g, Zero{})) {
       SCOPED_TRACE(name);
       auto r = run(start, goal, true);
