@@ -18,7 +18,9 @@
 
 namespace quellostrin {
 
-enum class StopReason : std::uint8_t { Goal = 0, Exhausted = 1, NodeLimit = 2 };
+// Cancelled: a caller's stop hook ended the search (see stop.hpp). Such a
+// result never reaches a user: the caller that cancels reports why instead.
+enum class StopReason : std::uint8_t { Goal = 0, Exhausted = 1, NodeLimit = 2, Cancelled = 3 };
 
 constexpr std::string_view to_string(StopReason r) {
   switch (r) {
@@ -28,6 +30,8 @@ constexpr std::string_view to_string(StopReason r) {
       return "exhausted";
     case StopReason::NodeLimit:
       return "node_limit";
+    case StopReason::Cancelled:
+      return "cancelled";
   }
   return "exhausted";
 }

@@ -8,8 +8,9 @@
 //   node store when popped (a node is expanded once per time it is opened);
 // - a successor is pushed only when it is new or its cost strictly drops; a
 //   closed node is reopened only when reopening is on;
-// - the node limit is checked after the goal test, so at least one node is
-//   always expanded and a goal expanded as the last allowed node is found;
+// - the node limit and the stop hook (stop.hpp) are checked after the goal
+//   test, so at least one node is always expanded and a goal expanded as the
+//   last allowed node is found;
 // - the heuristic is called exactly once per push (the start's included),
 //   except that a pure heuristic is skipped when the frontier ignores priorities.
 #pragma once
@@ -23,6 +24,7 @@
 #include "quellostrin/frontier.hpp"
 #include "quellostrin/result.hpp"
 #include "quellostrin/state.hpp"
+#include "quellostrin/stop.hpp"
 #include "quellostrin/traits.hpp"
 
 namespace quellostrin {
@@ -32,6 +34,7 @@ struct SearchOptions {
   bool record = false;
   bool reopen = false;
   bool dense = false;  // use the dense store when the domain indexes the start
+  StopHook stop;       // polled as stop.hpp describes
 };
 
 namespace detail {
@@ -57,6 +60,7 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
   std::vector<Node> discovered;
   SearchResult<Node> result;
   std::uint64_t expanded = 0, generated = 1, max_frontier = 1, reopened = 0;
+  StopGate gate(Limits{options.max_nodes, options.stop});
 
   store.reach(start, nullptr, 0.0);
   frontier.push(start, priority(0.0, start));
@@ -75,8 +79,8 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
       result.cost = g;
       break;
     }
-    if (options.max_nodes && expanded >= *options.max_nodes) {
-      result.stop_reason = StopReason::NodeLimit;
+    if (gate(expanded)) {
+      result.stop_reason = gate.reason();
       break;
     }
     if (const Node* next = frontier.peek()) prefetch(graph, *next);

@@ -1,0 +1,103 @@
+// What may end a search before its own rules do: a node limit set by the
+// caller, and a hook through which the caller cancels a running search (a
+// pending Ctrl-C, a failed callback).
+//
+// Every strategy keeps one StopGate and asks it once per expansion, right
+// after the goal test of the node just expanded and before taking that node's
+// successors, passing the number of nodes expanded so far (summed over all
+// iterations for the iterative strategies). The gate answers from one compare
+// of that count against a precomputed threshold; only when the count reaches
+// the threshold does it look at the limit or call the hook. A search with no
+// limit and no hook therefore pays one predictable branch per expansion and
+// never an indirect call.
+//
+// A search the gate stops ends with no path, cost +infinity, and counters and
+// trace as they stand; the stop reason says which rule stopped it. A cancelled
+// search's result is the caller's to discard: the hook only asks to stop when
+// the caller has something better to report (an exception, say).
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+#include "quellostrin/result.hpp"
+
+namespace quellostrin {
+
+// A caller's cancellation check. `poll(context)` is called after every
+// `every`-th expansion (counted as the gate counts them) and returns true to
+// stop the search. A null `poll` is no hook.
+struct StopHook {
+  bool (*poll)(void* context) = nullptr;
+  void* context = nullptr;
+  std::uint64_t every = 1;  // 0 is read as 1
+};
+
+// Everything that can stop a search early, as the strategies receive it.
+struct Limits {
+  std::optional<std::uint64_t> max_nodes;  // stop once this many nodes are expanded
+  StopHook hook;
+};
+
+class StopGate {
+ public:
+  explicit StopGate(const Limits& limits)
+      : max_nodes_(limits.max_nodes.value_or(kNever)),
+        hook_(limits.hook),
+        every_(std::max<std::uint64_t>(limits.hook.every, 1)) {
+    next_poll_ = hook_.poll ? every_ : kNever;
+    next_ = std::min(max_nodes_, next_poll_);
+  }
+
+  // True when the search must end now, `expanded` nodes into it; `reason()`
+  // then says why. Counts must not decrease from one call to the next.
+  bool operator()(std::uint64_t expanded) {
+    if (expanded < next_) [[likely]] return false;
+    return check(expanded, true);
+  }
+
+  // The same, but the node limit is not tested: for strategies that test the
+  // limit at a coarser step than the hook (a whole layer at a time).
+  bool cancelled(std::uint64_t expanded) {
+    if (expanded < next_poll_) [[likely]] return false;
+    return check(expanded, false);
+  }
+
+  // Only the node limit.
+  bool limit_reached(std::uint64_t expanded) {
+    if (expanded < max_nodes_) return false;
+    reason_ = StopReason::NodeLimit;
+    return true;
+  }
+
+  StopReason reason() const { return reason_; }
+
+ private:
+  static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+
+  bool check(std::uint64_t expanded, bool with_limit) {
+    if (with_limit && limit_reached(expanded)) return true;
+    if (expanded >= next_poll_) {
+      // The next poll is due `every_` expansions from now, not from when this
+      // one was due: a layered strategy may jump past several poll points.
+      next_poll_ = expanded > kNever - every_ ? kNever : expanded + every_;
+      next_ = std::min(max_nodes_, next_poll_);
+      if (hook_.poll(hook_.context)) {
+        reason_ = StopReason::Cancelled;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::uint64_t max_nodes_;
+  StopHook hook_;
+  std::uint64_t every_;
+  std::uint64_t next_poll_ = kNever;
+  std::uint64_t next_ = kNever;
+  StopReason reason_ = StopReason::Exhausted;
+};
+
+}  // namespace quellostrin
