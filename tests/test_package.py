@@ -1,5 +1,7 @@
+import ast
 import importlib.metadata
 import pathlib
+import textwrap
 
 import quellostrin
 from quellostrin import quellostrin_native
@@ -26,5 +28,48 @@ def test_package_reexports_the_native_names():
         assert getattr(quellostrin, name) is getattr(quellostrin_native, name)
     assert quellostrin.__all__ == [*quellostrin_native.__all__, "InternalError"]
     assert "InternalError" not in quellostrin_native.__all__
+    # Type checkers take the star re-export from the stub's literal __all__.
+    stub = ast.parse(pathlib.Path(quellostrin.__file__).with_name("quellostrin_native.pyi").read_text())
+    [stub_all] = [n.value for n in stub.body if isinstance(n, ast.Assign) and n.targets[0].id == "__all__"]
+    assert ast.literal_eval(stub_all) == quellostrin_native.__all__
     assert issubclass(quellostrin.InternalError, BaseException)
     assert not issubclass(quellostrin.InternalError, Exception)
+
+
+def test_typed_callers_pass_mypy(tmp_path):
+    from mypy import api
+
+    example = tmp_path / "example.py"
+    example.write_text(textwrap.dedent("""
+        from quellostrin import SearchResult, search_graph, search_implicit
+
+        Pos = tuple[int, int]
+
+        def succ(s: int) -> list[tuple[int, float]]:
+            return [(s + 1, 1.0), (s * 2, 1.0)]
+
+        def h(node: int, goal: int) -> float:
+            return abs(goal - node)
+
+        def grid(p: Pos) -> list[tuple[Pos, float]]:
+            return [((p[0] + 1, p[1]), 1.0), ((p[0], p[1] + 1), 1.0)]
+
+        def manhattan(a: Pos, b: Pos) -> float:
+            return abs(a[0] - b[0]) + abs(a[1] - b[1])
+
+        def grow(s: tuple[int, ...]) -> list[tuple[list[int], float]]:
+            return [([*s, 1], 1.0)]
+
+        results: list[SearchResult] = [
+            search_graph(3, [(0, 1, 1.0), (1, 2, 1.0)], 0, 2, algorithm="astar", heuristic=h),
+            search_implicit(succ, 1, 10, heuristic=h),
+            search_implicit(lambda s: [(s - 1, 1.0)], 5, 0, algorithm="bfs"),
+            search_implicit(grid, (0, 0), (2, 2), heuristic=manhattan),
+            search_implicit(grow, [0], (0, 1, 1)),
+        ]
+        # The stub still rejects wrong types: under --strict an ignore that
+        # silences nothing is an error.
+        search_implicit(succ, 1, 10, heuristic=manhattan)  # type: ignore[arg-type]
+    """))
+    out, err, status = api.run(["--strict", "--cache-dir", str(tmp_path / "cache"), str(example)])
+    assert status == 0, out + err

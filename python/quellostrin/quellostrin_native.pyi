@@ -1,5 +1,5 @@
 from collections.abc import Callable, Sequence
-from typing import Any, final
+from typing import Any, TypeVar, final
 
 Node = Any
 
@@ -35,6 +35,13 @@ class InternalError(BaseException):
 
 State = int | tuple[int, ...]
 
+# The state type of one implicit search, taken from the caller's successor
+# function, start and heuristic: an int, or a tuple of ints of any shape (a
+# function over `tuple[int, int]` grid positions is accepted as it is). States
+# handed to the callables are always ints or tuples; a successor may return
+# other int sequences, which arrive as tuples.
+S = TypeVar("S", bound=State)
+
 def search_graph(
     num_nodes: int,
     edges: Sequence[tuple[int, int, float]],
@@ -51,11 +58,11 @@ def search_graph(
     reopen: bool = False,
 ) -> SearchResult: ...
 def search_implicit(
-    successors: Callable[[State], Sequence[tuple[State | Sequence[int], float]]],
-    start: int | Sequence[int],
-    goal: int | Sequence[int],
+    successors: Callable[[S], Sequence[tuple[S | Sequence[int], float]]],
+    start: S | Sequence[int],
+    goal: S | Sequence[int],
     algorithm: str = "astar",
-    heuristic: Callable[[State, State], float] | None = None,
+    heuristic: Callable[[S, S], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
     beam_width: int | None = None,
@@ -64,4 +71,4 @@ def search_implicit(
     reopen: bool = False,
 ) -> SearchResult: ...
 
-__all__: list[str]
+__all__ = ["search_graph", "search_implicit", "SearchResult"]
