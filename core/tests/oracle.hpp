@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <queue>
 #include <random>
 #include <utility>
@@ -134,6 +135,7 @@ struct CountingGraph {
     ++fetches;
     inner.neighbors_into(node, out);
   }
+  std::optional<std::uint64_t> node_index(Node node) const { return inner.node_index(node); }
 };
 
 // A heuristic given as a function of the node, counting its calls.

@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "quellostrin/result.hpp"
 
@@ -99,5 +101,15 @@ class StopGate {
   std::uint64_t next_ = kNever;
   StopReason reason_ = StopReason::Exhausted;
 };
+
+// The result of a search the gate ended for `reason`: no path, cost
+// +infinity, counters and trace as they stand.
+template <class Node>
+SearchResult<Node> stopped_early(StopReason reason, std::uint64_t expanded, std::uint64_t generated,
+                                 std::uint64_t max_frontier, std::vector<TraceStep<Node>> trace) {
+  SearchResult<Node> r = not_found(expanded, generated, max_frontier, std::move(trace));
+  r.stop_reason = reason;
+  return r;
+}
 
 }  // namespace quellostrin

@@ -15,8 +15,12 @@
 //   start and every node discovered (cut ones included), `max_frontier_size`
 //   the largest layer after the cut (at least 1); a trace step's frontier size
 //   is the number of candidates gathered for the next layer so far;
-// - no node limit, no reopening (`nodes_reopened` 0), no search tree, stop
-//   reason "goal" or "exhausted"; the cost is recomputed from the rebuilt path.
+// - the node limit and the stop hook (stop.hpp) are asked after each node's
+//   goal test, before its successors are taken; a stopped search reports
+//   "node_limit" or "cancelled" with counters and trace as they stand;
+// - no reopening (`nodes_reopened` 0), no search tree; otherwise the stop
+//   reason is "goal" or "exhausted"; the cost is recomputed from the rebuilt
+//   path.
 //
 // Memory: the parent map holds every node ever discovered; besides it, only
 // the current layer and the next layer's candidates are kept.
@@ -31,6 +35,7 @@
 
 #include "quellostrin/hash.hpp"
 #include "quellostrin/result.hpp"
+#include "quellostrin/stop.hpp"
 #include "quellostrin/traits.hpp"
 
 namespace quellostrin {
@@ -78,8 +83,10 @@ void sort_candidates(std::vector<BeamCandidate<Node>>& candidates) {
 // Beam search without the clock: `elapsed` is left at zero.
 template <Graph G, Heuristic<NodeOf<G>> H>
 SearchResult<NodeOf<G>> beam_search_inner(const G& graph, const H& heuristic, const NodeOf<G>& start,
-                                          const NodeOf<G>& goal, std::uint64_t beam_width, bool record) {
+                                          const NodeOf<G>& goal, std::uint64_t beam_width, bool record,
+                                          const Limits& limits) {
   using Node = NodeOf<G>;
+  StopGate gate(limits);
   // The visited set is the start plus the keys of `parent` (the start has no
   // parent entry), so one probe both tests and records a discovery.
   FlatMap<Node, Node> parent;
@@ -106,6 +113,7 @@ SearchResult<NodeOf<G>> beam_search_inner(const G& graph, const H& heuristic, co
       if (entry.node == goal) {
         return solved(graph, reconstruct(parent, goal), expanded, generated, max_frontier, std::move(trace));
       }
+      if (gate(expanded)) return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
       successors.clear();
       graph.neighbors_into(entry.node, successors);
       for (const auto& [child, cost] : successors) {
@@ -127,8 +135,9 @@ SearchResult<NodeOf<G>> beam_search_inner(const G& graph, const H& heuristic, co
 // layer; the largest width never cuts anything.
 template <Graph G, Heuristic<NodeOf<G>> H>
 SearchResult<NodeOf<G>> beam_search(const G& graph, const H& heuristic, const NodeOf<G>& start,
-                                    const NodeOf<G>& goal, std::uint64_t beam_width, bool record) {
-  return timed([&] { return beam_search_inner(graph, heuristic, start, goal, beam_width, record); });
+                                    const NodeOf<G>& goal, std::uint64_t beam_width, bool record,
+                                    const Limits& limits = {}) {
+  return timed([&] { return beam_search_inner(graph, heuristic, start, goal, beam_width, record, limits); });
 }
 
 }  // namespace quellostrin

@@ -19,13 +19,19 @@
 //   keep the earlier, and a NaN cost never displaces a real one;
 // - edge costs matter only for choosing among meeting nodes and for the
 //   reported cost, never for the search itself;
-// - `nodes_expanded` counts nodes of expanded layers, `nodes_generated` the
+// - `nodes_expanded` counts nodes taken from layers, `nodes_generated` the
 //   start, the goal and every entry into either parent map, and
 //   `max_frontier_size` the largest single layer (at least 2), not updated by
 //   the layer that met; trace steps have g absent and, as frontier size, the
 //   size of the next layer gathered so far;
-// - no node limit, no reopening (`nodes_reopened` 0), no search tree, stop
-//   reason "goal" or "exhausted".
+// - the node limit is tested a layer at a time: after a layer that met
+//   nothing, before the next layer's size counts toward `max_frontier_size`,
+//   so a layer that crosses the limit is finished and its meeting nodes are
+//   found. The stop hook (stop.hpp) is polled per node, before that node's
+//   successors are taken, with the nodes expanded so far. A stopped search
+//   reports "node_limit" or "cancelled" with counters and trace as they stand;
+// - no reopening (`nodes_reopened` 0), no search tree; otherwise the stop
+//   reason is "goal" or "exhausted".
 #pragma once
 
 #include <algorithm>
@@ -37,6 +43,7 @@
 
 #include "quellostrin/hash.hpp"
 #include "quellostrin/result.hpp"
+#include "quellostrin/stop.hpp"
 #include "quellostrin/traits.hpp"
 
 namespace quellostrin {
@@ -68,7 +75,7 @@ namespace detail {
 
 template <Graph G>
 SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                                            bool record) {
+                                            bool record, const Limits& limits) {
   using Node = NodeOf<G>;
   if (start == goal) return solved(graph, std::vector<Node>{start}, 0, 1, 1, {});
 
@@ -80,6 +87,7 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
   SuccessorList<Node> successors;
   std::vector<TraceStep<Node>> trace;
   std::uint64_t expanded = 0, generated = 2, max_frontier = 2;
+  StopGate gate(limits);
 
   while (!forward_layer.empty() && !backward_layer.empty()) {
     const bool forward = forward_layer.size() <= backward_layer.size();
@@ -87,11 +95,14 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
     const auto& other = forward ? backward_parent : forward_parent;
     auto& layer = forward ? forward_layer : backward_layer;
 
-    expanded += layer.size();
     next.clear();
     meetings.clear();
     for (const Node& node : layer) {
       if (record) trace.push_back(TraceStep<Node>{node, std::nullopt, next.size()});
+      ++expanded;
+      if (gate.cancelled(expanded)) {
+        return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
+      }
       successors.clear();
       graph.neighbors_into(node, successors);
       for (const auto& [succ, cost] : successors) {  // costs play no part in the search
@@ -117,6 +128,9 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
       return found_at(std::move(best), best_cost, expanded, generated, max_frontier, std::move(trace));
     }
 
+    if (gate.limit_reached(expanded)) {
+      return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
+    }
     max_frontier = std::max<std::uint64_t>(max_frontier, next.size());
     layer.swap(next);
   }
@@ -127,8 +141,9 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
 
 // Bidirectional breadth-first search from `start` to `goal`.
 template <Graph G>
-SearchResult<NodeOf<G>> bidirectional(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal, bool record) {
-  return timed([&] { return detail::bidirectional_inner(graph, start, goal, record); });
+SearchResult<NodeOf<G>> bidirectional(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal, bool record,
+                                      const Limits& limits = {}) {
+  return timed([&] { return detail::bidirectional_inner(graph, start, goal, record, limits); });
 }
 
 }  // namespace quellostrin

@@ -13,9 +13,14 @@
 //   start and fetches the successors only of those less than d edges away;
 // - the trace's frontier size is the depth of the visited node, and
 //   `max_frontier_size` is the deepest stack reached (at least 1);
-// - no node limit, no reopening (`nodes_reopened` 0), no search tree; the
-//   stop reason is "goal" or "exhausted", the latter both for a search cut off
-//   by the limit and for one that saw everything reachable.
+// - the node limit and the stop hook (stop.hpp) are asked after the goal test
+//   of every visited node, before its successors are fetched; iterative
+//   deepening counts toward the node limit across all its iterations. A
+//   stopped walk reports "node_limit" or "cancelled" with counters and trace
+//   as they stand;
+// - no reopening (`nodes_reopened` 0), no search tree; otherwise the stop
+//   reason is "goal" or "exhausted", the latter both for a search cut off by
+//   the depth limit and for one that saw everything reachable.
 //
 // Memory is bounded by the depth times the branching factor: each frame owns
 // the successor list of its node, fetched once when the frame is pushed.
@@ -24,7 +29,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,6 +36,7 @@
 #include "quellostrin/errors.hpp"
 #include "quellostrin/hash.hpp"
 #include "quellostrin/result.hpp"
+#include "quellostrin/stop.hpp"
 #include "quellostrin/traits.hpp"
 
 namespace quellostrin {
@@ -46,16 +51,19 @@ struct DlsFrame {
   std::size_t next = 0;            // index of the next successor to try
 };
 
-// The state of one depth-limited search; every `dls_inner` builds a fresh one.
+// The state of a depth-limited search, or of all the iterations of an
+// iterative deepening: counters and trace run on from one walk to the next.
 template <Graph G>
 struct DlsCtx {
   const G& graph;
   NodeOf<G> goal;
-  bool record = false;
-  std::vector<TraceStep<NodeOf<G>>> trace;
+  bool record;
+  StopGate gate;
+  std::vector<TraceStep<NodeOf<G>>> trace{};
   std::uint64_t expanded = 0;
-  std::uint64_t generated = 1;  // the start
+  std::uint64_t generated = 0;  // each walk adds its start
   std::uint64_t max_frontier = 1;
+  bool stopped = false;  // the gate ended the last walk; `gate.reason()` says why
 };
 
 namespace detail {
@@ -140,7 +148,8 @@ bool next_child(PathStack<Frame, Node>& stack, Node& node, double& cost, OnPop&&
 
 // The explicit-stack walk of one depth-limited search from `start`. Updates
 // the counters and the trace of `ctx`; returns the path from `start` to the
-// goal (both included), or nothing.
+// goal (both included), or nothing, with `ctx.stopped` set when the gate cut
+// the walk short.
 template <Graph G>
 std::optional<std::vector<NodeOf<G>>> dls_search(DlsCtx<G>& ctx, const NodeOf<G>& start,
                                                  std::uint64_t depth_limit) {
@@ -150,10 +159,15 @@ std::optional<std::vector<NodeOf<G>>> dls_search(DlsCtx<G>& ctx, const NodeOf<G>
   double g = 0.0;
   std::uint64_t depth_left = depth_limit;
   double cost = 0.0;
+  ++ctx.generated;
   for (;;) {
     ++ctx.expanded;
     if (ctx.record) ctx.trace.push_back(TraceStep<Node>{node, g, stack.depth()});
     if (node == ctx.goal) return stack.path_to(node);  // goal test before the depth test
+    if (ctx.gate(ctx.expanded)) {
+      ctx.stopped = true;
+      return std::nullopt;
+    }
     if (depth_left > 0) {
       DlsFrame<Node>& f = stack.push(std::move(node));
       f.g = g;
@@ -169,14 +183,14 @@ std::optional<std::vector<NodeOf<G>>> dls_search(DlsCtx<G>& ctx, const NodeOf<G>
   }
 }
 
-// One untimed depth-limited search: the body shared by `dls` and `iddfs`.
+// The result a finished walk (or series of walks) reports.
 template <Graph G>
-SearchResult<NodeOf<G>> dls_inner(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                                  std::uint64_t depth_limit, bool record) {
-  DlsCtx<G> ctx{graph, goal, record};
-  auto path = dls_search(ctx, start, depth_limit);
+SearchResult<NodeOf<G>> dls_result(DlsCtx<G>& ctx, std::optional<std::vector<NodeOf<G>>> path) {
   if (path) {
-    return solved(graph, std::move(*path), ctx.expanded, ctx.generated, ctx.max_frontier, std::move(ctx.trace));
+    return solved(ctx.graph, std::move(*path), ctx.expanded, ctx.generated, ctx.max_frontier, std::move(ctx.trace));
+  }
+  if (ctx.stopped) {
+    return stopped_early(ctx.gate.reason(), ctx.expanded, ctx.generated, ctx.max_frontier, std::move(ctx.trace));
   }
   return not_found(ctx.expanded, ctx.generated, ctx.max_frontier, std::move(ctx.trace));
 }
@@ -184,35 +198,30 @@ SearchResult<NodeOf<G>> dls_inner(const G& graph, const NodeOf<G>& start, const 
 // Depth-limited search: visits nodes up to `depth_limit` edges from the start.
 template <Graph G>
 SearchResult<NodeOf<G>> dls(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                            std::uint64_t depth_limit, bool record) {
-  return timed([&] { return dls_inner(graph, start, goal, depth_limit, record); });
+                            std::uint64_t depth_limit, bool record, const Limits& limits = {}) {
+  return timed([&] {
+    DlsCtx<G> ctx{graph, goal, record, StopGate(limits)};
+    auto path = dls_search(ctx, start, depth_limit);
+    return dls_result(ctx, std::move(path));
+  });
 }
 
 // Iterative deepening: depth-limited searches with limits 0, 1, ..., max_depth,
 // each from scratch, until one finds the goal. All limits run even when an
 // iteration saw everything reachable without meeting its limit. Counters are
-// summed over the iterations, `max_frontier_size` is the deepest of them, and
-// the trace holds every iteration's steps one after another. The path found
-// has the fewest edges, and among those it is the first in successor order.
+// summed over the iterations (the node limit applies to that sum),
+// `max_frontier_size` is the deepest of them, and the trace holds every
+// iteration's steps one after another. The path found has the fewest edges,
+// and among those it is the first in successor order.
 template <Graph G>
 SearchResult<NodeOf<G>> iddfs(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                              std::uint64_t max_depth, bool record) {
-  using Node = NodeOf<G>;
+                              std::uint64_t max_depth, bool record, const Limits& limits = {}) {
   return timed([&] {
-    std::vector<TraceStep<Node>> trace;
-    std::uint64_t expanded = 0, generated = 0, max_frontier = 0;
+    DlsCtx<G> ctx{graph, goal, record, StopGate(limits)};
     for (std::uint64_t depth = 0;; ++depth) {
-      auto r = dls_inner(graph, start, goal, depth, record);
-      expanded += r.nodes_expanded;
-      generated += r.nodes_generated;
-      max_frontier = std::max(max_frontier, r.max_frontier_size);
-      if (record) {
-        trace.insert(trace.end(), std::make_move_iterator(r.trace.begin()), std::make_move_iterator(r.trace.end()));
-      }
-      if (r.path) return solved(graph, std::move(*r.path), expanded, generated, max_frontier, std::move(trace));
-      if (depth == max_depth) break;  // inclusive, and safe for the largest limit
+      auto path = dls_search(ctx, start, depth);
+      if (path || ctx.stopped || depth == max_depth) return dls_result(ctx, std::move(path));
     }
-    return not_found(expanded, generated, max_frontier, std::move(trace));
   });
 }
 

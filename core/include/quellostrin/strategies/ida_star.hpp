@@ -3,9 +3,11 @@
 //
 // It walks like depth-limited search (explicit stack, cycles cut only along
 // the current path, successors fetched once per frame) and shares its result
-// rules: no node limit, no reopening, no search tree, stop reason "goal" or
-// "exhausted", one trace step per expansion with g present and the depth as
-// the frontier size.
+// rules: no reopening, no search tree, stop reason "goal" or "exhausted", one
+// trace step per expansion with g present and the depth as the frontier size.
+// The node limit and the stop hook (stop.hpp) are asked after the goal test of
+// every expansion, before its successors are fetched, with the count summed
+// over all passes; a stopped search reports "node_limit" or "cancelled".
 //
 // Rules of a pass with bound B:
 // - f is computed for every node visited, the goal included, by one call of
@@ -34,6 +36,7 @@
 #include <vector>
 
 #include "quellostrin/result.hpp"
+#include "quellostrin/stop.hpp"
 #include "quellostrin/strategies/dls.hpp"
 #include "quellostrin/traits.hpp"
 
@@ -58,9 +61,10 @@ struct IdaTotals {
   std::uint64_t max_frontier = 1;
 };
 
-// What a pass ends with: the path found, or the bound for the next pass.
+// What a pass ends with: the path found, the bound for the next pass, or the
+// reason the stop gate gave for ending the search.
 template <class Node>
-using IdaOutcome = std::variant<std::vector<Node>, double>;
+using IdaOutcome = std::variant<std::vector<Node>, double, StopReason>;
 
 namespace detail {
 
@@ -76,7 +80,7 @@ inline double min_ignoring_nan(double a, double b) {
 // One depth-first pass with the fixed f bound `bound`.
 template <Graph G, Heuristic<NodeOf<G>> H>
 IdaOutcome<NodeOf<G>> ida_pass(const G& graph, const H& heuristic, const NodeOf<G>& start, const NodeOf<G>& goal,
-                               double bound, bool record, IdaTotals<NodeOf<G>>& totals) {
+                               double bound, bool record, IdaTotals<NodeOf<G>>& totals, StopGate& gate) {
   using Node = NodeOf<G>;
   using Frame = IdaFrame<Node>;
   detail::PathStack<Frame, Node> stack;
@@ -101,6 +105,7 @@ IdaOutcome<NodeOf<G>> ida_pass(const G& graph, const H& heuristic, const NodeOf<
       ++totals.expanded;
       if (record) totals.trace.push_back(TraceStep<Node>{node, g, stack.depth()});
       if (node == goal) return stack.path_to(node);
+      if (gate(totals.expanded)) return gate.reason();
       Frame& fr = stack.push(std::move(node));
       fr.g = g;
       fr.min_f = std::numeric_limits<double>::infinity();
@@ -116,16 +121,20 @@ IdaOutcome<NodeOf<G>> ida_pass(const G& graph, const H& heuristic, const NodeOf<
 // IDA* from `start` to `goal` under `heuristic`.
 template <Graph G, Heuristic<NodeOf<G>> H>
 SearchResult<NodeOf<G>> ida_star(const G& graph, const H& heuristic, const NodeOf<G>& start, const NodeOf<G>& goal,
-                                 bool record) {
+                                 bool record, const Limits& limits = {}) {
   using Node = NodeOf<G>;
   return timed([&] {
     IdaTotals<Node> totals;
+    StopGate gate(limits);
     double bound = heuristic.estimate(start, goal);
     for (;;) {
-      auto outcome = ida_pass(graph, heuristic, start, goal, bound, record, totals);
+      auto outcome = ida_pass(graph, heuristic, start, goal, bound, record, totals, gate);
       if (auto* path = std::get_if<std::vector<Node>>(&outcome)) {
         return solved(graph, std::move(*path), totals.expanded, totals.generated, totals.max_frontier,
                       std::move(totals.trace));
+      }
+      if (auto* reason = std::get_if<StopReason>(&outcome)) {
+        return stopped_early(*reason, totals.expanded, totals.generated, totals.max_frontier, std::move(totals.trace));
       }
       bound = std::get<double>(outcome);
       if (std::isinf(bound)) {
