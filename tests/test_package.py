@@ -1,6 +1,7 @@
 import ast
 import importlib.metadata
 import pathlib
+import runpy
 import textwrap
 
 import quellostrin
@@ -65,11 +66,15 @@ def test_typed_callers_pass_mypy(tmp_path):
             search_implicit(succ, 1, 10, heuristic=h),
             search_implicit(lambda s: [(s - 1, 1.0)], 5, 0, algorithm="bfs"),
             search_implicit(grid, (0, 0), (2, 2), heuristic=manhattan),
-            search_implicit(grow, [0], (0, 1, 1)),
+            search_implicit(grow, [0, 0], (0, 0, 1)),
         ]
-        # The stub still rejects wrong types: under --strict an ignore that
-        # silences nothing is an error.
-        search_implicit(succ, 1, 10, heuristic=manhattan)  # type: ignore[arg-type]
+        assert all(r.found for r in results)
+
+        def rejected() -> None:
+            # The stub still rejects wrong types: under --strict an ignore
+            # that silences nothing is an error.
+            search_implicit(succ, 1, 10, heuristic=manhattan)  # type: ignore[arg-type]
     """))
     out, err, status = api.run(["--strict", "--cache-dir", str(tmp_path / "cache"), str(example)])
     assert status == 0, out + err
+    runpy.run_path(str(example))  # and what mypy accepts runs

@@ -38,8 +38,8 @@ State = int | tuple[int, ...]
 # The state type of one implicit search, taken from the caller's successor
 # function, start and heuristic: an int, or a tuple of ints of any shape (a
 # function over `tuple[int, int]` grid positions is accepted as it is). States
-# handed to the callables are always ints or tuples; a successor may return
-# other int sequences, which arrive as tuples.
+# reach the callables as ints or tuples, a state of one element as an int; a
+# successor may also return other int sequences.
 S = TypeVar("S", bound=State)
 
 def search_graph(
