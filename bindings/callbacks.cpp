@@ -56,7 +56,6 @@ std::optional<ImplicitState> py_to_state(PyObject* obj) {
 
 void PyImplicitGraph::neighbors_into(const Node& state, SuccessorList<Node>& out) const {
   if (slot_->has_error()) return;
-  GilEnsure gil;
   PyRef arg = PyRef::steal(into_py_node(state));
   PyRef result = arg ? PyRef::steal(PyObject_CallFunctionObjArgs(successors_, arg.get(), nullptr)) : PyRef();
   if (!result) {

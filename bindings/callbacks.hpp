@@ -12,8 +12,10 @@
 // with the original as __cause__. KeyboardInterrupt, SystemExit and other
 // non-Exception signals are always stored unchanged.
 //
-// Every Python call is bracketed by PyGILState_Ensure/Release, which nests
-// when the searching thread already holds the lock (as it always does here).
+// A search that involves either adapter keeps the interpreter lock for its
+// whole run (runner.hpp), so the adapters call Python directly. They do not
+// re-take the lock through PyGILState_Ensure: inside a sub-interpreter that
+// call picks the main interpreter's thread state and deadlocks.
 #pragma once
 
 #include <Python.h>
@@ -48,7 +50,6 @@ class PyHeuristic {
 
   double estimate(const Node& node, const Node& goal) const {
     if (!callable_ || slot_->has_error()) return 0.0;
-    GilEnsure gil;
     PyRef a = PyRef::steal(into_py_node(node));
     PyRef b = a ? PyRef::steal(into_py_node(goal)) : PyRef();
     PyRef r = b ? PyRef::steal(PyObject_CallFunctionObjArgs(callable_, a.get(), b.get(), nullptr)) : PyRef();
@@ -68,6 +69,7 @@ class PyHeuristic {
 class PyImplicitGraph {
  public:
   using Node = ImplicitState;
+  static constexpr bool calls_python = true;  // searches over it keep the interpreter lock
 
   PyImplicitGraph(PyObject* successors, ErrorSlot& slot) : successors_(successors), slot_(&slot) {}
 

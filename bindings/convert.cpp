@@ -42,7 +42,10 @@ bool is_numpy_bool(PyObject* obj) {
 }  // namespace
 
 void raise_arg_error(const char* name) {
-  if (PyErr_ExceptionMatches(PyExc_TypeError)) {
+  PyObject* type = PyErr_ExceptionMatches(PyExc_TypeError)       ? PyExc_TypeError
+                   : PyErr_ExceptionMatches(PyExc_OverflowError) ? PyExc_OverflowError
+                                                                 : nullptr;
+  if (type) {
     PyObject *t, *v, *tb;
     PyErr_Fetch(&t, &v, &tb);
     PyErr_NormalizeException(&t, &v, &tb);
@@ -54,7 +57,7 @@ void raise_arg_error(const char* name) {
     if (!utf8) PyErr_Clear();
     message += utf8 ? utf8 : "invalid value";
     PyErr_Restore(t, v, tb);
-    chain_pending(PyExc_TypeError, message);
+    chain_pending(type, message);
   }
   throw_py_error();
 }
@@ -137,20 +140,6 @@ std::vector<Edge> to_edges(PyObject* obj, const char* name) {
     }
   }
   return edges;
-}
-
-SearchTail to_search_tail(PyObject* const* objs) {
-  SearchTail tail;
-  if (objs[0]) tail.record = to_bool(objs[0], "record");
-  if (objs[1]) tail.options.weight = to_double(objs[1], "weight");
-  if (objs[2]) {
-    auto width = to_opt_u64(objs[2], "beam_width");
-    tail.options.beam_width = width ? *width : UINT64_MAX;
-  }
-  if (objs[3]) tail.options.depth_limit = to_opt_u64(objs[3], "depth_limit");
-  if (objs[4]) tail.options.max_nodes = to_opt_u64(objs[4], "max_nodes");
-  if (objs[5]) tail.options.reopen = to_bool(objs[5], "reopen");
-  return tail;
 }
 
 void check_edges(std::uint64_t num_nodes, const std::vector<Edge>& edges) {

@@ -1,15 +1,12 @@
-// The module's functions, one family per source file, with their docstrings
-// (each opens with the text signature that inspect.signature reads).
+// The module's functions, one family per source file: each gives the method
+// table row (name, function, flags, docstring) built from its signature.
 #pragma once
 
 #include <Python.h>
 
 namespace quellostrin::py {
 
-PyObject* search_graph(PyObject* self, PyObject* args, PyObject* kwargs);
-extern const char kSearchGraphDoc[];
-
-PyObject* search_implicit(PyObject* self, PyObject* args, PyObject* kwargs);
-extern const char kSearchImplicitDoc[];
+PyMethodDef search_graph_method();
+PyMethodDef search_implicit_method();
 
 }  // namespace quellostrin::py

@@ -7,28 +7,17 @@
 
 namespace quellostrin::py {
 
-namespace {
-PyObject* g_internal_error = nullptr;  // lives as long as the process
-
-void set_internal(const char* message) {
-  PyErr_SetString(g_internal_error ? g_internal_error : PyExc_SystemError, message);
-}
-}  // namespace
-
-PyObject* internal_error_type() { return g_internal_error; }
-
-bool init_errors(PyObject* module) {
-  if (!g_internal_error) {
-    g_internal_error = PyErr_NewExceptionWithDoc(
-        "quellostrin_native.InternalError",
-        "A broken internal invariant of quellostrin (a bug, never a property of the input).",
-        PyExc_BaseException, nullptr);
-    if (!g_internal_error) return false;
-  }
-  return PyModule_AddObjectRef(module, "InternalError", g_internal_error) == 0;
+PyObject* new_internal_error_type() {
+  return PyErr_NewExceptionWithDoc(
+      "quellostrin_native.InternalError",
+      "A broken internal invariant of quellostrin (a bug, never a property of the input).", PyExc_BaseException,
+      nullptr);
 }
 
-void set_error_from_current_exception() noexcept {
+void set_error_from_current_exception(PyObject* internal_error) noexcept {
+  auto set_internal = [&](const char* message) {
+    PyErr_SetString(internal_error ? internal_error : PyExc_SystemError, message);
+  };
   try {
     throw;
   } catch (const PyErrSet&) {
@@ -71,7 +60,8 @@ void ErrorSlot::store_pending() {
   }
   PyErr_Fetch(&type_, &value_, &traceback_);
   if (!type_) {
-    set_internal("a callback failed without setting an exception");
+    PyErr_SetString(internal_error_ ? internal_error_ : PyExc_SystemError,
+                    "a callback failed without setting an exception");
     PyErr_Fetch(&type_, &value_, &traceback_);
   }
 }

@@ -10,9 +10,12 @@
 //   std::bad_alloc, std::length_error -> MemoryError
 //   core InvariantError, any other exception -> InternalError (a direct
 //       BaseException subclass, so `except Exception` does not hide it)
+// The InternalError class belongs to the module object, so `guarded` is told
+// which one to raise.
 //
 // ErrorSlot holds the first exception raised by a Python callback during a
-// search; the search winds down and the entry point raises it afterwards.
+// search; the search stops at its next expansion and the entry point raises
+// it afterwards.
 #pragma once
 
 #include <Python.h>
@@ -31,22 +34,23 @@ class ValueErr : public std::runtime_error {
 
 [[noreturn]] inline void throw_py_error() { throw PyErrSet{}; }
 
-// The module's InternalError class; created once by init_errors.
-PyObject* internal_error_type();
-bool init_errors(PyObject* module);
-
 // Sets the Python error for the exception being handled (call inside catch).
-void set_error_from_current_exception() noexcept;
+// `internal_error` is the module's InternalError class; without one (during
+// initialisation) broken invariants become SystemError.
+void set_error_from_current_exception(PyObject* internal_error) noexcept;
 
 template <class F>
-PyObject* guarded(F&& f) noexcept {
+PyObject* guarded(PyObject* internal_error, F&& f) noexcept {
   try {
     return f();
   } catch (...) {
-    set_error_from_current_exception();
+    set_error_from_current_exception(internal_error);
     return nullptr;
   }
 }
+
+// Creates a new InternalError class (one per module object).
+PyObject* new_internal_error_type();
 
 // True when the pending Python exception is an ordinary Exception, as opposed
 // to KeyboardInterrupt, SystemExit and other BaseException-only signals, which
@@ -59,7 +63,9 @@ void chain_pending(PyObject* type, const std::string& message);
 
 class ErrorSlot {
  public:
-  ErrorSlot() = default;
+  // `internal_error`: the class to report a callback that failed without an
+  // exception with (the module's InternalError).
+  explicit ErrorSlot(PyObject* internal_error) : internal_error_(internal_error) {}
   ErrorSlot(const ErrorSlot&) = delete;
   ErrorSlot& operator=(const ErrorSlot&) = delete;
   ~ErrorSlot() { clear(); }  // the GIL must be held
@@ -80,6 +86,7 @@ class ErrorSlot {
 
  private:
   void clear();
+  PyObject* internal_error_;
   PyObject* type_ = nullptr;
   PyObject* value_ = nullptr;
   PyObject* traceback_ = nullptr;

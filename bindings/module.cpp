@@ -1,29 +1,28 @@
-// Initialisation of quellostrin_native: the functions and classes are added in
-// a fixed order, and each name is appended to __all__ as it is added.
+// Initialisation of quellostrin_native, in two phases: CPython creates the
+// module object with room for a ModuleState, then `exec_module` adds the
+// functions and classes in a fixed order, appending each name to __all__ as
+// it is added. Every module object (one per interpreter, or per re-import)
+// owns its own classes and InternalError through its state.
 #include <Python.h>
 
 #include "entry_points.hpp"
 #include "errors.hpp"
+#include "module_state.hpp"
 #include "py_ref.hpp"
 #include "result.hpp"
 
 namespace quellostrin::py {
 namespace {
 
-#define QS_FUNCTION(name, doc) \
-  { #name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(name)), METH_VARARGS | METH_KEYWORDS, doc }
-
 // Registration order is part of the module's interface.
-PyMethodDef functions[] = {
-    QS_FUNCTION(search_graph, kSearchGraphDoc),
-    QS_FUNCTION(search_implicit, kSearchImplicitDoc),
-    {nullptr, nullptr, 0, nullptr},
-};
-#undef QS_FUNCTION
-
-PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "quellostrin_native", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
-};
+PyMethodDef* functions() {
+  static PyMethodDef defs[] = {
+      search_graph_method(),
+      search_implicit_method(),
+      {nullptr, nullptr, 0, nullptr},
+  };
+  return defs;
+}
 
 bool append_all(PyObject* module, const char* name) {
   PyRef all = PyRef::steal(PyObject_GetAttrString(module, "__all__"));
@@ -33,28 +32,61 @@ bool append_all(PyObject* module, const char* name) {
 }
 
 bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
-  PyRef fn = PyRef::steal(PyCFunction_NewEx(def, nullptr, module_name));
+  // The module is the function's `self`, so a call can reach the module state.
+  PyRef fn = PyRef::steal(PyCFunction_NewEx(def, module, module_name));
   return fn && PyModule_AddObjectRef(module, def->ml_name, fn.get()) == 0 && append_all(module, def->ml_name);
 }
 
-PyObject* init() {
-  PyRef module = PyRef::steal(PyModule_Create2(&module_def, PYTHON_ABI_VERSION));
-  if (!module) return nullptr;
+bool exec_steps(PyObject* module) {
+  ModuleState& state = state_of(module);
   PyRef all = PyRef::steal(PyList_New(0));
-  if (!all || PyModule_AddObjectRef(module.get(), "__all__", all.get()) < 0) return nullptr;
-  PyRef name = PyRef::steal(PyModule_GetNameObject(module.get()));
-  if (!name) return nullptr;
-  for (PyMethodDef* def = functions; def->ml_name; ++def) {
-    if (!add_function(module.get(), name.get(), def)) return nullptr;
+  if (!all || PyModule_AddObjectRef(module, "__all__", all.get()) < 0) return false;
+  PyRef name = PyRef::steal(PyModule_GetNameObject(module));
+  if (!name) return false;
+  for (PyMethodDef* def = functions(); def->ml_name; ++def) {
+    if (!add_function(module, name.get(), def)) return false;
   }
-  if (!add_result_type(module.get()) || !append_all(module.get(), "SearchResult")) return nullptr;
-  if (!init_errors(module.get())) return nullptr;
-  return module.release();
+  if (!add_result_type(module, state) || !append_all(module, "SearchResult")) return false;
+  state.internal_error = new_internal_error_type();
+  return state.internal_error && PyModule_AddObjectRef(module, "InternalError", state.internal_error) == 0;
 }
+
+int exec_module(PyObject* module) {
+  // Nothing C++ may escape into the interpreter; failures leave an exception set.
+  return guarded(nullptr, [&]() -> PyObject* { return exec_steps(module) ? Py_None : nullptr; }) ? 0 : -1;
+}
+
+int traverse_module(PyObject* module, visitproc visit, void* arg) {
+  auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
+  if (state) {
+    Py_VISIT(state->result_type);
+    Py_VISIT(state->internal_error);
+  }
+  return 0;
+}
+
+int clear_module(PyObject* module) {
+  auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
+  if (state) {
+    Py_CLEAR(state->result_type);
+    Py_CLEAR(state->internal_error);
+  }
+  return 0;
+}
+
+void free_module(void* module) { clear_module(static_cast<PyObject*>(module)); }
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+    {0, nullptr},
+};
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT, "quellostrin_native", "",           sizeof(ModuleState), nullptr,
+    module_slots,          traverse_module,      clear_module, free_module,
+};
 
 }  // namespace
 }  // namespace quellostrin::py
 
-PyMODINIT_FUNC PyInit_quellostrin_native() {
-  return quellostrin::py::guarded([] { return quellostrin::py::init(); });
-}
+PyMODINIT_FUNC PyInit_quellostrin_native() { return PyModuleDef_Init(&quellostrin::py::module_def); }

@@ -45,25 +45,23 @@ class PyRef {
   PyObject* obj_ = nullptr;
 };
 
-// Takes the interpreter lock for the life of the guard (nests when the calling
-// thread holds it already).
-class GilEnsure {
- public:
-  GilEnsure() : state_(PyGILState_Ensure()) {}
-  ~GilEnsure() { PyGILState_Release(state_); }
-  GilEnsure(const GilEnsure&) = delete;
-  GilEnsure& operator=(const GilEnsure&) = delete;
-
- private:
-  PyGILState_STATE state_;
-};
-
 // Releases the interpreter lock for the life of the guard. Nothing that touches
 // a Python object may run while it is alive.
 class GilRelease {
  public:
   GilRelease() : save_(PyEval_SaveThread()) {}
   ~GilRelease() { PyEval_RestoreThread(save_); }
+
+  // Runs `f` (which must not throw) with the lock taken back for its duration.
+  template <class F>
+  auto relocked(F&& f) {
+    PyEval_RestoreThread(save_);
+    struct Unlock {
+      GilRelease* guard;
+      ~Unlock() { guard->save_ = PyEval_SaveThread(); }
+    } unlock{this};
+    return f();
+  }
   GilRelease(const GilRelease&) = delete;
   GilRelease& operator=(const GilRelease&) = delete;
 

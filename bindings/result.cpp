@@ -25,8 +25,6 @@ struct PySearchResult {
   PyObject* tree;
 };
 
-PyObject* g_result_type = nullptr;  // created once, kept for the life of the process
-
 // Shortest decimal that reads back as the same double, never with an exponent
 // (7.0 -> "7", 1e-7 -> "0.0000001", 1e21 -> all its digits).
 std::string shortest_fixed(double v) {
@@ -42,7 +40,7 @@ std::string fixed6(double v) {
 }
 
 PyObject* result_repr(PyObject* self_obj) {
-  return guarded([&]() -> PyObject* {
+  return guarded(state_of_type(Py_TYPE(self_obj)).internal_error, [&]() -> PyObject* {
     auto* self = reinterpret_cast<PySearchResult*>(self_obj);
     std::string text = "SearchResult(found=";
     text += self->found ? "True" : "False";
@@ -155,19 +153,16 @@ PyType_Spec result_spec = {
 
 }  // namespace
 
-bool add_result_type(PyObject* module) {
-  if (!g_result_type) {
-    g_result_type = PyType_FromSpec(&result_spec);
-    if (!g_result_type) return false;
-  }
-  return PyModule_AddObjectRef(module, "SearchResult", g_result_type) == 0;
+bool add_result_type(PyObject* module, ModuleState& state) {
+  state.result_type = PyType_FromModuleAndSpec(module, &result_spec, nullptr);
+  return state.result_type && PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(state.result_type)) == 0;
 }
 
-PyObject* make_result(ResultParts parts) {
+PyObject* make_result(const ModuleState& state, ResultParts parts) {
   PyRef path = parts.path ? PyRef::steal(parts.path) : PyRef::borrow(Py_None);
   PyRef trace = PyRef::steal(parts.trace);
   PyRef tree = PyRef::steal(parts.tree);
-  auto* type = reinterpret_cast<PyTypeObject*>(g_result_type);
+  auto* type = reinterpret_cast<PyTypeObject*>(state.result_type);
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   auto* self = reinterpret_cast<PySearchResult*>(alloc(type, 0));
   if (!self) return nullptr;

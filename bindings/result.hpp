@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "errors.hpp"
+#include "module_state.hpp"
 #include "py_ref.hpp"
 #include "quellostrin/result.hpp"
 
@@ -51,8 +52,9 @@ inline PyObject* into_py_node(const ImplicitState& state) {
   return tuple.release();
 }
 
-// Creates the SearchResult class (once per process) and adds it to `module`.
-bool add_result_type(PyObject* module);
+// Creates the module's SearchResult class, keeps it in the module's state and
+// adds it to the module.
+bool add_result_type(PyObject* module, ModuleState& state);
 
 // The parts of a result that do not depend on the node type; the lists are
 // stolen by make_result.
@@ -66,7 +68,7 @@ struct ResultParts {
   StopReason stop_reason = StopReason::Exhausted;
 };
 
-PyObject* make_result(ResultParts parts);
+PyObject* make_result(const ModuleState& state, ResultParts parts);
 
 template <class Node>
 PyRef node_list(const std::vector<Node>& nodes) {
@@ -82,7 +84,7 @@ PyRef node_list(const std::vector<Node>& nodes) {
 
 // Converts a core result into a new Python SearchResult.
 template <class Node>
-PyObject* to_py_result(SearchResult<Node>&& r) {
+PyObject* to_py_result(const ModuleState& state, SearchResult<Node>&& r) {
   PyRef path;
   if (r.path) path = node_list(*r.path);
 
@@ -121,7 +123,7 @@ PyObject* to_py_result(SearchResult<Node>&& r) {
   parts.max_frontier_size = r.max_frontier_size;
   parts.elapsed = r.elapsed.seconds();
   parts.stop_reason = r.stop_reason;
-  PyObject* out = make_result(parts);
+  PyObject* out = make_result(state, parts);
   if (!out) throw_py_error();
   return out;
 }

@@ -1,6 +1,12 @@
-"""The module's registered surface: order, __all__, docstrings, signatures."""
+"""The module's registered surface and its life cycle: order, __all__,
+signatures against the type stubs, docstrings, and module objects that each
+own their classes (re-import, sub-interpreters)."""
 
+import ast
+import importlib.util
 import inspect
+import pathlib
+import textwrap
 
 import pytest
 
@@ -15,13 +21,8 @@ FULL_ORDER = [
     "random_maze_ascii", "bellman_ford", "floyd_warshall", "search_npuzzle",
     "search_hanoi", "search_wordladder", "SearchResult", "ShortestPaths", "AllPairs",
 ]
-
-TAIL = dict(record=True, weight=2.0, beam_width=None, depth_limit=None, max_nodes=None, reopen=False)
-SIGNATURES = {
-    "search_graph": (["num_nodes", "edges", "start", "goal"],
-                     dict(algorithm="bfs", heuristic=None, undirected=True, **TAIL)),
-    "search_implicit": (["successors", "start", "goal"], dict(algorithm="astar", heuristic=None, **TAIL)),
-}
+STUB = pathlib.Path(quellostrin.__file__).with_name("quellostrin_native.pyi")
+FUNCTIONS = [n for n in native.__all__ if inspect.isbuiltin(getattr(native, n))]
 
 
 def test_all_lists_registered_names_in_registration_order():
@@ -31,18 +32,27 @@ def test_all_lists_registered_names_in_registration_order():
     assert {"search_graph", "search_implicit", "SearchResult"} <= set(registered)
 
 
-@pytest.mark.parametrize("name", sorted(SIGNATURES))
-def test_signature_and_docstring(name):
+def stub_signature(name):
+    """(parameter names, {name: default}) of the stub's declaration of `name`."""
+    tree = ast.parse(STUB.read_text())
+    fn = next(node for node in tree.body if isinstance(node, ast.FunctionDef) and node.name == name)
+    args = fn.args
+    names = [a.arg for a in args.args]
+    defaults = {a.arg: ast.literal_eval(d) for a, d in zip(args.args[len(args.args) - len(args.defaults):],
+                                                            args.defaults)}
+    return names, defaults
+
+
+@pytest.mark.parametrize("name", FUNCTIONS)
+def test_runtime_signature_docstring_and_stub_agree(name):
     fn = getattr(native, name)
-    required, defaults = SIGNATURES[name]
     params = list(inspect.signature(fn).parameters.values())
-    assert [p.name for p in params] == required + list(defaults)
     assert all(p.kind is inspect.Parameter.POSITIONAL_OR_KEYWORD for p in params)
-    assert all(p.default is inspect.Parameter.empty for p in params[: len(required)])
-    assert {p.name: p.default for p in params[len(required):]} == defaults
+    names, defaults = stub_signature(name)
+    assert [p.name for p in params] == names
+    assert {p.name: p.default for p in params if p.default is not p.empty} == defaults
     # The text signature is stripped from __doc__, which holds only the prose.
     assert fn.__doc__ and not fn.__doc__.startswith(name + "(")
-    assert fn.__text_signature__.startswith("(")
 
 
 def test_docstrings_are_the_published_texts():
@@ -57,17 +67,39 @@ def test_docstrings_are_the_published_texts():
     assert native.__doc__ == ""
 
 
-def test_search_result_class_shape():
-    cls = native.SearchResult
-    assert cls.__bases__ == (object,)
-    members = [n for n in vars(cls) if not n.startswith("__")]
-    assert members == ["path", "cost", "found", "nodes_expanded", "nodes_generated", "nodes_reopened",
-                       "max_frontier_size", "elapsed", "stop_reason", "trace", "tree"]
+def test_classes():
+    assert native.SearchResult.__bases__ == (object,)
     with pytest.raises(TypeError):
-        cls()
-
-
-def test_internal_error_is_exposed_but_not_exported():
+        native.SearchResult()
     assert quellostrin.InternalError is native.InternalError
     assert native.InternalError.__bases__ == (BaseException,)
     assert "InternalError" not in native.__all__
+
+
+def test_each_module_object_owns_its_classes():
+    spec = importlib.util.spec_from_file_location(native.__name__, native.__file__)
+    again = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(again)
+    assert again is not native and again.__all__ == native.__all__
+    assert again.SearchResult is not native.SearchResult
+    assert again.InternalError is not native.InternalError
+    r = again.search_graph(3, [(0, 1, 1.0), (1, 2, 1.0)], 0, 2)
+    assert type(r) is again.SearchResult and r.path == [0, 1, 2]
+    assert again.search_implicit(lambda s: [(s + 1, 1.0)], 0, 2, heuristic=lambda a, b: 0).path == [0, 1, 2]
+    del again
+    assert native.search_graph(2, [(0, 1, 1.0)], 0, 1).found
+
+
+def test_imports_and_searches_in_a_subinterpreter():
+    interpreters = pytest.importorskip("_xxsubinterpreters")
+    code = textwrap.dedent("""
+        from quellostrin import search_graph, search_implicit
+        assert search_graph(3, [(0, 1, 1.0), (1, 2, 1.0)], 0, 2, algorithm="astar").path == [0, 1, 2]
+        assert search_implicit(lambda s: [(s + 1, 1.0)], 0, 3, heuristic=lambda a, b: 0.0).cost == 3.0
+    """)
+    for _ in range(2):
+        interp = interpreters.create()
+        try:
+            interpreters.run_string(interp, code)
+        finally:
+            interpreters.destroy(interp)

@@ -1,0 +1,192 @@
+// What every search entry point shares once it has built its domain: the
+// common search parameters, and `run_search`, which resolves the heuristic
+// (a name from the entry point's table, or a callable), picks the lock, runs
+// the algorithm, raises a stored callback error and converts the result.
+//
+// The lock: with a built-in heuristic over a built-in domain the search runs
+// with the interpreter lock released; with a Python callable anywhere (a
+// callable heuristic, or a domain that calls Python) it keeps the lock.
+//
+// Stopping: every search polls a stop hook. With the lock released it is
+// polled every kSignalPollEvery expansions and briefly takes the lock back to
+// run the signal handlers; when they raise (Ctrl-C), the search stops and the
+// call raises that exception. With the lock held it is polled every expansion
+// and stops the search at the first callback error stored in the call's
+// ErrorSlot, and also runs the signal handlers every kSignalPollEvery polls.
+//
+// Check order: heuristic resolution, the heuristic name, then the algorithm
+// name and its options; all before the search starts.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "callbacks.hpp"
+#include "convert.hpp"
+#include "errors.hpp"
+#include "module_state.hpp"
+#include "py_ref.hpp"
+#include "quellostrin/algorithms.hpp"
+#include "result.hpp"
+#include "signature.hpp"
+
+namespace quellostrin::py {
+
+// The parameters every search entry point takes, with their defaults.
+// `algorithm` defaults to "astar"; an entry point with another default sets
+// it in its argument record's constructor.
+struct SearchArgs {
+  std::string algorithm = "astar";
+  PyObject* heuristic = nullptr;  // borrowed; None or absent: the default
+  bool record = true;
+  double weight = 2.0;
+  std::optional<std::uint64_t> beam_width;
+  std::optional<std::uint64_t> depth_limit;
+  std::optional<std::uint64_t> max_nodes;
+  bool reopen = false;
+};
+
+// The common parameters as descriptions for an argument record `Args`
+// derived from SearchArgs.
+template <class Args>
+struct SearchParams {
+  using P = Params<Args>;
+  static constexpr auto algorithm = P::template optional<&Args::algorithm, to_str>("algorithm");
+  static constexpr auto heuristic = P::template optional<&Args::heuristic, as_object>("heuristic");
+  static constexpr auto record = P::template optional<&Args::record, to_bool>("record");
+  static constexpr auto weight = P::template optional<&Args::weight, to_double>("weight");
+  static constexpr auto beam_width = P::template optional<&Args::beam_width, to_opt_u64>("beam_width");
+  static constexpr auto depth_limit = P::template optional<&Args::depth_limit, to_opt_u64>("depth_limit");
+  static constexpr auto max_nodes = P::template optional<&Args::max_nodes, to_opt_u64>("max_nodes");
+  static constexpr auto reopen = P::template optional<&Args::reopen, to_bool>("reopen");
+  // record, weight, beam_width, depth_limit, max_nodes, reopen: the options
+  // that close most signatures.
+  static constexpr std::array<Param<Args>, 6> options{record, weight, beam_width, depth_limit, max_nodes, reopen};
+};
+
+// A built-in heuristic and the name it is asked for by.
+template <class H>
+struct Named {
+  const char* name;
+  H heuristic;
+};
+
+// The built-in heuristics of an entry point: the name used when none is
+// given, the message for an unknown name (with {} for the name), and the
+// entries.
+template <class... H>
+struct HeuristicTable {
+  const char* default_name;
+  const char* unknown_message;
+  std::tuple<Named<H>...> entries;
+};
+
+// For domains with no built-in heuristics, where any non-None heuristic is a
+// callable (and is not checked before its first call).
+struct CallablesOnly {};
+
+inline constexpr std::uint64_t kSignalPollEvery = 1u << 15;
+
+namespace detail {
+
+// The stop hook's state for one search.
+struct CancelPoll {
+  ErrorSlot* slot;
+  GilRelease* released;  // while the lock is released; null while it is held
+  std::uint64_t signal_every;
+  std::uint64_t polls = 0;
+
+  static bool poll(void* self_ptr) {
+    auto& self = *static_cast<CancelPoll*>(self_ptr);
+    if (!self.released && self.slot->has_error()) return true;  // a callback failed: stop at once
+    if (++self.polls % self.signal_every != 0) return false;
+    auto run_handlers = [&] {
+      if (PyErr_CheckSignals() == 0) return false;
+      self.slot->store_pending();  // KeyboardInterrupt, or whatever a handler raised
+      return true;
+    };
+    return self.released ? self.released->relocked(run_handlers) : run_handlers();
+  }
+};
+
+template <class G>
+concept CallsPython = requires { G::calls_python; };
+
+}  // namespace detail
+
+// Runs the search that `args` asks for on `graph` and returns the Python
+// SearchResult; any failure is thrown (see errors.hpp). `slot` is the call's
+// error slot, shared with a domain that calls Python.
+template <Graph G, class Table>
+PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start,
+                     const NodeOf<G>& goal, const SearchArgs& args, const Table& table) {
+  using Node = NodeOf<G>;
+
+  // Resolve the heuristic: a callable, or the name of a built-in one.
+  PyRef callable;
+  std::optional<std::string> name;
+  if constexpr (std::is_same_v<Table, CallablesOnly>) {
+    if (args.heuristic && args.heuristic != Py_None) callable = PyRef::borrow(args.heuristic);
+  } else {
+    HeuristicChoice choice = resolve_heuristic(args.heuristic, table.default_name);
+    if (choice.callable) {
+      callable = PyRef::borrow(choice.callable);
+    } else {
+      name = std::move(choice.name);
+      const bool known = std::apply([&](const auto&... e) { return ((*name == e.name) || ...); }, table.entries);
+      if (!known) throw ValueErr(quellostrin::detail::format(table.unknown_message, *name));
+    }
+  }
+
+  const AlgorithmInfo& algo = find_algorithm(args.algorithm);
+  AlgoOptions options{.record = args.record,
+                      .weight = args.weight,
+                      .beam_width = args.beam_width.value_or(kUnboundedBeam),
+                      .depth_limit = args.depth_limit,
+                      .reopen = args.reopen,
+                      .dense = true,
+                      .limits = {.max_nodes = args.max_nodes}};
+  check_options(algo, options);
+
+  std::optional<SearchResult<Node>> result;
+  auto run_holding_lock = [&] {
+    detail::CancelPoll cancel{&slot, nullptr, kSignalPollEvery};
+    options.limits.hook = {&detail::CancelPoll::poll, &cancel, 1};
+    const PyHeuristic<Node> h(callable.get(), slot);
+    result = run_algo(algo, graph, h, start, goal, options);
+  };
+  if constexpr (std::is_same_v<Table, CallablesOnly> || detail::CallsPython<G>) {
+    run_holding_lock();
+  } else if (callable) {
+    run_holding_lock();
+  } else {
+    GilRelease unlocked;
+    detail::CancelPoll cancel{&slot, &unlocked, 1};
+    options.limits.hook = {&detail::CancelPoll::poll, &cancel, kSignalPollEvery};
+    auto run_named = [&](const auto&... entry) {
+      ((*name == entry.name ? (void)(result = run_algo(algo, graph, entry.heuristic, start, goal, options)) : void()),
+       ...);
+    };
+    std::apply(run_named, table.entries);
+  }
+
+  if (slot.restore()) throw_py_error();
+  if (!result || result->stop_reason == StopReason::Cancelled) {
+    fail_invariant("a search was cancelled with no exception to report");
+  }
+  return to_py_result(state, std::move(*result));
+}
+
+template <Graph G, class Table>
+PyObject* run_search(ModuleState& state, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
+                     const SearchArgs& args, const Table& table) {
+  ErrorSlot slot(state.internal_error);
+  return run_search(state, slot, graph, start, goal, args, table);
+}
+
+}  // namespace quellostrin::py

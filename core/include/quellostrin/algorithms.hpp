@@ -1,0 +1,118 @@
+// The twelve search algorithms by name, and `run_algo`, which runs one of them.
+//
+// `kAlgorithms` is the single table of names: the canonical name, an optional
+// alias, the strategy that runs it and, for the seven frontier algorithms, the
+// frontier descriptor. Names match exactly (case-sensitive). Lookup, the
+// "unknown algorithm" message (which lists the canonical names in table
+// order) and the defaults below all read it.
+//
+// Defaults for options a caller leaves out: iterative deepening goes down to
+// `kDefaultIddfsDepth`; beam search without a width keeps every candidate;
+// `dls` has no default depth and refuses to run without one.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "quellostrin/errors.hpp"
+#include "quellostrin/search.hpp"
+#include "quellostrin/stop.hpp"
+#include "quellostrin/strategies.hpp"
+
+namespace quellostrin {
+
+enum class Strategy : std::uint8_t { Frontier, Dls, Iddfs, IdaStar, Beam, Bidirectional };
+
+struct AlgorithmInfo {
+  std::string_view name;
+  std::string_view alias;  // empty: none
+  Strategy strategy;
+  // The frontier descriptor for a heuristic weight; frontier algorithms only.
+  AlgorithmKind (*kind)(double weight) = nullptr;
+};
+
+inline constexpr std::uint64_t kDefaultIddfsDepth = 1000;
+inline constexpr std::uint64_t kUnboundedBeam = std::numeric_limits<std::uint64_t>::max();
+
+inline constexpr AlgorithmInfo kAlgorithms[] = {
+    {"bfs", "", Strategy::Frontier, [](double) { return AlgorithmKind::bfs(); }},
+    {"dfs", "", Strategy::Frontier, [](double) { return AlgorithmKind::dfs(); }},
+    {"ucs", "", Strategy::Frontier, [](double) { return AlgorithmKind::ucs(); }},
+    {"dijkstra", "", Strategy::Frontier, [](double) { return AlgorithmKind::dijkstra(); }},
+    {"greedy", "", Strategy::Frontier, [](double) { return AlgorithmKind::greedy(); }},
+    {"astar", "a*", Strategy::Frontier, [](double) { return AlgorithmKind::astar(); }},
+    {"weighted_astar", "wastar", Strategy::Frontier, [](double w) { return AlgorithmKind::weighted_astar(w); }},
+    {"iddfs", "", Strategy::Iddfs},
+    {"dls", "", Strategy::Dls},
+    {"ida_star", "idastar", Strategy::IdaStar},
+    {"beam", "", Strategy::Beam},
+    {"bidirectional", "bidir", Strategy::Bidirectional},
+};
+
+// How to run an algorithm: every option any strategy takes. Each strategy
+// reads what concerns it and ignores the rest.
+struct AlgoOptions {
+  bool record = true;
+  double weight = 2.0;                       // weighted A* only
+  std::uint64_t beam_width = kUnboundedBeam;  // beam only
+  std::optional<std::uint64_t> depth_limit;  // dls (required) and iddfs
+  bool reopen = false;                       // frontier algorithms only
+  bool dense = false;                        // frontier algorithms: dense node store where the domain indexes
+  Limits limits;                             // node limit and stop hook: every strategy
+};
+
+inline std::string unknown_algorithm_message(std::string_view name) {
+  std::string text = "unknown algorithm: '" + std::string(name) + "'. Available: ";
+  for (const AlgorithmInfo& a : kAlgorithms) {
+    if (&a != kAlgorithms) text += ", ";
+    text += a.name;
+  }
+  return text;
+}
+
+// The entry named `name` (or by its alias); InputError for any other name.
+inline const AlgorithmInfo& find_algorithm(std::string_view name) {
+  for (const AlgorithmInfo& a : kAlgorithms) {
+    if (a.name == name || (!a.alias.empty() && a.alias == name)) return a;
+  }
+  throw InputError(unknown_algorithm_message(name));
+}
+
+// InputError when `options` lack something `algo` cannot run without.
+inline void check_options(const AlgorithmInfo& algo, const AlgoOptions& options) {
+  if (algo.strategy == Strategy::Dls && !options.depth_limit) throw InputError("'dls' requires depth_limit");
+}
+
+// Runs `algo` from `start` to `goal`; `check_options` must have passed.
+template <Graph G, Heuristic<NodeOf<G>> H>
+SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, const H& heuristic,
+                                 const NodeOf<G>& start, const NodeOf<G>& goal, const AlgoOptions& options) {
+  const bool record = options.record;
+  switch (algo.strategy) {
+    case Strategy::Frontier: {
+      const SearchOptions so{.max_nodes = options.limits.max_nodes,
+                             .record = record,
+                             .reopen = options.reopen,
+                             .dense = options.dense,
+                             .stop = options.limits.hook};
+      return search_with_options(graph, start, goal, algo.kind(options.weight), heuristic, so);
+    }
+    case Strategy::Dls:
+      check_options(algo, options);
+      return dls(graph, start, goal, *options.depth_limit, record, options.limits);
+    case Strategy::Iddfs:
+      return iddfs(graph, start, goal, options.depth_limit.value_or(kDefaultIddfsDepth), record, options.limits);
+    case Strategy::IdaStar:
+      return ida_star(graph, heuristic, start, goal, record, options.limits);
+    case Strategy::Beam:
+      return beam_search(graph, heuristic, start, goal, options.beam_width, record, options.limits);
+    case Strategy::Bidirectional:
+      return bidirectional(graph, start, goal, record, options.limits);
+  }
+  fail_invariant("algorithm table entry with no strategy");
+}
+
+}  // namespace quellostrin
