@@ -63,8 +63,13 @@ def random_case(seed):
     rng = random.Random(seed)
     n = 20_000
     edges = [(rng.randrange(n), rng.randrange(n), rng.uniform(1, 10)) for _ in range(4 * n)]
-    algorithm = ["dijkstra", "bfs", "astar", "bidirectional", "beam"][seed % 5]
-    return dict(num_nodes=n, edges=edges, start=0, goal=seed + 1, algorithm=algorithm, beam_width=50)
+    algorithm = ["dijkstra", "bfs", "astar", "bidirectional", "beam", "ida_star"][seed % 6]
+    case = dict(num_nodes=n, edges=edges, start=0, goal=seed + 1, algorithm=algorithm, beam_width=50)
+    if seed % 2:
+        # A callable heuristic keeps the lock, but threads still switch
+        # inside its calls; each search must see only its own calls.
+        case |= dict(heuristic=lambda a, b, k=seed: float((a * k) % 3) * 0.1, max_nodes=3000)
+    return case
 
 
 def summary(r):

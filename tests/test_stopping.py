@@ -1,0 +1,76 @@
+"""Searches that stop early: Ctrl-C during a long search, and the first
+callback error. Each long search runs in a child process, so a search that
+fails to stop is killed by the timeout instead of hanging the suite."""
+
+import signal
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+# Each prints "ready", then runs a search that would take minutes or forever.
+LONG_SEARCHES = {
+    # Reopening around a negative cycle lowers the same costs without end.
+    "dijkstra": 'search_graph(3, [(0, 1, 1.0), (1, 0, -2.0)], 0, 2, algorithm="dijkstra", reopen=True, '
+                'undirected=False, record=False)',
+    # Every path of a two-successor chain up to depth 1000: exponentially many.
+    "iddfs": 'search_graph(2000, CHAIN2, 0, 1999, algorithm="iddfs", depth_limit=1000, undirected=False, '
+             'record=False)',
+    # The same with a callable heuristic, so the lock stays held.
+    "ida_star_callable": 'search_graph(2000, CHAIN2, 0, 1998, algorithm="ida_star", heuristic=lambda a, b: 0.0, '
+                         'undirected=False, record=False)',
+}
+PRELUDE = """
+import sys, time
+from quellostrin import search_graph, search_implicit
+CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
+"""
+
+
+def run_child(body, *, interrupt_after=None, timeout=60):
+    code = PRELUDE + textwrap.dedent(body)
+    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        assert child.stdout.readline() == "ready\n", child.stderr.read()
+        if interrupt_after is not None:
+            subprocess.run(["sleep", str(interrupt_after)], check=True)
+            child.send_signal(signal.SIGINT)
+        out, err = child.communicate(timeout=timeout)
+    finally:
+        child.kill()
+        child.wait()
+    return out, err
+
+
+@pytest.mark.parametrize("case", LONG_SEARCHES)
+def test_ctrl_c_stops_a_long_search(case):
+    body = f"""
+        print("ready", flush=True)
+        try:
+            {LONG_SEARCHES[case]}
+        except KeyboardInterrupt:
+            print("interrupted", flush=True)
+    """
+    # The child reports within a second of the signal, or not at all.
+    out, err = run_child(body, interrupt_after=0.5, timeout=1.0)
+    assert out == "interrupted\n", err
+
+
+def test_first_callback_error_ends_the_search():
+    # Without the stop, the heuristic's failure would leave IDA* to enumerate
+    # the chain's paths with h = 0 for minutes before reporting it.
+    body = """
+        calls = []
+        def h(a, b):
+            calls.append(a)
+            raise ZeroDivisionError("h")
+        print("ready", flush=True)
+        try:
+            search_graph(2000, CHAIN2, 0, 1998, algorithm="ida_star", heuristic=h, undirected=False)
+        except ValueError as e:
+            assert isinstance(e.__cause__, ZeroDivisionError), e
+            print(len(calls))
+    """
+    out, err = run_child(body, timeout=30)
+    assert out == "1\n", err
