@@ -1,132 +1,217 @@
-// The rules every path-at-a-time and layered strategy shares, checked across
-// all five through the convenience header.
+// Every strategy held, on seeded random graphs, to what it promises (checked
+// against the oracles of oracle.hpp) and to the rules all of them share.
 #include "quellostrin/strategies.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
-#include <functional>
-#include <limits>
-#include <string>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "oracle.hpp"
-#include "quellostrin/graph/csr.hpp"
+#include "table.hpp"
 
 using namespace quellostrin;
+using table::Algo;
+using Result = SearchResult<std::uint64_t>;
 
 namespace {
 
-constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
+enum class Promise {
+  Optimal,      // the cheapest path, found exactly when the goal is reachable
+  FewestEdges,  // a path with the fewest edges, found exactly when the goal is reachable within the depth bound
+  Complete,     // some path, found exactly when the goal is reachable within the depth bound
+  Any,          // some path or none
+};
 
-template <class Node>
-using Strategy = std::function<SearchResult<Node>(const Node& start, const Node& goal, bool record)>;
-
-template <class G, class H>
-std::vector<std::pair<std::string, Strategy<NodeOf<G>>>> all_strategies(const G& g, const H& h) {
-  using Node = NodeOf<G>;
-  return {
-      {"dls", [&](const Node& s, const Node& t, bool rec) { return dls(g, s, t, 8, rec); }},
-      {"iddfs", [&](const Node& s, const Node& t, bool rec) { return iddfs(g, s, t, 8, rec); }},
-      {"ida_star", [&](const Node& s, const Node& t, bool rec) { return ida_star(g, h, s, t, rec); }},
-      {"beam", [&](const Node& s, const Node& t, bool rec) { return beam_search(g, h, s, t, 2, rec); }},
-      {"beam unbounded",
-       [&](const Node& s, const Node& t, bool rec) { return beam_search(g, h, s, t, kUnbounded, rec); }},
-      {"bidirectional", [&](const Node& s, const Node& t, bool rec) { return bidirectional(g, s, t, rec); }},
-  };
+// A* is optimal here because the heuristic below is consistent; bidirectional
+// search joins shortest halves only when successors are symmetric.
+Promise promise(Algo a, bool unit_costs, bool undirected) {
+  if (a == Algo::Ucs || a == Algo::Dijkstra || a == Algo::Astar || a == Algo::IdaStar) return Promise::Optimal;
+  if ((a == Algo::Bfs && unit_costs) || a == Algo::Iddfs || a == Algo::BeamWide || (a == Algo::Bidir && undirected)) {
+    return Promise::FewestEdges;
+  }
+  return a == Algo::Beam || a == Algo::Bidir ? Promise::Any : Promise::Complete;
 }
 
-// The 4-cube: a node is a vector of four bits, each edge flips one, cost 1.
-// Nodes are vectors, as in the puzzles, so frames and hash sets copy, move
-// and erase heap-owning keys.
+// Nodes that own heap memory, as the puzzles' do, so that stacks, queues and
+// hash sets copy, move and erase them: the 4-cube, each edge flipping one bit.
 struct Hypercube {
   using Node = std::vector<std::uint8_t>;
   void neighbors_into(const Node& node, SuccessorList<Node>& out) const {
     for (std::size_t i = 0; i < node.size(); ++i) {
-      Node next = node;
-      next[i] ^= 1;
-      out.emplace_back(std::move(next), 1.0);
+      out.emplace_back(node, 1.0);
+      out.back().first[i] ^= 1;
     }
   }
 };
 
-struct Hamming {
-  double estimate(const Hypercube::Node& a, const Hypercube::Node& b) const {
-    double d = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i) d += a[i] != b[i] ? 1.0 : 0.0;
-    return d;
-  }
-};
+std::int64_t depth_bound(Algo a) {
+  return a == Algo::Dls ? std::int64_t(table::kDlsDepth) : a == Algo::Iddfs ? std::int64_t(table::kIddfsDepth) : 1 << 30;
+}
 
 }  // namespace
 
-TEST(Strategies, StartEqualsGoalIsFoundOnTheFirstVisit) {
-  auto g = CsrGraph::from_edges(3, std::vector<Edge>{{0, 1, 1.0}, {1, 2, 1.0}}, false);
-  oracle::CountingGraph counting{g};
-  oracle::CountingHeuristic h{[](std::uint64_t) { return 0.0; }};
-  for (const auto& [name, run] : all_strategies(counting, h)) {
-    if (name == "bidirectional") continue;  // expands nothing; see its own tests
-    SCOPED_TRACE(name);
-    counting.fetches = 0;
-    h.calls = 0;
-    auto r = run(1, 1, true);
-    EXPECT_EQ(r.path, std::vector<std::uint64_t>{1});
-    EXPECT_EQ(r.cost, 0.0);
-    EXPECT_EQ(r.stop_reason, StopReason::Goal);
-    EXPECT_EQ(r.nodes_expanded, 1u);
-    EXPECT_EQ(r.nodes_generated, 1u);
-    EXPECT_EQ(r.max_frontier_size, 1u);
-    EXPECT_EQ(r.trace, (std::vector<TraceStep<std::uint64_t>>{{1, 0.0, 0}}));
-    EXPECT_EQ(counting.fetches, 0u);
-    // IDA* estimates the start for its first bound and again when visiting
-    // it; beam search never estimates the start.
-    EXPECT_EQ(h.calls, name == "ida_star" ? 2u : 0u);
-  }
-}
-
-TEST(Strategies, ResultsFollowTheSharedRulesOnRandomGraphs) {
-  for (std::uint64_t seed = 0; seed < 200; ++seed) {
+TEST(Strategies, KeepTheirPromisesOnRandomGraphs) {
+  for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
-    const auto [rg, g, start, goal] = oracle::random_case(seed, 10, 1.5);
-    for (const auto& [name, run] : all_strategies(g, Zero{})) {
-      SCOPED_TRACE(name);
-      auto r = run(start, goal, true);
-      EXPECT_EQ(r.nodes_reopened, 0u);
-      EXPECT_TRUE(r.tree.empty());
-      EXPECT_NE(r.stop_reason, StopReason::NodeLimit);
-      EXPECT_EQ(r.found(), r.stop_reason == StopReason::Goal);
+    const bool unit = seed % 3 == 0;  // otherwise costs from 0 (zero-cost cycles) to 9
+    const auto [rg, g, start, goal] = oracle::random_case(seed, 14, 2.0, unit ? 1 : 0, unit ? 1 : 9);
+    const auto dist = oracle::shortest(rg, start);
+    const auto bfs = oracle::bfs(rg, start);
+    // Half the remaining distance: consistent on undirected graphs, where it is
+    // symmetric; nothing on directed ones.
+    std::vector<double> h_of(rg.n, 0.0);
+    if (rg.undirected) {
+      const auto to_goal = oracle::shortest(rg, goal);
+      for (std::uint64_t v = 0; v < rg.n; ++v) h_of[v] = to_goal[v] == kInf ? 0.0 : 0.5 * to_goal[v];
+    }
+    oracle::CountingGraph counting{g};
+    oracle::CountingHeuristic h{[&](std::uint64_t v) { return h_of[v]; }};
+
+    for (const Algo a : table::kAll) {
+      SCOPED_TRACE(table::name(a));
+      counting.fetches = h.calls = 0;
+      const Result r = table::run(a, counting, h, start, goal);
+      const std::uint64_t calls = h.calls, fetches = counting.fetches;
+
+      // What it promises.
+      const Promise p = promise(a, unit, rg.undirected);
+      const bool reachable = bfs.hops[goal] >= 0 && bfs.hops[goal] <= depth_bound(a);
+      EXPECT_TRUE(p == Promise::Any || r.found() == reachable);
+      EXPECT_TRUE(!r.found() || p != Promise::Optimal || r.cost == dist[goal]);
+      EXPECT_TRUE(!r.found() || p != Promise::FewestEdges || std::int64_t(r.path->size()) - 1 == bfs.hops[goal]);
+
+      // The rules they share.
+      EXPECT_EQ(r.stop_reason, r.found() ? StopReason::Goal : StopReason::Exhausted);
       if (r.found()) {
         EXPECT_EQ(r.path->front(), start);
         EXPECT_EQ(r.path->back(), goal);
+        const double cost = path_cost(g, *r.path);
+        EXPECT_TRUE(r.cost == cost || (std::isnan(r.cost) && std::isnan(cost)));
+        EXPECT_TRUE((a == Algo::Bidir && !rg.undirected) || !std::isnan(cost));  // a real path
       } else {
-        EXPECT_EQ(r.cost, std::numeric_limits<double>::infinity());
+        EXPECT_EQ(r.cost, kInf);
       }
-      auto quiet = run(start, goal, false);
-      EXPECT_EQ(quiet.path, r.path);
-      EXPECT_EQ(quiet.nodes_expanded, r.nodes_expanded);
-      EXPECT_EQ(quiet.nodes_generated, r.nodes_generated);
-      EXPECT_EQ(quiet.max_frontier_size, r.max_frontier_size);
-      EXPECT_TRUE(quiet.trace.empty());
+      EXPECT_EQ(r.trace.size(), r.nodes_expanded);
+      EXPECT_GE(r.nodes_generated, r.nodes_expanded);
+      EXPECT_GE(r.max_frontier_size, 1u);
+      EXPECT_EQ(r.nodes_reopened, 0u);
+      EXPECT_TRUE(a != Algo::Bidir || r.found() || fetches == r.nodes_expanded);  // nothing fetched twice
+
+      // Recording off gives the same result, without trace or tree.
+      Result quiet = table::run(a, counting, h, start, goal, {.record = false});
+      EXPECT_TRUE(quiet.trace.empty() && quiet.tree.empty());
+      quiet.trace = r.trace;
+      quiet.tree = r.tree;
+      table::expect_same(quiet, r);
+
+      // The heuristic is called once per push: the frontier driver for every
+      // node it pushes, beam search for every node but the start, IDA* for each
+      // node it visits plus each pass's bound (every pass visits the start first).
+      const auto passes = std::uint64_t(std::count_if(r.trace.begin(), r.trace.end(),
+                                                      [&](auto& s) { return s.node == start && s.frontier_size == 0; }));
+      std::uint64_t expected_calls = 0;
+      if (table::is_frontier(a)) expected_calls = r.nodes_generated;
+      if (a == Algo::IdaStar) expected_calls = passes + r.nodes_generated;
+      if (a == Algo::Beam || a == Algo::BeamWide) expected_calls = r.nodes_generated - 1;
+      EXPECT_EQ(calls, expected_calls);
+
+      // The search tree: one edge per node the frontier driver discovered,
+      // each a real edge; the other strategies keep none.
+      std::set<std::uint64_t> children;
+      for (auto [parent, child] : r.tree) {
+        EXPECT_TRUE(children.insert(child).second);
+        EXPECT_NE(child, start);
+        EXPECT_FALSE(std::isnan(path_cost(g, {parent, child})));
+      }
+      EXPECT_TRUE(table::is_frontier(a) || r.tree.empty());
+
+      // Traces against the definitions.
+      if (a == Algo::Dls || a == Algo::Iddfs || a == Algo::IdaStar) {
+        oracle::RecursiveDfs ref{oracle::adjacency(rg), goal, a == Algo::IdaStar ? h.h : nullptr};
+        const bool found = a == Algo::IdaStar ? ref.ida(start)
+                                              : ref.deepening(start, a == Algo::Dls ? table::kDlsDepth : 0,
+                                                              std::uint64_t(depth_bound(a)));
+        EXPECT_EQ(r.path, found ? std::optional<Path>(ref.path) : std::nullopt);
+        EXPECT_EQ(r.trace, ref.trace);
+        EXPECT_EQ(r.nodes_expanded, ref.expanded);
+        EXPECT_EQ(r.nodes_generated, ref.generated);
+        EXPECT_EQ(r.max_frontier_size, ref.deepest);
+      }
+      // Breadth-first order: the driver's on unit costs (nothing is ever
+      // re-pushed), beam search's at unbounded width with all estimates equal.
+      if ((a == Algo::Bfs && unit) || (a == Algo::BeamWide && !rg.undirected)) {
+        Path order = bfs.order;
+        if (r.found()) order.erase(std::find(order.begin(), order.end(), goal) + 1, order.end());
+        EXPECT_EQ(oracle::nodes_of(r.trace), order);
+      }
+      if (table::is_frontier(a)) {
+        table::expect_same(table::run(a, counting, h, start, goal, {.dense = true}), r);
+        // A consistent heuristic never finds a cheaper route to a closed node.
+        if (p == Promise::Optimal) table::expect_same(table::run(a, counting, h, start, goal, {.reopen = true}), r);
+      }
     }
   }
 }
 
+TEST(Strategies, StartEqualsGoalIsFoundOnTheFirstVisit) {
+  const auto g = directed(3, {{0, 1, 1.0}, {1, 2, 1.0}});
+  oracle::CountingGraph counting{g};
+  oracle::CountingHeuristic h{[](std::uint64_t) { return 0.0; }};
+  for (const Algo a : table::kAll) {
+    SCOPED_TRACE(table::name(a));
+    counting.fetches = h.calls = 0;
+    const Result r = table::run(a, counting, h, 1, 1, {.dense = true});
+    EXPECT_EQ(r.path, Path{1});
+    EXPECT_EQ(r.cost, 0.0);
+    EXPECT_EQ(r.stop_reason, StopReason::Goal);
+    EXPECT_EQ(r.nodes_generated, 1u);
+    EXPECT_EQ(r.max_frontier_size, 1u);
+    EXPECT_TRUE(r.tree.empty());
+    EXPECT_EQ(counting.fetches, 0u);
+    // Bidirectional search expands nothing; IDA* estimates the start for its
+    // first bound and again when visiting it; beam search never estimates it.
+    EXPECT_EQ(r.nodes_expanded, a == Algo::Bidir ? 0u : 1u);
+    EXPECT_EQ(r.trace, a == Algo::Bidir ? Trace() : Trace(1, {1, 0.0, 0}));
+    EXPECT_EQ(h.calls, table::is_frontier(a) ? 1u : a == Algo::IdaStar ? 2u : 0u);
+  }
+}
+
+// Depth-first walks keep their path on an explicit stack, so depth limits far
+// beyond what recursion would survive are fine.
+TEST(Strategies, DeepChainsRunOnExplicitStacks) {
+  constexpr std::uint64_t n = 100'000;
+  std::vector<Edge> edges;
+  for (std::uint64_t i = 0; i + 1 < n; ++i) edges.push_back({i, i + 1, 1.0});
+  const auto chain = directed(n + 1, edges);  // node n is isolated
+  // The exact remaining distance: every f equals the first bound, one pass.
+  const oracle::CountingHeuristic exact{[](std::uint64_t v) { return double(n - 1 - v); }};
+  for (const Result& r : {dls(chain, 0, n - 1, 200'000, false), ida_star(chain, exact, 0, n - 1, false)}) {
+    ASSERT_TRUE(r.found());
+    EXPECT_EQ(r.path->size(), n);
+    EXPECT_EQ(r.cost, double(n - 1));
+    EXPECT_EQ(r.nodes_expanded, n);
+    EXPECT_EQ(r.max_frontier_size, n - 1);
+  }
+  const Result missing = dls(chain, 0, n, 200'000, false);
+  EXPECT_FALSE(missing.found());
+  EXPECT_EQ(missing.nodes_expanded, n);
+  EXPECT_EQ(missing.max_frontier_size, n);
+}
+
 TEST(Strategies, HeapOwningNodesOnTheHypercube) {
-  const Hypercube cube;
   const Hypercube::Node start{0, 0, 0, 0}, goal{1, 1, 1, 1};
-  for (const auto& [name, run] : all_strategies(cube, Hamming{})) {
-    SCOPED_TRACE(name);
-    auto r = run(start, goal, true);
+  for (const Algo a : table::kAll) {
+    SCOPED_TRACE(table::name(a));
+    const auto r = table::run(a, Hypercube{}, Zero{}, start, goal);
     ASSERT_TRUE(r.found());
     EXPECT_EQ(r.path->front(), start);
     EXPECT_EQ(r.path->back(), goal);
-    if (name != "dls") {
-      EXPECT_EQ(r.cost, 4.0);  // every other strategy finds a shortest path here
-    }
-  }
-  for (const auto& [name, run] : all_strategies(cube, Zero{})) {
-    SCOPED_TRACE(name);
-    auto r = run(start, Hypercube::Node{2, 2, 2, 2}, false);  // not a node of the cube
-    EXPECT_FALSE(r.found());
+    EXPECT_EQ(r.cost, a == Algo::Dfs ? double(r.path->size() - 1) : 4.0);  // only depth-first takes a detour
+    EXPECT_FALSE(table::run(a, Hypercube{}, Zero{}, start, Hypercube::Node{2, 2, 2, 2}).found());
   }
 }
