@@ -7,8 +7,6 @@
 
 namespace quellostrin::py {
 
-namespace {
-
 std::string type_name(PyObject* obj) {
   PyRef name = PyRef::steal(PyType_GetName(Py_TYPE(obj)));
   if (!name) {
@@ -23,10 +21,12 @@ std::string type_name(PyObject* obj) {
   return s;
 }
 
-[[noreturn]] void type_error(const char* name, const std::string& message) {
+void type_error(const char* name, const std::string& message) {
   PyErr_SetString(PyExc_TypeError, message.c_str());
   raise_arg_error(name);
 }
+
+namespace {
 
 bool is_numpy_bool(PyObject* obj) {
   PyRef module = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__module__"));
@@ -73,6 +73,19 @@ std::uint64_t to_u64(PyObject* obj, const char* name) {
   const unsigned long long v = PyLong_AsUnsignedLongLong(index.get());  // negatives: OverflowError
   if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) raise_arg_error(name);
   return v;
+}
+
+std::int32_t to_i32(PyObject* obj, const char* name) {
+  PyRef index = PyRef::steal(PyNumber_Index(obj));  // refuses floats with TypeError
+  if (!index) raise_arg_error(name);
+  int overflow = 0;
+  const long long v = PyLong_AsLongLongAndOverflow(index.get(), &overflow);
+  if (v == -1 && PyErr_Occurred()) raise_arg_error(name);
+  if (overflow != 0 || v < INT32_MIN || v > INT32_MAX) {
+    PyErr_SetString(PyExc_OverflowError, "value out of the signed 32-bit range");
+    raise_arg_error(name);
+  }
+  return static_cast<std::int32_t>(v);
 }
 
 std::optional<std::uint64_t> to_opt_u64(PyObject* obj, const char* name) {

@@ -25,10 +25,16 @@ namespace quellostrin::py {
 
 // Re-raises the pending conversion error for parameter `name` (see above).
 [[noreturn]] void raise_arg_error(const char* name);
+// Raises TypeError "argument '<name>': <message>".
+[[noreturn]] void type_error(const char* name, const std::string& message);
+// The name of `obj`'s type, for messages.
+std::string type_name(PyObject* obj);
 
 // The object itself, borrowed from the call's arguments.
 inline PyObject* as_object(PyObject* obj, const char*) { return obj; }
 std::uint64_t to_u64(PyObject* obj, const char* name);
+// Through the index protocol; OverflowError outside the signed 32-bit range.
+std::int32_t to_i32(PyObject* obj, const char* name);
 std::optional<std::uint64_t> to_opt_u64(PyObject* obj, const char* name);  // None -> nothing
 bool to_bool(PyObject* obj, const char* name);
 double to_double(PyObject* obj, const char* name);

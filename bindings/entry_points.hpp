@@ -6,6 +6,8 @@
 
 namespace quellostrin::py {
 
+PyMethodDef search_grid_method();
+PyMethodDef search_grid_costs_method();
 PyMethodDef search_graph_method();
 PyMethodDef search_implicit_method();
 

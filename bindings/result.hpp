@@ -1,7 +1,8 @@
 // The Python class SearchResult and the conversion of core results into it.
 //
 // Node conversion (one rule per node type, used for results and callback
-// arguments alike): graph node -> int; byte-sequence state -> tuple of ints;
+// arguments alike): graph node -> int; grid cell -> (row, col) tuple;
+// byte-sequence state -> tuple of ints;
 // word -> str; implicit state -> int when it has exactly one element, else a
 // tuple of ints. Each `into_py_node` returns a new reference or nullptr with a
 // Python error set.
@@ -16,6 +17,7 @@
 #include "errors.hpp"
 #include "module_state.hpp"
 #include "py_ref.hpp"
+#include "quellostrin/graph/grid.hpp"
 #include "quellostrin/result.hpp"
 
 namespace quellostrin::py {
@@ -24,6 +26,12 @@ namespace quellostrin::py {
 using ImplicitState = std::vector<std::int64_t>;
 
 inline PyObject* into_py_node(std::uint64_t node) { return PyLong_FromUnsignedLongLong(node); }
+
+inline PyObject* into_py_node(const Cell& cell) {
+  PyRef row = PyRef::steal(PyLong_FromLong(cell.row));
+  PyRef col = row ? PyRef::steal(PyLong_FromLong(cell.col)) : PyRef();
+  return col ? PyTuple_Pack(2, row.get(), col.get()) : nullptr;
+}
 
 inline PyObject* into_py_node(const std::string& word) {
   return PyUnicode_FromStringAndSize(word.data(), static_cast<Py_ssize_t>(word.size()));

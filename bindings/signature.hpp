@@ -13,9 +13,9 @@
 // required parameter after an optional one, or two parameters of one name,
 // fail a static_assert.
 //
-// A function is `Entry<kSignature, body>`: `body(ModuleState&, const Args&)`
-// returns a new reference; whatever it throws is turned into the matching
-// Python exception by `guarded`.
+// A module function is `method<kSignature, body>()`: `body(ModuleState&,
+// Args&)` returns a new reference; whatever it throws is turned into the
+// matching Python exception by `guarded`.
 #pragma once
 
 #include <Python.h>
@@ -217,7 +217,10 @@ const char* docstring() {
 template <const auto& Sig, auto Body>
 PyObject* call(PyObject* module, PyObject* args, PyObject* kwargs) {
   ModuleState& state = state_of(module);
-  return guarded(state.internal_error, [&] { return Body(state, parse<Sig>(args, kwargs)); });
+  return guarded(state.internal_error, [&] {
+    auto parsed = parse<Sig>(args, kwargs);
+    return Body(state, parsed);  // the body may take its arguments by reference and move from them
+  });
 }
 
 // The method table row of a module function.

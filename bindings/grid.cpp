@@ -1,0 +1,205 @@
+// search_grid and search_grid_costs: search a 2-D grid given as an ASCII map
+// or as a matrix of terrain costs. Nodes reach Python as (row, col) tuples.
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "entry_points.hpp"
+#include "quellostrin/graph/grid.hpp"
+#include "runner.hpp"
+
+namespace quellostrin::py {
+namespace {
+
+constexpr HeuristicTable<Zero, Manhattan, Euclidean, Octile> kGridHeuristics{
+    "manhattan",
+    "unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, or a callable h(node, goal) -> float",
+    {{"zero", Zero{}}, {"manhattan", Manhattan{}}, {"euclidean", Euclidean{}}, {"octile", Octile{}}}};
+
+// The search both entry points end with, once the grid is built.
+PyObject* run_on_grid(ModuleState& state, const GridGraph& grid, Cell start, Cell goal, const SearchArgs& args) {
+  return run_search(state, grid, start, goal, args, kGridHeuristics);
+}
+
+// ---- search_grid
+
+struct MapArgs : SearchArgs {
+  std::string map;
+  bool diagonal = false;
+};
+
+using MP = Params<MapArgs>;
+using MS = SearchParams<MapArgs>;
+
+constexpr auto kSearchGrid = signature<MapArgs>(
+    "search_grid",
+    R"(Search a 2-D maze given as an ASCII map (`#` wall, `S` start, `G` goal, a
+digit `1`–`9` = a free cell with that terrain cost).
+
+`heuristic` is a built-in name (`"zero"`, `"manhattan"`, `"euclidean"`,
+`"octile"`) or a custom callable `h((row, col), (row, col)) -> float`. The
+default, `"manhattan"`, suits 4-neighbour moves; with `diagonal=True` pass
+`heuristic="octile"`: manhattan overestimates diagonal steps, so A\* guided by
+it can return a longer path than the shortest.
+
+`reopen=True` puts a closed node back on the frontier when a cheaper path to it
+appears. Leave it off with `"octile"`, `"euclidean"` and `"zero"`, and with
+`"manhattan"` on 4-neighbour moves (they are consistent there, so it changes
+nothing); switch it on when you pass a **custom** callable that may be
+admissible without being consistent, or A\* can return a sub-optimal path.
+It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
+the iterative-deepening, beam and bidirectional drivers ignore it.)",
+    MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight,
+    MS::beam_width, MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"),
+    MS::reopen);
+
+PyObject* search_grid(ModuleState& state, const MapArgs& a) {
+  if (a.map.find('S') == std::string::npos || a.map.find('G') == std::string::npos) {
+    throw ValueErr("the ASCII map must contain a start 'S' and a goal 'G'");
+  }
+  AsciiGrid parsed = GridGraph::from_ascii(a.map);
+  parsed.grid.set_diagonal(a.diagonal);
+  return run_on_grid(state, parsed.grid, parsed.start, parsed.goal, a);
+}
+
+// ---- search_grid_costs
+
+// A 2-D buffer of numbers (a NumPy array, say), read without touching its
+// elements as Python objects. Nothing, with no error set, when `obj` offers no
+// such buffer; the sequence path then handles it.
+std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
+  if (!PyObject_CheckBuffer(obj)) return std::nullopt;
+  Py_buffer view;
+  if (PyObject_GetBuffer(obj, &view, PyBUF_RECORDS_RO) != 0) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  struct Release {
+    Py_buffer* view;
+    ~Release() { PyBuffer_Release(view); }
+  } release{&view};
+  std::string_view format = view.format ? view.format : "B";
+  if (!format.empty() && (format[0] == '@' || format[0] == '=' || format[0] == '<')) format.remove_prefix(1);
+  if (view.ndim != 2 || format.size() != 1) return std::nullopt;
+  const char kind = format[0];
+  auto read = [&](const char* p) -> std::optional<double> {
+    auto load = [p]<class T>(T) {
+      T v;
+      std::memcpy(&v, p, sizeof v);
+      return static_cast<double>(v);
+    };
+    switch (kind) {
+      case 'd': return load(double{});
+      case 'f': return load(float{});
+      case 'b': return load(static_cast<signed char>(0));
+      case 'B': return load(static_cast<unsigned char>(0));
+      case '?': return load(bool{});
+      case 'h': return load(short{});
+      case 'H': return load(static_cast<unsigned short>(0));
+      case 'i': return load(int{});
+      case 'I': return load(0u);
+      case 'l': return load(0l);
+      case 'L': return load(0ul);
+      case 'q': return load(0ll);
+      case 'Q': return load(0ull);
+      default: return std::nullopt;
+    }
+  };
+  const auto height = static_cast<std::uint64_t>(view.shape[0]);
+  const auto width = static_cast<std::uint64_t>(view.shape[1]);
+  GridGraph::check_size(width, height);
+  CostMatrix m{width, height, std::vector<double>(width * height)};
+  const char* base = static_cast<const char*>(view.buf);
+  for (std::uint64_t r = 0; r < height; ++r) {
+    for (std::uint64_t c = 0; c < width; ++c) {
+      const auto v = read(base + static_cast<Py_ssize_t>(r) * view.strides[0] + static_cast<Py_ssize_t>(c) * view.strides[1]);
+      if (!v) return std::nullopt;  // a format this reader does not know
+      m.cells[r * width + c] = *v;
+    }
+  }
+  return m;
+}
+
+// The cost matrix argument: a sequence of sequences of floats (ints accepted).
+// Its shape is read first, and a matrix too large for a grid is refused
+// before any element is converted.
+CostMatrix to_cost_matrix(PyObject* obj, const char* name) {
+  if (auto m = cost_matrix_from_buffer(obj)) return std::move(*m);
+  const Py_ssize_t height = sequence_size(obj, name);
+  std::vector<PyRef> rows;
+  std::vector<Py_ssize_t> lengths;
+  rows.reserve(static_cast<std::size_t>(height));
+  lengths.reserve(static_cast<std::size_t>(height));
+  Py_ssize_t width = 0;
+  for (Py_ssize_t r = 0; r < height; ++r) {
+    PyRef row = PyRef::steal(PySequence_GetItem(obj, r));
+    if (!row) raise_arg_error(name);
+    const Py_ssize_t length = sequence_size(row.get(), name);
+    width = std::max(width, length);
+    rows.push_back(std::move(row));
+    lengths.push_back(length);
+  }
+  GridGraph::check_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height));
+  CostMatrix m{static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+               std::vector<double>(static_cast<std::size_t>(width * height), std::numeric_limits<double>::quiet_NaN())};
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    double* out = m.cells.data() + r * m.width;
+    for (Py_ssize_t c = 0; c < lengths[r]; ++c) {
+      // A fresh reference per item: converting one may run Python code that
+      // changes the row (a shrunk row then fails here with its IndexError).
+      PyRef item = PyRef::steal(PySequence_GetItem(rows[r].get(), c));
+      if (!item) raise_arg_error(name);
+      const double v = PyFloat_AsDouble(item.get());
+      if (v == -1.0 && PyErr_Occurred()) raise_arg_error(name);
+      out[c] = v;
+    }
+  }
+  return m;
+}
+
+// A (row, col) tuple: a real tuple of exactly two ints in the signed 32-bit range.
+Cell to_cell(PyObject* obj, const char* name) {
+  if (!PyTuple_Check(obj) || PyTuple_Size(obj) != 2) {
+    type_error(name, "expected a (row, col) tuple, got " + type_name(obj) +
+                         (PyTuple_Check(obj) ? " of length " + std::to_string(PyTuple_Size(obj)) : ""));
+  }
+  return {to_i32(PyTuple_GetItem(obj, 0), name), to_i32(PyTuple_GetItem(obj, 1), name)};
+}
+
+struct CostsArgs : SearchArgs {
+  CostMatrix costs;
+  Cell start;
+  Cell goal;
+  bool diagonal = false;
+};
+
+using CP = Params<CostsArgs>;
+using CS = SearchParams<CostsArgs>;
+
+constexpr auto kSearchGridCosts = signature<CostsArgs>(
+    "search_grid_costs",
+    R"(Search a grid built from a matrix of **terrain costs**. `costs[r][c]` is the
+movement cost of entering cell `(r, c)`; a non-positive or non-finite value
+marks a wall. `start` and `goal` are `(row, col)` tuples. Same `heuristic`
+options as [`search_grid`].)",
+    CP::required<&CostsArgs::costs, to_cost_matrix>("costs"), CP::required<&CostsArgs::start, to_cell>("start"),
+    CP::required<&CostsArgs::goal, to_cell>("goal"), CS::algorithm, CS::heuristic, CS::record, CS::weight,
+    CS::beam_width, CS::depth_limit, CS::max_nodes, CP::optional<&CostsArgs::diagonal, to_bool>("diagonal"),
+    CS::reopen);
+
+PyObject* search_grid_costs(ModuleState& state, CostsArgs& a) {
+  if (a.costs.width == 0 || a.costs.height == 0) throw ValueErr("costs must be a non-empty matrix");
+  GridGraph grid = GridGraph::from_costs(std::move(a.costs));
+  grid.set_diagonal(a.diagonal);
+  if (!grid.is_open(a.start) || !grid.is_open(a.goal)) {
+    throw ValueErr("start and goal must be in-bounds, non-wall cells");
+  }
+  return run_on_grid(state, grid, a.start, a.goal, a);
+}
+
+}  // namespace
+
+PyMethodDef search_grid_method() { return method<kSearchGrid, search_grid>(); }
+PyMethodDef search_grid_costs_method() { return method<kSearchGridCosts, search_grid_costs>(); }
+
+}  // namespace quellostrin::py

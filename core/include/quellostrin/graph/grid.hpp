@@ -1,0 +1,194 @@
+// GridGraph: the 2-D maze domain. A rectangle of cells, each a wall or open
+// with a positive terrain cost; 4-neighbour moves and, when `diagonal` is
+// set, 8-neighbour moves that never cut a corner.
+//
+// Rules it keeps:
+// - a move costs the terrain cost of the cell entered; a diagonal move costs
+//   that times 1.4142135623730951 (the double nearest to sqrt(2));
+// - successors come out up, down, left, right, then (with diagonals) up-left,
+//   up-right, down-left, down-right; a diagonal is offered only when its
+//   target and both cells it passes between are open;
+// - the cell expanded is not itself tested for being a wall, and a cell out
+//   of bounds gets exactly the moves whose targets are open;
+// - walls and costs are flat row-major arrays: cell (r, c) is at r * width + c,
+//   which is also its dense node-store index.
+//
+// Size: width and height are counted in 64 bits, and a grid of more than
+// 2147483647 cells (or a side longer than that) is refused with InputError
+// "grid too large: {w}×{h} = {cells} cells (max 2147483647)", showing the
+// true values, before anything is allocated or parsed.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "quellostrin/hash.hpp"
+#include "quellostrin/traits.hpp"
+
+namespace quellostrin {
+
+struct Cell {
+  std::int32_t row = 0;
+  std::int32_t col = 0;
+  friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+inline void fx_hash_append(FxHasher& h, const Cell& c) {
+  h.add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(c.row)) << 32 | static_cast<std::uint32_t>(c.col));
+}
+
+inline constexpr double kSqrt2 = 1.4142135623730951;
+inline constexpr std::uint64_t kMaxGridCells = 2147483647;
+
+// A matrix of terrain costs, row-major. `width` is the length of the longest
+// row; an entry past the end of a shorter row is NaN (so it becomes a wall).
+struct CostMatrix {
+  std::uint64_t width = 0;
+  std::uint64_t height = 0;
+  std::vector<double> cells;
+
+  static CostMatrix from_rows(const std::vector<std::vector<double>>& rows);
+};
+
+class GridGraph;
+
+// What `GridGraph::from_ascii` yields: the grid and its start and goal cells.
+struct AsciiGrid;
+
+class GridGraph {
+ public:
+  using Node = Cell;
+
+  // A blank grid: every cell open with cost 1.0, no diagonal moves. InputError
+  // "grid must be non-empty" for a zero side, or "grid too large: ..." (above).
+  GridGraph(std::uint64_t width, std::uint64_t height);
+
+  // Refuses a grid of these dimensions as the constructor would; does nothing
+  // for an acceptable size. Callers use it to refuse a huge input before
+  // reading it.
+  static void check_size(std::uint64_t width, std::uint64_t height);
+
+  // Every entry that is finite and strictly positive is an open cell of that
+  // cost; anything else (zero, negative, infinite, NaN, missing) is a wall.
+  // InputError "cost grid must be non-empty" when there is no cell.
+  static GridGraph from_costs(CostMatrix costs);
+  static GridGraph from_costs(const std::vector<std::vector<double>>& rows) {
+    return from_costs(CostMatrix::from_rows(rows));
+  }
+
+  // Parses the ASCII map format: lines end at LF (a CR right before an LF goes
+  // with it; a final line without LF is taken whole, a CR at its end included);
+  // empty lines at the beginning and end are dropped, empty lines between
+  // others are rows of open cells; one column per Unicode scalar value of the
+  // UTF-8 text (an embedded NUL is an ordinary character). "#" is a wall, "S"
+  // the start and "G" the goal (open, cost 1; a later one replaces an earlier
+  // one), "1"-"9" an open cell of that cost, anything else an open cell of
+  // cost 1, as are the cells past the end of a short line. InputError for a
+  // map without a non-empty line, a start or a goal.
+  static AsciiGrid from_ascii(std::string_view map);
+
+  std::int32_t width() const { return width_; }
+  std::int32_t height() const { return height_; }
+  bool diagonal() const { return diagonal_; }
+  void set_diagonal(bool on) { diagonal_ = on; }
+
+  bool in_bounds(Cell c) const { return in_bounds(c.row, c.col); }
+  bool is_open(Cell c) const { return open_at(c.row, c.col); }
+  double cost(Cell c) const { return costs_[index(c.row, c.col)]; }  // in-bounds cells only
+
+  void neighbors_into(Cell cell, SuccessorList<Cell>& out) const {
+    // 64-bit coordinates: a cell at the edge of the 32-bit range has
+    // neighbours outside it, which are simply out of bounds.
+    const std::int64_t r = cell.row, c = cell.col;
+    const std::int64_t orthogonal[4][2] = {{r - 1, c}, {r + 1, c}, {r, c - 1}, {r, c + 1}};
+    for (const auto& [tr, tc] : orthogonal) {
+      if (open_at(tr, tc)) out.emplace_back(Cell{narrow(tr), narrow(tc)}, costs_[index(tr, tc)]);
+    }
+    if (!diagonal_) return;
+    for (const std::int64_t dr : {-1, 1}) {
+      for (const std::int64_t dc : {-1, 1}) {
+        if (open_at(r + dr, c + dc) && open_at(r + dr, c) && open_at(r, c + dc)) {
+          out.emplace_back(Cell{narrow(r + dr), narrow(c + dc)}, costs_[index(r + dr, c + dc)] * kSqrt2);
+        }
+      }
+    }
+  }
+
+  SuccessorList<Cell> neighbors(Cell cell) const {
+    SuccessorList<Cell> out;
+    out.reserve(diagonal_ ? 8 : 4);
+    neighbors_into(cell, out);
+    return out;
+  }
+
+  std::optional<std::uint64_t> node_index(Cell c) const {
+    if (!in_bounds(c)) return std::nullopt;
+    return index(c.row, c.col);
+  }
+
+ private:
+  bool in_bounds(std::int64_t r, std::int64_t c) const { return r >= 0 && r < height_ && c >= 0 && c < width_; }
+  bool open_at(std::int64_t r, std::int64_t c) const { return in_bounds(r, c) && !walls_[index(r, c)]; }
+  // Row-major position of an in-bounds cell.
+  std::uint64_t index(std::int64_t r, std::int64_t c) const {
+    return static_cast<std::uint64_t>(r * width_ + c);
+  }
+  static std::int32_t narrow(std::int64_t v) { return static_cast<std::int32_t>(v); }  // in-bounds values only
+
+  std::vector<std::uint8_t> walls_;  // 1 where the cell is a wall
+  std::vector<double> costs_;        // cost of entering the cell; meaningless for walls
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  bool diagonal_ = false;
+};
+
+struct AsciiGrid {
+  GridGraph grid;
+  Cell start;
+  Cell goal;
+};
+
+// The grid heuristics. Differences are taken in 32-bit arithmetic, and each
+// stated operation is rounded on its own (the core is built without
+// floating-point contraction, so no fused multiply-add), so the values are
+// exact to the bit on every machine. None is scaled by terrain costs.
+namespace detail {
+// Row and column differences; 64-bit, so even cells far out of bounds cannot overflow.
+inline std::int64_t row_delta(Cell a, Cell b) { return std::int64_t{a.row} - b.row; }
+inline std::int64_t col_delta(Cell a, Cell b) { return std::int64_t{a.col} - b.col; }
+}  // namespace detail
+
+struct Manhattan {
+  static constexpr bool pure = true;
+  double estimate(Cell a, Cell b) const {
+    const std::int64_t dr = detail::row_delta(a, b), dc = detail::col_delta(a, b);
+    return static_cast<double>((dr < 0 ? -dr : dr) + (dc < 0 ? -dc : dc));
+  }
+};
+
+struct Euclidean {
+  static constexpr bool pure = true;
+  double estimate(Cell a, Cell b) const {
+    const auto dr = static_cast<double>(detail::row_delta(a, b));
+    const auto dc = static_cast<double>(detail::col_delta(a, b));
+    const double rr = dr * dr;
+    const double cc = dc * dc;
+    return std::sqrt(rr + cc);
+  }
+};
+
+struct Octile {
+  static constexpr bool pure = true;
+  double estimate(Cell a, Cell b) const {
+    const double dc = std::abs(static_cast<double>(detail::col_delta(a, b)));
+    const double dr = std::abs(static_cast<double>(detail::row_delta(a, b)));
+    const double hi = dc > dr ? dc : dr, lo = dc > dr ? dr : dc;
+    const double diagonal = lo * kSqrt2;
+    return (hi - lo) + diagonal;
+  }
+};
+
+}  // namespace quellostrin

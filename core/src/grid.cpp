@@ -1,0 +1,139 @@
+#include "quellostrin/graph/grid.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "quellostrin/errors.hpp"
+
+namespace quellostrin {
+
+namespace {
+
+// The decimal digits of a product of two 64-bit values, exact even when it
+// does not fit in 64 bits.
+std::string product_text(std::uint64_t a, std::uint64_t b) {
+  __extension__ using U128 = unsigned __int128;
+  U128 p = static_cast<U128>(a) * b;
+  std::string digits;
+  do {
+    digits.push_back(static_cast<char>('0' + static_cast<int>(p % 10)));
+    p /= 10;
+  } while (p != 0);
+  std::reverse(digits.begin(), digits.end());
+  return digits;
+}
+
+// Lines of an ASCII map, and its width in columns, by the rules of
+// GridGraph::from_ascii.
+struct MapLines {
+  std::vector<std::string_view> lines;
+  std::uint64_t width = 0;
+};
+
+// Columns of a line: one per Unicode scalar value, i.e. per byte that is not
+// a UTF-8 continuation byte.
+std::uint64_t columns(std::string_view line) {
+  std::uint64_t n = 0;
+  for (const char ch : line) n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+  return n;
+}
+
+MapLines split_map(std::string_view map) {
+  MapLines out;
+  std::size_t pos = 0;
+  while (pos < map.size()) {
+    const std::size_t lf = map.find('\n', pos);
+    if (lf == std::string_view::npos) {
+      out.lines.push_back(map.substr(pos));  // a final line without LF, CR and all
+      break;
+    }
+    std::size_t end = lf;
+    if (end > pos && map[end - 1] == '\r') --end;
+    out.lines.push_back(map.substr(pos, end - pos));
+    pos = lf + 1;
+  }
+  auto& lines = out.lines;
+  const auto first = std::find_if(lines.begin(), lines.end(), [](std::string_view l) { return !l.empty(); });
+  lines.erase(lines.begin(), first);
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  for (const std::string_view line : lines) out.width = std::max(out.width, columns(line));
+  return out;
+}
+
+}  // namespace
+
+void GridGraph::check_size(std::uint64_t width, std::uint64_t height) {
+  const bool fits = width <= kMaxGridCells && height <= kMaxGridCells && width * height <= kMaxGridCells;
+  if (!fits) {
+    fail_input("grid too large: {}\u00d7{} = {} cells (max {})", width, height, product_text(width, height),
+               kMaxGridCells);
+  }
+}
+
+GridGraph::GridGraph(std::uint64_t width, std::uint64_t height) {
+  if (width < 1 || height < 1) fail_input("grid must be non-empty");
+  check_size(width, height);
+  const std::uint64_t cells = width * height;
+  walls_.assign(cells, 0);
+  costs_.assign(cells, 1.0);
+  width_ = static_cast<std::int32_t>(width);
+  height_ = static_cast<std::int32_t>(height);
+}
+
+CostMatrix CostMatrix::from_rows(const std::vector<std::vector<double>>& rows) {
+  CostMatrix m;
+  m.height = rows.size();
+  for (const auto& row : rows) m.width = std::max<std::uint64_t>(m.width, row.size());
+  GridGraph::check_size(m.width, m.height);
+  m.cells.assign(m.width * m.height, std::numeric_limits<double>::quiet_NaN());
+  for (std::size_t r = 0; r < rows.size(); ++r) std::copy(rows[r].begin(), rows[r].end(), m.cells.begin() + static_cast<std::ptrdiff_t>(r * m.width));
+  return m;
+}
+
+GridGraph GridGraph::from_costs(CostMatrix costs) {
+  if (costs.width == 0 || costs.height == 0) fail_input("cost grid must be non-empty");
+  GridGraph g(costs.width, costs.height);
+  if (costs.cells.size() != costs.width * costs.height) {
+    fail_invariant("a {}x{} cost matrix holds {} entries", costs.width, costs.height, costs.cells.size());
+  }
+  for (std::size_t i = 0; i < costs.cells.size(); ++i) {
+    const double v = costs.cells[i];
+    g.walls_[i] = !(std::isfinite(v) && v > 0.0);
+  }
+  g.costs_ = std::move(costs.cells);
+  return g;
+}
+
+AsciiGrid GridGraph::from_ascii(std::string_view map) {
+  const MapLines parsed = split_map(map);
+  GridGraph grid(parsed.width, parsed.lines.size());
+  std::optional<Cell> start, goal;
+  std::uint64_t i = 0;
+  for (std::size_t r = 0; r < parsed.lines.size(); ++r) {
+    i = r * parsed.width;
+    std::int32_t c = 0;
+    for (const char ch : parsed.lines[r]) {
+      if ((static_cast<unsigned char>(ch) & 0xC0) == 0x80) continue;  // inside a multi-byte character
+      const Cell cell{static_cast<std::int32_t>(r), c};
+      if (ch == '#') {
+        grid.walls_[i] = 1;
+      } else if (ch == 'S') {
+        start = cell;
+      } else if (ch == 'G') {
+        goal = cell;
+      } else if (ch >= '1' && ch <= '9') {
+        grid.costs_[i] = ch - '0';
+      }
+      ++i;
+      ++c;
+    }
+  }
+  if (!start) fail_input("ASCII map must contain a start cell 'S'");
+  if (!goal) fail_input("ASCII map must contain a goal cell 'G'");
+  return {std::move(grid), *start, *goal};
+}
+
+}  // namespace quellostrin
