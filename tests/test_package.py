@@ -42,7 +42,9 @@ def test_typed_callers_pass_mypy(tmp_path):
 
     example = tmp_path / "example.py"
     example.write_text(textwrap.dedent("""
-        from quellostrin import SearchResult, search_graph, search_implicit
+        import numpy as np
+
+        from quellostrin import SearchResult, search_graph, search_grid, search_grid_costs, search_implicit
 
         Pos = tuple[int, int]
 
@@ -67,6 +69,9 @@ def test_typed_callers_pass_mypy(tmp_path):
             search_implicit(lambda s: [(s - 1, 1.0)], 5, 0, algorithm="bfs"),
             search_implicit(grid, (0, 0), (2, 2), heuristic=manhattan),
             search_implicit(grow, [0, 0], (0, 0, 1)),
+            search_grid("S.G", heuristic=manhattan),
+            search_grid_costs(np.ones((2, 2)), (0, 0), (1, 1), heuristic="octile", diagonal=True),
+            search_grid_costs([[1, 2], [3, 4]], (0, 0), (1, 1)),
         ]
         assert all(r.found for r in results)
 

@@ -1,5 +1,7 @@
 from collections.abc import Callable, Sequence
-from typing import Any, TypeVar, final
+from typing import Any, Protocol, TypeVar, final
+
+from typing_extensions import Buffer
 
 Node = Any
 
@@ -42,6 +44,39 @@ State = int | tuple[int, ...]
 # successor may also return other int sequences.
 S = TypeVar("S", bound=State)
 
+Cell = tuple[int, int]
+
+class _SupportsArray(Protocol):
+    """A NumPy array or anything else NumPy turns into one."""
+
+    def __array__(self) -> Any: ...
+
+def search_grid(
+    map: str,
+    algorithm: str = "astar",
+    heuristic: str | Callable[[Cell, Cell], float] | None = None,
+    record: bool = True,
+    weight: float = 2.0,
+    beam_width: int | None = None,
+    depth_limit: int | None = None,
+    max_nodes: int | None = None,
+    diagonal: bool = False,
+    reopen: bool = False,
+) -> SearchResult: ...
+def search_grid_costs(
+    costs: Sequence[Sequence[float]] | Buffer | _SupportsArray,
+    start: Cell,
+    goal: Cell,
+    algorithm: str = "astar",
+    heuristic: str | Callable[[Cell, Cell], float] | None = None,
+    record: bool = True,
+    weight: float = 2.0,
+    beam_width: int | None = None,
+    depth_limit: int | None = None,
+    max_nodes: int | None = None,
+    diagonal: bool = False,
+    reopen: bool = False,
+) -> SearchResult: ...
 def search_graph(
     num_nodes: int,
     edges: Sequence[tuple[int, int, float]],
@@ -71,4 +106,4 @@ def search_implicit(
     reopen: bool = False,
 ) -> SearchResult: ...
 
-__all__ = ["search_graph", "search_implicit", "SearchResult"]
+__all__ = ["search_grid", "search_grid_costs", "search_graph", "search_implicit", "SearchResult"]
