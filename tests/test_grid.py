@@ -1,0 +1,165 @@
+"""search_grid and search_grid_costs: messages in their order, cells as
+(row, col) tuples, and optimal lengths against the Moving AI grid benchmark."""
+
+import math
+import os
+import pathlib
+import random
+
+import networkx as nx
+import numpy as np
+import pytest
+
+from quellostrin import search_grid, search_grid_costs
+
+BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
+UNKNOWN_H = ("unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, "
+             "or a callable h(node, goal) -> float")
+NO_SG = "the ASCII map must contain a start 'S' and a goal 'G'"
+
+
+class TestErrors:
+    @pytest.mark.parametrize("args, kwargs, exc, message", [
+        (["", ], dict(algorithm="nope", heuristic=3), ValueError, NO_SG),
+        (["S.\n#\u00e9.", ], {}, ValueError, NO_SG),
+        (["S.G"], dict(heuristic=3, algorithm="nope"),
+         ValueError, "heuristic must be a name (str) or a callable h(node, goal) -> float"),
+        (["S.G"], dict(heuristic="misplaced", algorithm="nope"), ValueError, UNKNOWN_H.format("misplaced")),
+        (["S.G"], dict(algorithm="nope"), ValueError, "unknown algorithm: 'nope'"),
+        (["S.G"], dict(diagonal=1, algorithm="nope"), TypeError, "argument 'diagonal': "),
+        ([b"S.G"], {}, TypeError, "argument 'map': "),
+        (["S\ud800G"], {}, UnicodeEncodeError, "'utf-8' codec can't encode"),
+    ])
+    def test_search_grid(self, args, kwargs, exc, message):
+        with pytest.raises(exc) as info:
+            search_grid(*args, **kwargs)
+        assert str(info.value).startswith(message)
+
+    @pytest.mark.parametrize("costs, start, goal, kwargs, exc, message", [
+        ([], (0, 0), (0, 0), dict(algorithm="nope"), ValueError, "costs must be a non-empty matrix"),
+        ([[], []], (5, 5), (0, 0), {}, ValueError, "costs must be a non-empty matrix"),
+        ([[1, 1]], (-1, 0), (0, 0), dict(heuristic=3), ValueError, BAD_CELLS),
+        ([[1, 1]], (0, 0), (0, 2), {}, ValueError, BAD_CELLS),
+        ([[1, 1], [1]], (0, 0), (1, 1), {}, ValueError, BAD_CELLS),  # past a short row: a wall
+        ([[1, 0]], (0, 0), (0, 1), {}, ValueError, BAD_CELLS),
+        ([[1, -2.0, math.inf, math.nan]], (0, 0), (0, 3), {}, ValueError, BAD_CELLS),
+        ([[1, 1]], (0, 0), (0, 1), dict(heuristic="misplaced"), ValueError, UNKNOWN_H.format("misplaced")),
+        ([[1, 1]], [0, 0], (0, 1), {}, TypeError, "argument 'start': "),
+        ([[1, 1]], (0, 0), (0, 1, 2), {}, TypeError, "argument 'goal': "),
+        ([[1, 1]], (0, 2**31), (0, 1), {}, OverflowError, "argument 'start': "),
+        ([[1, "x"]], (0, 2**31), (0, 1), {}, TypeError, "argument 'costs': "),
+        ("ab", (0, 0), (0, 1), {}, TypeError, "argument 'costs': "),
+        ([[1, 1]], (0, 0), (0, 1), dict(diagonal=None), TypeError, "argument 'diagonal': "),
+    ])
+    def test_search_grid_costs(self, costs, start, goal, kwargs, exc, message):
+        with pytest.raises(exc) as info:
+            search_grid_costs(costs, start, goal, **kwargs)
+        assert str(info.value).startswith(message)
+
+    def test_a_huge_matrix_is_refused_before_its_elements_are_read(self):
+        class Row:
+            def __len__(self):
+                return 2**32 + 2
+
+            def __getitem__(self, i):
+                raise AssertionError("an element was converted")
+
+        with pytest.raises(ValueError) as info:
+            search_grid_costs([Row()], (0, 0), (0, 1))
+        assert str(info.value) == "grid too large: 4294967298\u00d71 = 4294967298 cells (max 2147483647)"
+
+
+class TestSearch:
+    def test_cells_are_row_col_tuples(self):
+        r = search_grid("S.#\n..G", algorithm="bfs")
+        assert r.path == [(0, 0), (1, 0), (1, 1), (1, 2)] and r.cost == 3.0
+        assert all(type(c) is tuple for c, _, _ in r.trace)
+        seen = []
+        search_grid("S.\n.G", heuristic=lambda a, b: seen.append((a, b)) or 0.0)
+        assert seen[0] == ((0, 0), (1, 1))
+        assert search_grid("S\x00G").path == [(0, 0), (0, 1), (0, 2)]  # NUL is a cell
+
+    def test_walled_off_goal(self):
+        r = search_grid("S..#.\n...#G\n####.")
+        assert (r.found, r.path, r.stop_reason) == (False, None, "exhausted")
+
+    def test_default_heuristic_overestimates_diagonals(self):
+        maze = "S....\n.#...\n..#..\n..##.\n#...G"
+        assert search_grid(maze, diagonal=True).cost == pytest.approx(6 + math.sqrt(2))
+        assert search_grid(maze, diagonal=True, heuristic="octile").cost == pytest.approx(4 + 2 * math.sqrt(2))
+        assert search_grid(maze, diagonal=True, algorithm="dijkstra").cost == pytest.approx(4 + 2 * math.sqrt(2))
+
+    def test_matrix_forms_agree(self):
+        rng = np.random.default_rng(5)
+        costs = rng.integers(0, 6, size=(30, 40)).astype(float)
+        costs[0, 0] = costs[-1, -1] = 1
+        expected = search_grid_costs(costs.tolist(), (0, 0), (29, 39), diagonal=True)
+        for form in (costs, costs.astype(np.int32), costs.astype(np.float32), costs.T.copy().T,
+                     [np.array(row) for row in costs], tuple(tuple(row) for row in costs.tolist())):
+            r = search_grid_costs(form, (0, 0), (29, 39), diagonal=True)
+            assert (r.path, r.cost) == (expected.path, expected.cost)
+
+
+# ---- the Moving AI grid benchmark: maps, scenarios and optimal octile lengths
+# (8-connected, diagonals sqrt 2, no corner cutting).
+
+def shared_data():
+    here = pathlib.Path(__file__).resolve().parents[1]
+    for root in (os.environ.get("QUELLOSTRIN_SHARED"), here.parent / "shared", "/work/shared"):
+        if root and (pathlib.Path(root) / "data" / "movingai").is_dir():
+            return pathlib.Path(root) / "data" / "movingai"
+    raise FileNotFoundError("the shared benchmark data (../shared/data/movingai) is missing")
+
+
+MOVINGAI = shared_data()
+MAPS = sorted(p.stem for p in MOVINGAI.glob("*.map"))
+# The suite runs a sample of every map's scenarios (fewer of the 512x512 maze);
+# QUELLOSTRIN_FULL_MOVINGAI=1 runs them all.
+FULL = os.environ.get("QUELLOSTRIN_FULL_MOVINGAI") == "1"
+
+
+def load_map(name):
+    lines = (MOVINGAI / f"{name}.map").read_text().splitlines()
+    height = int(lines[1].split()[1])
+    grid = lines[4:4 + height]
+    return np.array([[1.0 if ch == "." else 0.0 for ch in row] for row in grid])
+
+
+def load_scenarios(name):
+    scen = next(p for p in MOVINGAI.glob(f"{name}*.scen"))
+    rows = [line.split("\t") for line in scen.read_text().splitlines()[1:] if line.strip()]
+    # (start, goal, optimal length) with cells as (row, col) = (y, x)
+    return [((int(r[5]), int(r[4])), (int(r[7]), int(r[6])), float(r[8])) for r in rows]
+
+
+@pytest.mark.parametrize("name", MAPS)
+def test_movingai_optimal_lengths(name):
+    costs = load_map(name)
+    scenarios = load_scenarios(name)
+    size = len(scenarios) if FULL else 40 if costs.size > 100_000 else 150
+    sample = random.Random(name).sample(scenarios, size)
+    for k, (start, goal, optimal) in enumerate(sample):
+        r = search_grid_costs(costs, start, goal, diagonal=True, heuristic="octile", record=False)
+        assert r.cost == pytest.approx(optimal, rel=1e-6), (start, goal)
+        if k % 10 == 0:
+            d = search_grid_costs(costs, start, goal, diagonal=True, algorithm="dijkstra", record=False)
+            assert d.cost == pytest.approx(r.cost, rel=1e-12)
+
+
+@pytest.mark.parametrize("name", MAPS)
+def test_movingai_four_connected_against_networkx(name):
+    costs = load_map(name)
+    if costs.size > 100_000 and not FULL:
+        costs = costs[:160, :160]  # networkx takes half a minute on the whole 512x512 maze
+    g = nx.grid_2d_graph(*costs.shape)
+    g.remove_nodes_from([tuple(c) for c in np.argwhere(costs == 0)])
+    open_cells = list(g.nodes)
+    rng = random.Random(name)
+    for _ in range(40):
+        s, t = rng.choice(open_cells), rng.choice(open_cells)
+        r = search_grid_costs(costs, s, t, heuristic="manhattan", record=False)
+        if nx.has_path(g, s, t):
+            assert r.cost == nx.shortest_path_length(g, s, t)
+            assert all(abs(a[0] - b[0]) + abs(a[1] - b[1]) == 1 for a, b in zip(r.path, r.path[1:]))
+        else:
+            assert not r.found
