@@ -1,0 +1,723 @@
+#!/usr/bin/env python3
+"""Grid benchmark: quellostrin's grid search against peer libraries on the
+Moving AI maps.
+
+One command runs everything:
+
+    python3 benchmarks/grid.py            # 24 scenarios per map
+    python3 benchmarks/grid.py --quick    # 4 scenarios per map, fewer rounds
+
+For every ``.map`` in the Moving AI folder it picks a fixed set of scenarios
+from the map's ``.scen`` file (deterministically, spread evenly over the
+difficulty buckets), and times A* with 8-connected moves (orthogonal steps
+cost 1, diagonal steps sqrt(2), no corner cutting) and the octile heuristic:
+
+* ours: ``search_grid_costs(costs, start, goal, diagonal=True,
+  heuristic="octile", record=False)`` on a float64 NumPy array, and
+  ``search_grid(text, diagonal=True, heuristic="octile", record=False)`` on
+  the ASCII map with S and G placed (the text is made outside the timing; its
+  parsing inside our call is timed);
+* pyastar2d: ``astar_path(weights, start, goal, allow_diagonal=True)`` on a
+  float32 array with inf for walls (different movement rules, see below);
+* pathfinding: ``AStarFinder`` with ``DiagonalMovement.only_when_no_obstacle``
+  on one prebuilt ``Grid`` per map (the finder resets the grid's node state
+  itself at the start of every search; that reset is inside the timing);
+* networkx: ``astar_path`` (weight="weight", octile heuristic) on a prebuilt
+  ``Graph`` with the same 8-connected, no-corner-cutting edges;
+* rustworkx: ``astar_shortest_path`` on the equivalent prebuilt ``PyGraph``,
+  with Python callables for the goal test, edge cost and estimate.
+
+Before anything is timed every answer is checked: ours must equal the
+scenario's optimal length (relative 1e-6) and be a valid path of that cost;
+every peer with our movement rules must return a valid path of the same cost
+(relative 1e-9). pyastar2d moves diagonally at the cost of the cell entered
+(1 here, not sqrt(2)) and cuts corners, so its answers are checked against
+an optimum computed under its own rules instead, and a 4-connected
+comparison, where its rules and ours coincide, is timed as well.
+
+The Moving AI folder is taken from $QUELLOSTRIN_MOVINGAI, else
+<repo>/../shared/data/movingai, else /work/shared/data/movingai. The peers come
+with ``pip install ".[bench]"``; pyastar2d is left out, with a note, when it
+cannot be imported.
+"""
+
+from __future__ import annotations
+
+import argparse
+import gc
+import importlib
+import importlib.metadata
+import math
+import os
+import statistics
+import sys
+import time
+from collections.abc import Callable
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Any
+
+INSTALL_HINT = 'pip install ".[bench]"'
+SQRT2 = math.sqrt(2.0)
+OPT_TOL = 1e-6  # ours against the scenario file's optimal length (printed with 8 decimals)
+REL_TOL = 1e-9  # peers against ours
+TARGET_NETWORKX = 50.0  # networkx time / our time must reach this
+TARGET_PYASTAR2D = 1.0  # pyastar2d time / our time must reach this
+PASSABLE = frozenset(".GS")  # Moving AI terrain we can walk on; '@', 'O', 'T', 'W' are walls here
+
+
+# --------------------------------------------------------------------------
+# Dependencies and data
+
+
+def require_modules() -> tuple[dict[str, Any], str | None]:
+    """Import ours and the peers; pyastar2d is optional (returns why it is missing)."""
+    wanted = [
+        "quellostrin",
+        "numpy",
+        "scipy",
+        "scipy.sparse",
+        "scipy.sparse.csgraph",
+        "networkx",
+        "rustworkx",
+        "pathfinding",
+        "pathfinding.core.grid",
+        "pathfinding.core.diagonal_movement",
+        "pathfinding.finder.a_star",
+    ]
+    mods: dict[str, Any] = {}
+    missing: list[str] = []
+    for name in wanted:
+        try:
+            mods[name] = importlib.import_module(name)
+        except ImportError as exc:
+            missing.append(f"{name} ({exc})")
+    if missing:
+        sys.stderr.write(
+            "benchmarks/grid.py: missing module(s): "
+            + ", ".join(missing)
+            + f"\nInstall the package with its benchmark peers from the repository root:\n"
+            f"    {INSTALL_HINT}\n"
+        )
+        sys.exit(2)
+    why_not = None
+    try:
+        mods["pyastar2d"] = importlib.import_module("pyastar2d")
+    except Exception as exc:  # an ImportError, or a broken binary wheel
+        why_not = f"{type(exc).__name__}: {exc}"
+    return mods, why_not
+
+
+def data_dir() -> Path | None:
+    env = os.environ.get("QUELLOSTRIN_MOVINGAI")
+    candidates = [Path(env)] if env else []
+    candidates += [
+        Path(__file__).resolve().parent.parent.parent / "shared" / "data" / "movingai",
+        Path("/work/shared/data/movingai"),
+    ]
+    for c in candidates:
+        if c.is_dir() and any(c.glob("*.map")):
+            return c
+    return None
+
+
+@dataclass
+class Scenario:
+    bucket: int
+    start: tuple[int, int]  # (row, col)
+    goal: tuple[int, int]
+    optimal: float
+    line: int  # line number in the .scen file
+
+
+@dataclass
+class GridMap:
+    name: str
+    rows: list[str]  # the map's lines as read
+    scen_file: str
+    scenarios: list[Scenario]
+    height: int = 0
+    width: int = 0
+    open_cells: int = 0
+    inputs: dict[str, Any] = field(default_factory=dict)
+
+
+def read_map(path: Path) -> list[str]:
+    lines = path.read_text().replace("\r", "").split("\n")
+    header: dict[str, str] = {}
+    i = 0
+    while i < len(lines) and lines[i].strip() != "map":
+        parts = lines[i].split()
+        if len(parts) == 2:
+            header[parts[0]] = parts[1]
+        i += 1
+    h, w = int(header["height"]), int(header["width"])
+    rows = lines[i + 1 : i + 1 + h]
+    if len(rows) != h or any(len(r) != w for r in rows):
+        raise SystemExit(f"{path}: expected {h} lines of {w} characters")
+    return rows
+
+
+def read_scen(path: Path) -> tuple[str, list[Scenario]]:
+    """The map name the scenarios belong to, and the scenarios; (row, col) = (y, x)."""
+    lines = path.read_text().replace("\r", "").split("\n")
+    out: list[Scenario] = []
+    map_name = ""
+    for no, line in enumerate(lines[1:], start=2):
+        f = line.split("\t")
+        if len(f) < 9:
+            continue
+        map_name = f[1]
+        out.append(Scenario(int(f[0]), (int(f[5]), int(f[4])), (int(f[7]), int(f[6])), float(f[8]), no))
+    return map_name, out
+
+
+def load_maps(folder: Path) -> list[GridMap]:
+    scen_for: dict[str, tuple[str, list[Scenario]]] = {}
+    for p in sorted(folder.glob("*.scen")):
+        name, scens = read_scen(p)
+        if name and scens:
+            scen_for.setdefault(name, (p.name, scens))
+    maps: list[GridMap] = []
+    for p in sorted(folder.glob("*.map")):
+        if p.name not in scen_for:
+            print(f"note: {p.name} has no .scen file here; skipped")
+            continue
+        scen_name, scens = scen_for[p.name]
+        maps.append(GridMap(p.stem, read_map(p), scen_name, scens))
+    return maps
+
+
+def pick_scenarios(scens: list[Scenario], n: int) -> list[Scenario]:
+    """n scenarios spread evenly over the distinct buckets (file order within
+    a bucket; a bucket gives a second one when there are fewer buckets than n)."""
+    by_bucket: dict[int, list[Scenario]] = {}
+    for s in scens:
+        if s.start != s.goal:
+            by_bucket.setdefault(s.bucket, []).append(s)
+    buckets = sorted(by_bucket)
+    used = {b: 0 for b in buckets}
+    chosen: list[Scenario] = []
+    n = min(n, sum(len(v) for v in by_bucket.values()))
+    k = len(buckets)
+    for i in range(n):
+        # the i-th of n evenly spaced positions in the bucket list, then the
+        # nearest bucket that still has a scenario left
+        pos = round(i * (k - 1) / max(n - 1, 1))
+        for b in sorted(buckets, key=lambda b: (abs(buckets.index(b) - pos), -buckets.index(b))):
+            if used[b] < len(by_bucket[b]):
+                chosen.append(by_bucket[b][used[b]])
+                used[b] += 1
+                break
+    return sorted(chosen, key=lambda s: (s.optimal, s.line))
+
+
+# --------------------------------------------------------------------------
+# Inputs, built outside the timing
+
+
+def grid_edges(np: Any, passable: Any, corner_cutting: bool) -> tuple[Any, Any, Any]:
+    """Undirected 8-connected edges between open cells as (u, v, weight)
+    arrays of flat indices r * W + c. Orthogonal weight 1, diagonal sqrt(2);
+    without corner cutting a diagonal needs both orthogonal cells open (so the
+    whole 2x2 block); with it only its two ends."""
+    P = passable
+    H, W = P.shape
+    idx = np.arange(H * W, dtype=np.int64).reshape(H, W)
+    us, vs, ws = [], [], []
+
+    def add(mask: Any, a: Any, b: Any, w: float) -> None:
+        us.append(a[mask])
+        vs.append(b[mask])
+        ws.append(np.full(int(mask.sum()), w))
+
+    add(P[:, :-1] & P[:, 1:], idx[:, :-1], idx[:, 1:], 1.0)  # right
+    add(P[:-1, :] & P[1:, :], idx[:-1, :], idx[1:, :], 1.0)  # down
+    if corner_cutting:
+        dr = P[:-1, :-1] & P[1:, 1:]
+        dl = P[:-1, 1:] & P[1:, :-1]
+    else:
+        dr = dl = P[:-1, :-1] & P[1:, 1:] & P[:-1, 1:] & P[1:, :-1]
+    add(dr, idx[:-1, :-1], idx[1:, 1:], SQRT2)  # down-right
+    add(dl, idx[:-1, 1:], idx[1:, :-1], SQRT2)  # down-left
+    return np.concatenate(us), np.concatenate(vs), np.concatenate(ws)
+
+
+def build_inputs(mods: dict[str, Any], gm: GridMap, scens: list[Scenario]) -> None:
+    np = mods["numpy"]
+    nx = mods["networkx"]
+    rx = mods["rustworkx"]
+    PfGrid = mods["pathfinding.core.grid"].Grid
+    gm.height, gm.width = len(gm.rows), len(gm.rows[0])
+    P = np.array([[ch in PASSABLE for ch in row] for row in gm.rows], dtype=bool)
+    gm.open_cells = int(P.sum())
+    W = gm.width
+    inp = gm.inputs
+    inp["passable"] = P
+    # ours: float64 terrain costs, 0 for walls (non-positive is a wall)
+    inp["costs"] = np.ascontiguousarray(np.where(P, 1.0, 0.0))
+    # ours, ASCII: one text per scenario with S and G placed
+    base = [["." if ch in PASSABLE else "#" for ch in row] for row in gm.rows]
+    texts = []
+    for s in scens:
+        rows = [list(r) for r in base]
+        rows[s.start[0]][s.start[1]] = "S"
+        rows[s.goal[0]][s.goal[1]] = "G"
+        texts.append("\n".join("".join(r) for r in rows))
+    inp["texts"] = texts
+    # pyastar2d: float32 weights, inf for walls
+    inp["w32"] = np.ascontiguousarray(np.where(P, np.float32(1.0), np.float32(np.inf)).astype(np.float32))
+    # pathfinding: one Grid (1 = walkable with weight 1, 0 = obstacle)
+    t0 = time.perf_counter()
+    inp["pf_grid"] = PfGrid(matrix=P.astype(int).tolist())
+    inp["pf_grid_build_s"] = time.perf_counter() - t0
+    # networkx / rustworkx: the same undirected edges. All open cells cost 1
+    # on these maps, so the cost of a move does not depend on its direction
+    # and an undirected graph is exact.
+    u, v, w = grid_edges(np, P, corner_cutting=False)
+    ul, vl, wl = u.tolist(), v.tolist(), w.tolist()
+    g = nx.Graph()
+    g.add_nodes_from((int(r), int(c)) for r, c in zip(*np.nonzero(P)))
+    g.add_weighted_edges_from(((a // W, a % W), (b // W, b % W), x) for a, b, x in zip(ul, vl, wl))
+    inp["nx"] = g
+    rg = rx.PyGraph(multigraph=False)
+    rg.add_nodes_from([(r, c) for r in range(gm.height) for c in range(W)])  # index r * W + c
+    rg.extend_from_weighted_edge_list(list(zip(ul, vl, wl)))
+    inp["rx"] = rg
+    inp["edges"] = len(ul)
+
+
+# --------------------------------------------------------------------------
+# Path checks
+
+
+def octile(a: tuple[int, int], b: tuple[int, int]) -> float:
+    dr = abs(a[0] - b[0])
+    dc = abs(a[1] - b[1])
+    return (dr + dc) + (SQRT2 - 2.0) * (dr if dr < dc else dc)
+
+
+def path_cost_ours(P: Any, path: list[tuple[int, int]]) -> float | str:
+    """The cost of a path under our rules (unit terrain), or why it is not a path."""
+    total = 0.0
+    H, W = P.shape
+    for (r0, c0), (r1, c1) in zip(path, path[1:]):
+        dr, dc = r1 - r0, c1 - c0
+        if max(abs(dr), abs(dc)) != 1 or not (0 <= r1 < H and 0 <= c1 < W) or not P[r1, c1]:
+            return f"bad step {(r0, c0)} -> {(r1, c1)}"
+        if dr and dc:
+            if not (P[r0 + dr, c0] and P[r0, c0 + dc]):
+                return f"corner cut {(r0, c0)} -> {(r1, c1)}"
+            total += SQRT2
+        else:
+            total += 1.0
+    return total
+
+
+def path_cost_king(P: Any, path: list[tuple[int, int]]) -> float | str:
+    """pyastar2d's rules: any of the 8 neighbours if open, each step costs the
+    cell entered (1 here); also says whether a corner was cut."""
+    H, W = P.shape
+    for (r0, c0), (r1, c1) in zip(path, path[1:]):
+        if max(abs(r1 - r0), abs(c1 - c0)) != 1 or not (0 <= r1 < H and 0 <= c1 < W) or not P[r1, c1]:
+            return f"bad step {(r0, c0)} -> {(r1, c1)}"
+    return float(len(path) - 1)
+
+
+def cuts_corner(P: Any, path: list[tuple[int, int]]) -> bool:
+    return any(
+        r1 != r0 and c1 != c0 and not (P[r1, c0] and P[r0, c1]) for (r0, c0), (r1, c1) in zip(path, path[1:])
+    )
+
+
+def rel_close(a: float, b: float, tol: float) -> bool:
+    return math.isfinite(a) and math.isfinite(b) and abs(a - b) <= tol * max(abs(a), abs(b), 1e-300)
+
+
+# --------------------------------------------------------------------------
+# The cases
+
+
+@dataclass
+class Case:
+    name: str
+    label: str
+    run: Callable[[int], Any]  # scenario index -> raw answer
+    path_of: Callable[[Any], list[tuple[int, int]]]  # raw answer -> (row, col) path
+    ours: bool = False
+    fast: bool = True  # fast cases get several samples per round
+
+
+def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Scenario]) -> list[Case]:
+    qs = mods["quellostrin"]
+    np = mods["numpy"]
+    nx = mods["networkx"]
+    rx = mods["rustworkx"]
+    DM = mods["pathfinding.core.diagonal_movement"].DiagonalMovement
+    AStarFinder = mods["pathfinding.finder.a_star"].AStarFinder
+    inp = gm.inputs
+    W = gm.width
+    costs, texts, w32 = inp["costs"], inp["texts"], inp["w32"]
+    pf_grid, g_nx, g_rx = inp["pf_grid"], inp["nx"], inp["rx"]
+    starts = [s.start for s in scens]
+    goals = [s.goal for s in scens]
+    del np
+
+    def ours_costs(i: int) -> Any:
+        return qs.search_grid_costs(costs, starts[i], goals[i], diagonal=True, heuristic="octile", record=False)
+
+    def ours_ascii(i: int) -> Any:
+        return qs.search_grid(texts[i], diagonal=True, heuristic="octile", record=False)
+
+    def ours_costs4(i: int) -> Any:
+        return qs.search_grid_costs(costs, starts[i], goals[i], diagonal=False, heuristic="manhattan", record=False)
+
+    def pf(i: int) -> Any:
+        (sr, sc), (gr, gc) = starts[i], goals[i]
+        finder = AStarFinder(diagonal_movement=DM.only_when_no_obstacle)
+        path, _runs = finder.find_path(pf_grid.node(sc, sr), pf_grid.node(gc, gr), pf_grid)
+        return path
+
+    def nx_astar(i: int) -> Any:
+        return nx.astar_path(g_nx, starts[i], goals[i], heuristic=octile, weight="weight")
+
+    def rx_astar(i: int) -> Any:
+        s, g = starts[i], goals[i]
+        gr, gc = g
+
+        def estimate(p: tuple[int, int]) -> float:
+            dr = abs(p[0] - gr)
+            dc = abs(p[1] - gc)
+            return (dr + dc) + (SQRT2 - 2.0) * (dr if dr < dc else dc)
+
+        return rx.astar_shortest_path(g_rx, s[0] * W + s[1], lambda p: p == g, float, estimate)
+
+    def ours_path(r: Any) -> list[tuple[int, int]]:
+        return [tuple(c) for c in (r.path or [])]
+
+    cases = [
+        Case("ours_costs", "ours search_grid_costs", ours_costs, ours_path, ours=True),
+        Case("ours_ascii", "ours search_grid (ASCII)", ours_ascii, ours_path, ours=True),
+    ]
+    if "pyastar2d" in mods:
+        pa = mods["pyastar2d"]
+        cases.append(
+            Case(
+                "pyastar2d",
+                "pyastar2d astar_path *",
+                lambda i: pa.astar_path(w32, starts[i], goals[i], allow_diagonal=True),
+                lambda p: [] if p is None else [(int(a), int(b)) for a, b in p],
+            )
+        )
+    cases += [
+        Case("pathfinding", "pathfinding AStarFinder", pf, lambda p: [(n.y, n.x) for n in p], fast=False),
+        Case("networkx", "networkx astar_path", nx_astar, lambda p: list(p), fast=False),
+        Case("rustworkx", "rustworkx astar_shortest_path", rx_astar, lambda p: [divmod(int(k), W) for k in p], fast=False),
+    ]
+    if "pyastar2d" in mods:
+        pa = mods["pyastar2d"]
+        cases += [
+            Case("ours_costs4", "ours search_grid_costs, 4-conn", ours_costs4, ours_path, ours=True),
+            Case(
+                "pyastar2d4",
+                "pyastar2d astar_path, 4-conn",
+                lambda i: pa.astar_path(w32, starts[i], goals[i], allow_diagonal=False),
+                lambda p: [] if p is None else [(int(a), int(b)) for a, b in p],
+            ),
+        ]
+    return cases
+
+
+# --------------------------------------------------------------------------
+# Agreement
+
+
+def king_optimum(mods: dict[str, Any], P: Any, scens: list[Scenario]) -> list[float]:
+    """Optimal costs under pyastar2d's diagonal rules (8 neighbours, corners
+    may be cut, every step costs 1 on these unit maps): breadth-first distances."""
+    np = mods["numpy"]
+    sp = mods["scipy.sparse"]
+    cs = mods["scipy.sparse.csgraph"]
+    H, W = P.shape
+    u, v, _ = grid_edges(np, P, corner_cutting=True)
+    m = sp.csr_matrix((np.ones(len(u)), (u, v)), shape=(H * W, H * W))
+    out = []
+    for s in scens:
+        d = cs.shortest_path(m, method="D", directed=False, unweighted=True, indices=s.start[0] * W + s.start[1])
+        out.append(float(d[s.goal[0] * W + s.goal[1]]))
+    return out
+
+
+def verify(mods: dict[str, Any], gm: GridMap, scens: list[Scenario], cases: list[Case]) -> tuple[dict[str, float], list[str]]:
+    """Run every case on every scenario once; exit on a disagreement among
+    the libraries with our rules. Returns the time of that run per case (a
+    guide for the number of samples) and notes on pyastar2d."""
+    P = gm.inputs["passable"]
+    problems: list[str] = []
+    notes: list[str] = []
+    first_time: dict[str, float] = {c.name: 0.0 for c in cases}
+    answers: dict[str, list[Any]] = {c.name: [] for c in cases}
+    for c in cases:
+        for i in range(len(scens)):
+            t0 = time.perf_counter()
+            out = c.run(i)
+            first_time[c.name] = max(first_time[c.name], time.perf_counter() - t0)
+            answers[c.name].append(out)
+
+    ours_cost = []
+    for i, s in enumerate(scens):
+        r = answers["ours_costs"][i]
+        ours_cost.append(r.cost)
+        if not r.found or not rel_close(r.cost, s.optimal, OPT_TOL):
+            problems.append(f"{gm.name} line {s.line}: ours {r.cost!r} (found={r.found}), scenario optimum {s.optimal!r}")
+    for c in cases:
+        if c.name.startswith("pyastar2d") or c.name == "ours_costs4":
+            continue
+        for i, s in enumerate(scens):
+            out = answers[c.name][i]
+            path = c.path_of(out)
+            if not path or path[0] != s.start or path[-1] != s.goal:
+                problems.append(f"{gm.name} line {s.line}: {c.label} gave no path from {s.start} to {s.goal}")
+                continue
+            pc = path_cost_ours(P, path)
+            if isinstance(pc, str):
+                problems.append(f"{gm.name} line {s.line}: {c.label}: {pc}")
+            elif not rel_close(pc, ours_cost[i], REL_TOL):
+                problems.append(f"{gm.name} line {s.line}: {c.label} path costs {pc!r}, ours {ours_cost[i]!r}")
+            if c.ours and not rel_close(out.cost, pc, REL_TOL):
+                problems.append(f"{gm.name} line {s.line}: {c.label} reports {out.cost!r}, its path sums to {pc!r}")
+
+    if "pyastar2d" in answers:
+        # 8-connected: its own rules, its own optimum.
+        opt = king_optimum(mods, P, scens)
+        bad, cut, cheaper = 0, 0, 0
+        for i, s in enumerate(scens):
+            path = next(c for c in cases if c.name == "pyastar2d").path_of(answers["pyastar2d"][i])
+            pc = path_cost_king(P, path) if path and path[0] == s.start and path[-1] == s.goal else "no path"
+            if isinstance(pc, str) or not rel_close(pc, opt[i], REL_TOL):
+                bad += 1
+                problems.append(f"{gm.name} line {s.line}: pyastar2d (its rules): {pc!r}, optimum under its rules {opt[i]!r}")
+                continue
+            cut += cuts_corner(P, path)
+            cheaper += pc < ours_cost[i]
+        notes.append(
+            f"pyastar2d 8-conn: {len(scens) - bad}/{len(scens)} paths optimal under its own rules "
+            f"(cost = steps); {cut}/{len(scens)} cut a corner (not legal under ours); its cost is below the "
+            f"octile optimum in {cheaper}/{len(scens)}, so its costs are not comparable with ours"
+        )
+        # 4-connected: the same rules; the answers must agree.
+        for i, s in enumerate(scens):
+            a = answers["ours_costs4"][i].cost
+            path = next(c for c in cases if c.name == "pyastar2d4").path_of(answers["pyastar2d4"][i])
+            pc = path_cost_king(P, path) if path and path[0] == s.start and path[-1] == s.goal else "no path"
+            if isinstance(pc, str) or cuts_corner(P, path) or any(
+                abs(r1 - r0) + abs(c1 - c0) != 1 for (r0, c0), (r1, c1) in zip(path, path[1:])
+            ):
+                problems.append(f"{gm.name} line {s.line}: pyastar2d 4-conn gave no valid 4-connected path ({pc!r})")
+            elif not rel_close(pc, a, REL_TOL):
+                problems.append(f"{gm.name} line {s.line}: pyastar2d 4-conn costs {pc!r}, ours {a!r}")
+        notes.append(f"4-conn (same rules): ours and pyastar2d agree on all {len(scens)} costs")
+
+    if problems:
+        print("\nDISAGREEMENT - nothing timed:", file=sys.stderr)
+        for p in problems[:30]:
+            print(f"  {p}", file=sys.stderr)
+        if len(problems) > 30:
+            print(f"  ... and {len(problems) - 30} more", file=sys.stderr)
+        sys.exit(1)
+    return first_time, notes
+
+
+# --------------------------------------------------------------------------
+# Timing
+
+
+def measure(
+    cases: list[Case], n_scen: int, rounds: int, inner: int, samples: dict[str, int]
+) -> tuple[dict[str, list[list[float]]], dict[str, list[list[Any]]]]:
+    """Interleaved rounds: every round runs every scenario, and for each
+    scenario every case (order rotated per round and scenario); a fast case
+    `inner` times, a slow one once until it has `samples[name]` samples.
+    Returns per case and scenario the wall times and our results."""
+    times = {c.name: [[] for _ in range(n_scen)] for c in cases}
+    outs: dict[str, list[list[Any]]] = {c.name: [[] for _ in range(n_scen)] for c in cases if c.ours}
+    k = len(cases)
+    for rnd in range(rounds):
+        for i in range(n_scen):
+            rot = (rnd + i) % k
+            for c in cases[rot:] + cases[:rot]:
+                reps = inner if c.fast else (1 if len(times[c.name][i]) < samples[c.name] else 0)
+                for _ in range(reps):
+                    t0 = time.perf_counter()
+                    out = c.run(i)
+                    t1 = time.perf_counter()
+                    times[c.name][i].append(t1 - t0)
+                    if c.ours:
+                        outs[c.name][i].append(out)
+                    del out
+        sys.stderr.write(f"\r  round {rnd + 1}/{rounds}")
+        sys.stderr.flush()
+    sys.stderr.write("\n")
+    return times, outs
+
+
+def fmt_time(x: float) -> str:
+    if x >= 1.0:
+        return f"{x:9.3f} s "
+    if x >= 1e-3:
+        return f"{x * 1e3:9.3f} ms"
+    return f"{x * 1e6:9.1f} us"
+
+
+def fmt_vs(r: float) -> str:
+    """peer time / our time as words."""
+    if abs(r - 1.0) < 0.02:
+        return "about as fast as ours"
+    if r >= 1.0:
+        return f"{r:.3g}x slower than ours" if r < 1e4 else f"{r:.0f}x slower than ours"
+    return f"{1 / r:.3g}x faster than ours"
+
+
+def main(argv: list[str] | None = None) -> int:
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--quick", action="store_true", help="4 scenarios per map, fewer rounds (smoke test)")
+    ap.add_argument("--per-map", type=int, default=None, help="scenarios per map (default 24, quick 4)")
+    ap.add_argument("--rounds", type=int, default=None, help="interleaved timing rounds (default 5, quick 2)")
+    ap.add_argument("--maps", default=None, help="comma-separated map names (default: every map in the folder)")
+    args = ap.parse_args(argv)
+    sys.stdout.reconfigure(line_buffering=True)  # type: ignore[attr-defined]  # keep in step with stderr's progress
+    per_map = args.per_map if args.per_map is not None else (4 if args.quick else 24)
+    rounds = args.rounds if args.rounds is not None else (2 if args.quick else 5)
+    inner = 3  # samples per round of the fast cases
+    slow_budget = 0.3 if args.quick else 1.5  # seconds per query for the slow peers' extra samples
+    if per_map < 1 or rounds < 1:
+        ap.error("--per-map and --rounds must be at least 1")
+
+    folder = data_dir()
+    if folder is None:
+        print("grid benchmark skipped: no Moving AI folder (set QUELLOSTRIN_MOVINGAI, or put it at "
+              "<repo>/../shared/data/movingai)")
+        return 0
+    mods, no_pyastar = require_modules()
+    qs, np = mods["quellostrin"], mods["numpy"]
+    versions = [
+        f"quellostrin {getattr(qs, '__version__', '?')}",
+        f"pyastar2d {importlib.metadata.version('pyastar2d') if 'pyastar2d' in mods else 'MISSING'}",
+        f"pathfinding {importlib.metadata.version('pathfinding')}",
+        f"networkx {mods['networkx'].__version__}",
+        f"rustworkx {mods['rustworkx'].__version__}",
+        f"numpy {np.__version__}",
+        f"Python {sys.version.split()[0]}",
+    ]
+    print("Grid benchmark: A*, 8-connected (orthogonal 1, diagonal sqrt(2), no corner cutting), octile heuristic")
+    print(", ".join(versions))
+    print(f"maps and scenarios from {folder}")
+    if no_pyastar:
+        print(f"note: pyastar2d left out: it cannot be imported here ({no_pyastar}); "
+              f"'pip install pyastar2d' builds it from source when no wheel fits")
+    print()
+
+    maps = load_maps(folder)
+    if args.maps:
+        wanted = set(args.maps.split(","))
+        maps = [m for m in maps if m.name in wanted]
+    if not maps:
+        print("grid benchmark: no map with scenarios found")
+        return 1
+
+    summary: list[tuple[str, str, float, float, bool]] = []
+    for gm in maps:
+        scens = pick_scenarios(gm.scenarios, per_map)
+        t0 = time.perf_counter()
+        build_inputs(mods, gm, scens)
+        build_s = time.perf_counter() - t0
+        cases = make_cases(mods, gm, scens)
+        buckets = sorted({s.bucket for s in scens})
+        print(f"== {gm.name}: {gm.height}x{gm.width}, {gm.open_cells} open cells, {gm.inputs['edges']} graph edges; "
+              f"{len(scens)} scenarios of {len(gm.scenarios)} ({gm.scen_file}), buckets {buckets[0]}..{buckets[-1]}, "
+              f"optimal lengths {scens[0].optimal:.2f}..{scens[-1].optimal:.2f} (inputs built in {build_s:.1f} s)")
+        sys.stderr.write(f"  checking answers on {len(scens)} scenarios ...\n")
+        first, notes = verify(mods, gm, scens, cases)
+        print(f"  answers: ours = scenario optimum (rel {OPT_TOL:g}) on all {len(scens)}; ASCII entry, pathfinding, "
+              f"networkx, rustworkx: valid paths of our cost (rel {REL_TOL:g}) on all {len(scens)}")
+        for n in notes:
+            print(f"  {n}")
+
+        samples = {c.name: max(1, min(rounds, int(slow_budget / max(first[c.name], 1e-9)))) for c in cases}
+        gc.collect()
+        gc.freeze()  # the prebuilt graphs stay out of the collector's way while timing
+        sys.stderr.write(f"  timing {len(cases)} cases x {len(scens)} scenarios, {rounds} rounds ...\n")
+        times, outs = measure(cases, len(scens), rounds, inner, samples)
+        gc.unfreeze()
+
+        med = {c.name: [statistics.median(ts) for ts in times[c.name]] for c in cases}
+
+        def per_query_ratio(peer: str, ours: str) -> float:
+            return statistics.median(p / o for p, o in zip(med[peer], med[ours]))
+
+        def total_ratio(peer: str, ours: str) -> float:
+            return sum(med[peer]) / sum(med[ours])
+
+        print(f"  {'library':<32}{'median/query':>13}{'samples':>8}{'peer/ours':>11}{'totals':>9}")
+        for c in cases:
+            if c.name.endswith("4"):
+                continue
+            m = statistics.median(med[c.name])
+            n = statistics.median(len(t) for t in times[c.name])
+            if c.name == "ours_costs":
+                print(f"  {c.label:<32}{fmt_time(m):>13}{n:>8.0f}{'1':>10}x{'1':>8}x   reference")
+                continue
+            rq, rt = per_query_ratio(c.name, "ours_costs"), total_ratio(c.name, "ours_costs")
+            print(f"  {c.label:<32}{fmt_time(m):>13}{n:>8.0f}{rq:>10.3g}x{rt:>8.3g}x   {fmt_vs(rq)}")
+        print("  (peer/ours: median over the scenarios of the peer's time / search_grid_costs' time on the same query;"
+              " totals: summed times)")
+        if "pyastar2d" in med:
+            print("  * pyastar2d's diagonal rules differ: a diagonal step costs the cell entered (1 here, not sqrt(2)) and "
+                  "may cut corners; its paths are checked under its own rules")
+        print(f"  pathfinding reuses one Grid per map (built once in {gm.inputs['pf_grid_build_s'] * 1e3:.0f} ms, "
+              f"not timed); its per-search reset of the grid's nodes is timed")
+
+        for key in ("ours_costs", "ours_ascii"):
+            walls = [statistics.median(ts) for ts in times[key]]
+            el = [statistics.median(r.elapsed for r in rs) for rs in outs[key]]
+            exp = [rs[0].nodes_expanded for rs in outs[key]]
+            outside = [statistics.median(1 - r.elapsed / t for r, t in zip(rs, ts)) for rs, ts in zip(outs[key], times[key])]
+            print(f"  {next(c.label for c in cases if c.name == key)}: {sum(exp) / sum(el) / 1e6:.2f} M expansions/s "
+                  f"(search only; {statistics.median(exp):.0f} expansions per query, median), outside the search "
+                  f"{100 * statistics.median(outside):.0f}% of the call (median per query; {100 * (1 - sum(el) / sum(walls)):.0f}% "
+                  f"of the summed time)")
+
+        if "pyastar2d4" in med:
+            m_o, m_p = statistics.median(med["ours_costs4"]), statistics.median(med["pyastar2d4"])
+            r4 = per_query_ratio("pyastar2d4", "ours_costs4")
+            print(f"  4-connected, same rules as pyastar2d (manhattan heuristic): ours {fmt_time(m_o).strip()}, pyastar2d "
+                  f"{fmt_time(m_p).strip()} per query (medians); pyastar2d/ours {r4:.3g}x per query, "
+                  f"{total_ratio('pyastar2d4', 'ours_costs4'):.3g}x of the totals: pyastar2d {fmt_vs(r4)}")
+
+        for ours in ("ours_costs", "ours_ascii"):
+            r = per_query_ratio("networkx", ours)
+            summary.append((gm.name, f"networkx/{ours[5:]} >= {TARGET_NETWORKX:g}x", r, TARGET_NETWORKX, r >= TARGET_NETWORKX))
+            if "pyastar2d" in med:
+                r = per_query_ratio("pyastar2d", ours)
+                summary.append((gm.name, f"pyastar2d/{ours[5:]} >= {TARGET_PYASTAR2D:g}x", r, TARGET_PYASTAR2D,
+                                r >= TARGET_PYASTAR2D))
+        print()
+        gm.inputs.clear()  # let the big graphs go before the next map
+        gc.collect()
+
+    print("targets (median over the scenarios of peer time / our time per query, our call with its argument "
+          "conversion):")
+    for name, what, r, _goal, ok in summary:
+        print(f"  {name:<18}{what:<28}{r:10.3g}x   {'MET' if ok else 'MISSED'}")
+    missed = [s for s in summary if not s[4]]
+    print(f"{len(summary) - len(missed)}/{len(summary)} met" + ("" if not missed else
+          "; missed: " + ", ".join(f"{m[0]} {m[1].split(' ')[0]}" for m in missed)))
+    if no_pyastar:
+        print("(pyastar2d was not available: its target was not checked)")
+    if args.quick:
+        print("(--quick: a smoke test with few scenarios and rounds)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
