@@ -131,46 +131,31 @@ def succ_bad(s):
     return [(s + 1, "x")]
 
 
-def call_graph_named():
-    search_graph(6, [(0, 1, 1.0), (1, 2, 1.0), (2, 5, 1.0)], 0, 5)
+CHAIN = [(0, 1, 1.0), (1, 2, 1.0), (2, 5, 1.0)]
+# Calls that succeed, and calls that fail in every way a call can fail.
+CALLS = {
+    "graph": lambda: search_graph(6, CHAIN, 0, 5),
+    "graph_callable": lambda: search_graph(6, CHAIN, 0, 5, algorithm="astar", heuristic=h_ok),
+    "graph_raising": lambda: search_graph(6, CHAIN, 0, 5, algorithm="astar", heuristic=h_raises),
+    "implicit": lambda: search_implicit(succ_ok, 0, 20, heuristic=h_ok),
+    "implicit_raising": lambda: search_implicit(succ_raises, 0, 20, algorithm="ida_star"),
+    "implicit_bad": lambda: search_implicit(succ_bad, 0, 20, algorithm="ida_star"),
+    "bad_record": lambda: search_graph(3, CHAIN[:1], 0, 2, record=1),
+    "bad_algorithm": lambda: search_graph(3, CHAIN[:1], 0, 2, algorithm="nope"),
+    "bad_edges": lambda: search_graph(3, [(0, 9, 1.0)], 0, 2),
+}
 
 
-def call_graph_callable():
-    search_graph(6, [(0, 1, 1.0), (1, 2, 1.0), (2, 5, 1.0)], 0, 5, algorithm="astar", heuristic=h_ok)
-
-
-def call_graph_raising():
-    try:
-        search_graph(6, [(0, 1, 1.0), (1, 2, 1.0), (2, 5, 1.0)], 0, 5, algorithm="astar", heuristic=h_raises)
-    except ValueError:
-        pass
-
-
-def call_implicit():
-    search_implicit(succ_ok, 0, 20, heuristic=h_ok)
-
-
-def call_implicit_raising():
-    for succ in (succ_raises, succ_bad):
+@pytest.mark.parametrize("name", CALLS)
+def test_no_leaks_over_many_calls(name):
+    def call():
         try:
-            search_implicit(succ, 0, 20, algorithm="ida_star")
-        except (LookupError, ValueError):
+            CALLS[name]()
+        except (TypeError, ValueError, LookupError):
             pass
 
-
-def call_bad_arguments():
-    for kwargs in (dict(record=1), dict(algorithm="nope"), dict(edges=[(0, 9, 1.0)])):
-        try:
-            search_graph(**(dict(num_nodes=3, edges=[(0, 1, 1.0)], start=0, goal=2) | kwargs))
-        except (TypeError, ValueError):
-            pass
-
-
-@pytest.mark.parametrize("fn", [call_graph_named, call_graph_callable, call_graph_raising,
-                                call_implicit, call_implicit_raising, call_bad_arguments])
-def test_no_leaks_over_many_calls(fn):
     callables = (h_ok, h_raises, succ_ok, succ_raises, succ_bad)
     refs = [sys.getrefcount(c) for c in callables]
-    growth = traced_growth(fn, 20_000)
+    growth = traced_growth(call, 20_000)
     assert growth < 64 * 1024, growth
     assert [sys.getrefcount(c) for c in callables] == refs
