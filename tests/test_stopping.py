@@ -29,10 +29,13 @@ CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
 
 
 def run_child(body, *, interrupt_after=None, timeout=60):
+    """The child's output after its "ready" line, and its stderr."""
     code = PRELUDE + textwrap.dedent(body)
-    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    # Unbuffered, so reading the "ready" line takes nothing more from the pipe.
+    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             bufsize=0)
     try:
-        assert child.stdout.readline() == "ready\n", child.stderr.read()
+        assert child.stdout.readline() == b"ready\n", child.stderr.read().decode()
         if interrupt_after is not None:
             subprocess.run(["sleep", str(interrupt_after)], check=True)
             child.send_signal(signal.SIGINT)
@@ -40,7 +43,7 @@ def run_child(body, *, interrupt_after=None, timeout=60):
     finally:
         child.kill()
         child.wait()
-    return out, err
+    return out.decode(), err.decode()
 
 
 @pytest.mark.parametrize("case", LONG_SEARCHES)
