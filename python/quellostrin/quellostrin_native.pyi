@@ -62,7 +62,14 @@ def search_grid(
     max_nodes: int | None = None,
     diagonal: bool = False,
     reopen: bool = False,
-) -> SearchResult: ...
+) -> SearchResult:
+    """Search a 2-D maze given as an ASCII map.
+
+    The default heuristic, "manhattan", suits 4-neighbour moves; with
+    `diagonal=True` pass `heuristic="octile"`: manhattan overestimates diagonal
+    steps, so A* guided by it can return a longer path than the shortest.
+    """
+
 def search_grid_costs(
     costs: Sequence[Sequence[float]] | Buffer | _SupportsArray,
     start: Cell,
@@ -76,7 +83,11 @@ def search_grid_costs(
     max_nodes: int | None = None,
     diagonal: bool = False,
     reopen: bool = False,
-) -> SearchResult: ...
+) -> SearchResult:
+    """Search a grid given as a matrix of terrain costs (a non-positive or
+    non-finite cost is a wall); as with `search_grid`, use
+    `heuristic="octile"` with `diagonal=True`."""
+
 def search_graph(
     num_nodes: int,
     edges: Sequence[tuple[int, int, float]],
