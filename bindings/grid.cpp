@@ -81,42 +81,43 @@ std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
   std::string_view format = view.format ? view.format : "B";
   if (!format.empty() && (format[0] == '@' || format[0] == '=' || format[0] == '<')) format.remove_prefix(1);
   if (view.ndim != 2 || format.size() != 1) return std::nullopt;
-  const char kind = format[0];
-  auto read = [&](const char* p) -> std::optional<double> {
-    auto load = [p]<class T>(T) {
-      T v;
-      std::memcpy(&v, p, sizeof v);
-      return static_cast<double>(v);
-    };
-    switch (kind) {
-      case 'd': return load(double{});
-      case 'f': return load(float{});
-      case 'b': return load(static_cast<signed char>(0));
-      case 'B': return load(static_cast<unsigned char>(0));
-      case '?': return load(bool{});
-      case 'h': return load(short{});
-      case 'H': return load(static_cast<unsigned short>(0));
-      case 'i': return load(int{});
-      case 'I': return load(0u);
-      case 'l': return load(0l);
-      case 'L': return load(0ul);
-      case 'q': return load(0ll);
-      case 'Q': return load(0ull);
-      default: return std::nullopt;
-    }
-  };
   const auto height = static_cast<std::uint64_t>(view.shape[0]);
   const auto width = static_cast<std::uint64_t>(view.shape[1]);
   GridGraph::check_size(width, height);
-  CostMatrix m{width, height, std::vector<double>(width * height)};
-  const char* base = static_cast<const char*>(view.buf);
-  for (std::uint64_t r = 0; r < height; ++r) {
-    for (std::uint64_t c = 0; c < width; ++c) {
-      const auto v = read(base + static_cast<Py_ssize_t>(r) * view.strides[0] + static_cast<Py_ssize_t>(c) * view.strides[1]);
-      if (!v) return std::nullopt;  // a format this reader does not know
-      m.cells[r * width + c] = *v;
+  CostMatrix m{width, height, {}};
+  // One loop per element type, so the type is looked at once, not per cell.
+  auto copy = [&]<class T>(T) {
+    m.cells.resize(width * height);
+    const char* base = static_cast<const char*>(view.buf);
+    for (std::uint64_t r = 0; r < height; ++r) {
+      const char* row = base + static_cast<Py_ssize_t>(r) * view.strides[0];
+      double* out = m.cells.data() + r * width;
+      for (std::uint64_t c = 0; c < width; ++c) {
+        T v;
+        std::memcpy(&v, row + static_cast<Py_ssize_t>(c) * view.strides[1], sizeof v);
+        out[c] = static_cast<double>(v);
+      }
     }
+    return true;
+  };
+  bool known = true;
+  switch (format[0]) {
+    case 'd': copy(double{}); break;
+    case 'f': copy(float{}); break;
+    case 'b': copy(static_cast<signed char>(0)); break;
+    case 'B': copy(static_cast<unsigned char>(0)); break;
+    case '?': copy(bool{}); break;
+    case 'h': copy(short{}); break;
+    case 'H': copy(static_cast<unsigned short>(0)); break;
+    case 'i': copy(int{}); break;
+    case 'I': copy(0u); break;
+    case 'l': copy(0l); break;
+    case 'L': copy(0ul); break;
+    case 'q': copy(0ll); break;
+    case 'Q': copy(0ull); break;
+    default: known = false;  // the sequence path handles the rest
   }
+  if (!known) return std::nullopt;
   return m;
 }
 

@@ -12,6 +12,8 @@ namespace quellostrin {
 
 namespace {
 
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
 // The decimal digits of a product of two 64-bit values, exact even when it
 // does not fit in 64 bits.
 std::string product_text(std::uint64_t a, std::uint64_t b) {
@@ -73,14 +75,40 @@ void GridGraph::check_size(std::uint64_t width, std::uint64_t height) {
   }
 }
 
-GridGraph::GridGraph(std::uint64_t width, std::uint64_t height) {
+GridGraph GridGraph::shaped(std::uint64_t width, std::uint64_t height) {
   if (width < 1 || height < 1) fail_input("grid must be non-empty");
   check_size(width, height);
-  const std::uint64_t cells = width * height;
-  walls_.assign(cells, 0);
-  costs_.assign(cells, 1.0);
-  width_ = static_cast<std::int32_t>(width);
-  height_ = static_cast<std::int32_t>(height);
+  GridGraph g;
+  g.width_ = static_cast<std::int32_t>(width);
+  g.height_ = static_cast<std::int32_t>(height);
+  g.open_.assign((width + 2) * (height + 2), 0);
+  return g;
+}
+
+GridGraph::GridGraph(std::uint64_t width, std::uint64_t height) : GridGraph(shaped(width, height)) {
+  costs_.assign(width * height, 1.0);
+  for (std::int64_t r = 0; r < height_; ++r) {
+    std::fill_n(open_.begin() + static_cast<std::ptrdiff_t>(padded(r, 0)), width_, std::uint8_t{1});
+  }
+}
+
+void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) const {
+  const std::int64_t r = cell.row, c = cell.col;
+  const std::int64_t orthogonal[4][2] = {{r - 1, c}, {r + 1, c}, {r, c - 1}, {r, c + 1}};
+  for (const auto& [tr, tc] : orthogonal) {
+    if (open_at(tr, tc)) {
+      out.push_back({{static_cast<std::int32_t>(tr), static_cast<std::int32_t>(tc)}, costs_[index(tr, tc)]});
+    }
+  }
+  if (!diagonal_) return;
+  for (const std::int64_t dr : {-1, 1}) {
+    for (const std::int64_t dc : {-1, 1}) {
+      if (open_at(r + dr, c + dc) && open_at(r + dr, c) && open_at(r, c + dc)) {
+        out.push_back({{static_cast<std::int32_t>(r + dr), static_cast<std::int32_t>(c + dc)},
+                       costs_[index(r + dr, c + dc)] * kSqrt2});
+      }
+    }
+  }
 }
 
 CostMatrix CostMatrix::from_rows(const std::vector<std::vector<double>>& rows) {
@@ -95,13 +123,15 @@ CostMatrix CostMatrix::from_rows(const std::vector<std::vector<double>>& rows) {
 
 GridGraph GridGraph::from_costs(CostMatrix costs) {
   if (costs.width == 0 || costs.height == 0) fail_input("cost grid must be non-empty");
-  GridGraph g(costs.width, costs.height);
+  GridGraph g = shaped(costs.width, costs.height);
   if (costs.cells.size() != costs.width * costs.height) {
     fail_invariant("a {}x{} cost matrix holds {} entries", costs.width, costs.height, costs.cells.size());
   }
-  for (std::size_t i = 0; i < costs.cells.size(); ++i) {
-    const double v = costs.cells[i];
-    g.walls_[i] = !(std::isfinite(v) && v > 0.0);
+  const double* in = costs.cells.data();
+  for (std::int64_t r = 0; r < g.height_; ++r, in += g.width_) {
+    std::uint8_t* out = g.open_.data() + g.padded(r, 0);
+    // Open exactly when finite and strictly positive (NaN fails both tests).
+    for (std::int64_t c = 0; c < g.width_; ++c) out[c] = (in[c] > 0.0) & (in[c] < kInfinity);
   }
   g.costs_ = std::move(costs.cells);
   return g;
@@ -119,7 +149,7 @@ AsciiGrid GridGraph::from_ascii(std::string_view map) {
       if ((static_cast<unsigned char>(ch) & 0xC0) == 0x80) continue;  // inside a multi-byte character
       const Cell cell{static_cast<std::int32_t>(r), c};
       if (ch == '#') {
-        grid.walls_[i] = 1;
+        grid.open_[grid.padded(cell.row, cell.col)] = 0;
       } else if (ch == 'S') {
         start = cell;
       } else if (ch == 'G') {

@@ -115,7 +115,13 @@ class DenseStore {
  private:
   static constexpr std::uint8_t kReached = 1, kClosed = 2, kHasParent = 4;
 
+  // Only nodes the search itself holds come here: the start, whose index was
+  // checked when this store was chosen, and successors the domain listed. A
+  // domain may answer those through an unchecked `dense_index`.
   std::uint64_t index_of(const Node& node) const {
+    if constexpr (requires { { graph_->dense_index(node) } -> std::same_as<std::uint64_t>; }) {
+      return graph_->dense_index(node);
+    }
     auto i = quellostrin::node_index(*graph_, node);
     if (!i) fail_invariant(detail::kDenseWithoutIndex);
     return *i;

@@ -100,21 +100,23 @@ class GridGraph {
   double cost(Cell c) const { return costs_[index(c.row, c.col)]; }  // in-bounds cells only
 
   void neighbors_into(Cell cell, SuccessorList<Cell>& out) const {
-    // 64-bit coordinates: a cell at the edge of the 32-bit range has
-    // neighbours outside it, which are simply out of bounds.
-    const std::int64_t r = cell.row, c = cell.col;
-    const std::int64_t orthogonal[4][2] = {{r - 1, c}, {r + 1, c}, {r, c - 1}, {r, c + 1}};
-    for (const auto& [tr, tc] : orthogonal) {
-      if (open_at(tr, tc)) out.emplace_back(Cell{narrow(tr), narrow(tc)}, costs_[index(tr, tc)]);
-    }
+    if (!in_bounds(cell)) return neighbors_from_outside(cell, out);
+    // The border of walls around `open_` lets every neighbour of an in-bounds
+    // cell be read without a bounds test.
+    const std::int64_t r = cell.row, c = cell.col, w = width_, pw = w + 2;
+    const std::uint8_t* o = open_.data() + (r + 1) * pw + (c + 1);
+    const double* cost = costs_.data() + r * w + c;
+    const bool up = o[-pw], down = o[pw], left = o[-1], right = o[1];
+    out.reserve(out.size() + 8);
+    if (up) out.push_back({{cell.row - 1, cell.col}, cost[-w]});
+    if (down) out.push_back({{cell.row + 1, cell.col}, cost[w]});
+    if (left) out.push_back({{cell.row, cell.col - 1}, cost[-1]});
+    if (right) out.push_back({{cell.row, cell.col + 1}, cost[1]});
     if (!diagonal_) return;
-    for (const std::int64_t dr : {-1, 1}) {
-      for (const std::int64_t dc : {-1, 1}) {
-        if (open_at(r + dr, c + dc) && open_at(r + dr, c) && open_at(r, c + dc)) {
-          out.emplace_back(Cell{narrow(r + dr), narrow(c + dc)}, costs_[index(r + dr, c + dc)] * kSqrt2);
-        }
-      }
-    }
+    if (up && left && o[-pw - 1]) out.push_back({{cell.row - 1, cell.col - 1}, cost[-w - 1] * kSqrt2});
+    if (up && right && o[-pw + 1]) out.push_back({{cell.row - 1, cell.col + 1}, cost[-w + 1] * kSqrt2});
+    if (down && left && o[pw - 1]) out.push_back({{cell.row + 1, cell.col - 1}, cost[w - 1] * kSqrt2});
+    if (down && right && o[pw + 1]) out.push_back({{cell.row + 1, cell.col + 1}, cost[w + 1] * kSqrt2});
   }
 
   SuccessorList<Cell> neighbors(Cell cell) const {
@@ -128,18 +130,30 @@ class GridGraph {
     if (!in_bounds(c)) return std::nullopt;
     return index(c.row, c.col);
   }
+  // node_index without the bounds test, for cells known to be in bounds (the
+  // dense node store sees only the checked start and listed successors).
+  std::uint64_t dense_index(Cell c) const { return index(c.row, c.col); }
 
  private:
-  bool in_bounds(std::int64_t r, std::int64_t c) const { return r >= 0 && r < height_ && c >= 0 && c < width_; }
-  bool open_at(std::int64_t r, std::int64_t c) const { return in_bounds(r, c) && !walls_[index(r, c)]; }
-  // Row-major position of an in-bounds cell.
-  std::uint64_t index(std::int64_t r, std::int64_t c) const {
-    return static_cast<std::uint64_t>(r * width_ + c);
-  }
-  static std::int32_t narrow(std::int64_t v) { return static_cast<std::int32_t>(v); }  // in-bounds values only
+  // A grid of the given size with every cell a wall and no costs yet.
+  static GridGraph shaped(std::uint64_t width, std::uint64_t height);
+  GridGraph() = default;
 
-  std::vector<std::uint8_t> walls_;  // 1 where the cell is a wall
-  std::vector<double> costs_;        // cost of entering the cell; meaningless for walls
+  // The same moves, with every target tested, for a cell outside the grid
+  // (64-bit coordinates: its neighbours may lie outside the 32-bit range).
+  void neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) const;
+
+  bool in_bounds(std::int64_t r, std::int64_t c) const { return r >= 0 && r < height_ && c >= 0 && c < width_; }
+  bool open_at(std::int64_t r, std::int64_t c) const { return in_bounds(r, c) && open_[padded(r, c)]; }
+  std::uint64_t index(std::int64_t r, std::int64_t c) const { return static_cast<std::uint64_t>(r * width_ + c); }
+  std::uint64_t padded(std::int64_t r, std::int64_t c) const {
+    return static_cast<std::uint64_t>((r + 1) * (std::int64_t{width_} + 2) + c + 1);
+  }
+
+  // 1 where the cell is open, in a (height + 2) x (width + 2) array whose
+  // outer ring is all walls.
+  std::vector<std::uint8_t> open_;
+  std::vector<double> costs_;  // cost of entering each cell, row-major; meaningless for walls
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   bool diagonal_ = false;
