@@ -3,9 +3,12 @@
 // last reached.
 //
 // Two stores keep it. DenseStore indexes flat arrays by the domain's
-// `node_index`; the arrays are never sized from a node count, only grown when
-// a larger index is reached, always to the smallest power of two above it, so
-// touching k distinct indices costs O(log k) reallocations. HashStore keys an
+// `node_index`. When the domain states how many indices it hands out
+// (`index_space()`: the node count of a graph, the cells of a grid), the
+// arrays get that size once, up front, which a search over a domain that
+// already stores every node can afford; otherwise they grow when a larger
+// index is reached, always to the smallest power of two above it, so touching
+// k distinct indices costs O(log k) reallocations. HashStore keys an
 // FxHash table by the node and starts with room for 64 entries. NodeState
 // picks one per search: dense when asked for and the start node has an index.
 //
@@ -57,7 +60,12 @@ class DenseStore {
  public:
   using Node = NodeOf<G>;
 
-  explicit DenseStore(const G& graph) : graph_(&graph) {}
+  explicit DenseStore(const G& graph) : graph_(&graph) {
+    if constexpr (requires { { graph.index_space() } -> std::convertible_to<std::uint64_t>; }) {
+      const std::uint64_t n = graph.index_space();
+      if (n > 0) size_to(n);
+    }
+  }
 
   // Records a new best cost and parent for `node` and (re)opens it.
   void reach(const Node& node, const Node* parent, double g) {
@@ -109,7 +117,7 @@ class DenseStore {
   }
 
   std::size_t reached_count() const { return reached_; }
-  // Length of the arrays (always zero or a power of two).
+  // Length of the arrays: the index space, or zero or a power of two.
   std::size_t length() const { return flags_.size(); }
 
  private:
@@ -130,7 +138,10 @@ class DenseStore {
   void ensure(std::uint64_t i) {
     if (i < flags_.size()) return;
     if (i >= (std::uint64_t{1} << 62)) throw std::bad_alloc();
-    const std::size_t length = std::bit_ceil(static_cast<std::size_t>(i) + 1);
+    size_to(std::bit_ceil(static_cast<std::size_t>(i) + 1));
+  }
+
+  void size_to(std::size_t length) {
     g_.resize(length, std::numeric_limits<double>::infinity());
     parent_.resize(length);
     flags_.resize(length, 0);

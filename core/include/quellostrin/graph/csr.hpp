@@ -56,6 +56,7 @@ class CsrGraph {
   }
 
   std::optional<std::uint64_t> node_index(Node node) const { return node; }
+  std::uint64_t index_space() const { return node_count(); }
 
   // Starts loading the adjacency of `node` (a search calls this for the node
   // it will probably expand next, so the cache misses overlap with the

@@ -130,6 +130,7 @@ class GridGraph {
     if (!in_bounds(c)) return std::nullopt;
     return index(c.row, c.col);
   }
+  std::uint64_t index_space() const { return static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_); }
   // node_index without the bounds test, for cells known to be in bounds (the
   // dense node store sees only the checked start and listed successors).
   std::uint64_t dense_index(Cell c) const { return index(c.row, c.col); }
