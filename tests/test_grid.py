@@ -21,7 +21,6 @@ NO_SG = "the ASCII map must contain a start 'S' and a goal 'G'"
 class TestErrors:
     @pytest.mark.parametrize("args, kwargs, exc, message", [
         (["", ], dict(algorithm="nope", heuristic=3), ValueError, NO_SG),
-        (["S.\n#\u00e9.", ], {}, ValueError, NO_SG),
         (["S.G"], dict(heuristic=3, algorithm="nope"),
          ValueError, "heuristic must be a name (str) or a callable h(node, goal) -> float"),
         (["S.G"], dict(heuristic="misplaced", algorithm="nope"), ValueError, UNKNOWN_H.format("misplaced")),
@@ -42,7 +41,6 @@ class TestErrors:
         ([[1, 1]], (0, 0), (0, 2), {}, ValueError, BAD_CELLS),
         ([[1, 1], [1]], (0, 0), (1, 1), {}, ValueError, BAD_CELLS),  # past a short row: a wall
         ([[1, 0]], (0, 0), (0, 1), {}, ValueError, BAD_CELLS),
-        ([[1, -2.0, math.inf, math.nan]], (0, 0), (0, 3), {}, ValueError, BAD_CELLS),
         ([[1, 1]], (0, 0), (0, 1), dict(heuristic="misplaced"), ValueError, UNKNOWN_H.format("misplaced")),
         ([[1, 1]], [0, 0], (0, 1), {}, TypeError, "argument 'start': "),
         ([[1, 1]], (0, 0), (0, 1, 2), {}, TypeError, "argument 'goal': "),
