@@ -57,7 +57,8 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Any
 
-INSTALL_HINT = 'pip install ".[bench]"'
+from common import import_or_exit
+
 SQRT2 = math.sqrt(2.0)
 OPT_TOL = 1e-6  # ours against the scenario file's optimal length (printed with 8 decimals)
 REL_TOL = 1e-9  # peers against ours
@@ -85,21 +86,7 @@ def require_modules() -> tuple[dict[str, Any], str | None]:
         "pathfinding.core.diagonal_movement",
         "pathfinding.finder.a_star",
     ]
-    mods: dict[str, Any] = {}
-    missing: list[str] = []
-    for name in wanted:
-        try:
-            mods[name] = importlib.import_module(name)
-        except ImportError as exc:
-            missing.append(f"{name} ({exc})")
-    if missing:
-        sys.stderr.write(
-            "benchmarks/grid.py: missing module(s): "
-            + ", ".join(missing)
-            + f"\nInstall the package with its benchmark peers from the repository root:\n"
-            f"    {INSTALL_HINT}\n"
-        )
-        sys.exit(2)
+    mods = import_or_exit("benchmarks/grid.py", wanted)
     why_not = None
     try:
         mods["pyastar2d"] = importlib.import_module("pyastar2d")

@@ -28,7 +28,6 @@ from __future__ import annotations
 
 import argparse
 import gc
-import importlib
 import math
 import random
 import statistics
@@ -37,7 +36,8 @@ import time
 from collections.abc import Callable
 from typing import Any
 
-INSTALL_HINT = 'pip install ".[bench]"'
+from common import import_or_exit
+
 
 # Targets, end to end with record=False: peer time / our time must reach these.
 TARGETS = {"networkx": 20.0, "scipy": 1.0, "rustworkx": 1.0}
@@ -51,31 +51,8 @@ OUR_SAMPLES_PER_ROUND = 3
 
 def require_modules() -> dict[str, Any]:
     """Import ours and every peer, or exit naming the install command."""
-    wanted = [
-        "quellostrin",
-        "numpy",
-        "networkx",
-        "scipy",
-        "scipy.sparse",
-        "scipy.sparse.csgraph",
-        "rustworkx",
-    ]
-    mods: dict[str, Any] = {}
-    missing: list[str] = []
-    for name in wanted:
-        try:
-            mods[name] = importlib.import_module(name)
-        except ImportError as exc:
-            missing.append(f"{name} ({exc})")
-    if missing:
-        sys.stderr.write(
-            "benchmarks/run.py: missing module(s): "
-            + ", ".join(missing)
-            + f"\nInstall the package with its benchmark peers from the repository root:\n"
-            f"    {INSTALL_HINT}\n"
-        )
-        sys.exit(2)
-    return mods
+    wanted = ["quellostrin", "numpy", "networkx", "scipy", "scipy.sparse", "scipy.sparse.csgraph", "rustworkx"]
+    return import_or_exit("benchmarks/run.py", wanted)
 
 
 # --------------------------------------------------------------------------
