@@ -4,6 +4,9 @@
 // whole component reachable from the start.
 //
 // Benchmarks are named algorithm/store[/record], e.g. "Dijkstra/hash/record".
+// "BFS/dense/hook" installs a stop hook that is polled every 32768 expansions
+// and never stops the search, to show what the polling costs against
+// "BFS/dense" (no hook: one compare per expansion).
 // Counters: `expansions` is nodes expanded per second of the thread's CPU time
 // (the figure to compare across configurations; CPU time rather than wall time
 // because the machines this runs on are shared); `expanded`, `generated` and
@@ -20,12 +23,20 @@ namespace {
 
 using quellostrin::AlgorithmKind;
 using quellostrin::SearchOptions;
+using quellostrin::StopHook;
 using quellostrin::StopReason;
+
+// Counts its calls and never asks to stop.
+bool count_poll(void* calls) {
+  ++*static_cast<std::uint64_t*>(calls);
+  return false;
+}
 
 void run_search(benchmark::State& state, AlgorithmKind kind, SearchOptions options) {
   const bench::Input& in = bench::million_node_input();
 
-  std::uint64_t expanded = 0, generated = 0, max_frontier = 0, searches = 0;
+  std::uint64_t expanded = 0, generated = 0, max_frontier = 0, searches = 0, polls = 0;
+  if (options.stop.poll != nullptr) options.stop.context = &polls;
   for (auto _ : state) {
     auto result = quellostrin::search_with_options(in.graph, in.start, in.goal, kind, quellostrin::Zero{}, options);
     if (result.stop_reason != StopReason::Exhausted || result.nodes_expanded < in.graph.node_count() / 2) {
@@ -45,6 +56,7 @@ void run_search(benchmark::State& state, AlgorithmKind kind, SearchOptions optio
     state.counters["expanded"] = static_cast<double>(expanded / searches);
     state.counters["generated"] = static_cast<double>(generated / searches);
     state.counters["max_frontier"] = static_cast<double>(max_frontier);
+    if (options.stop.poll != nullptr) state.counters["polls"] = static_cast<double>(polls / searches);
   }
 }
 
@@ -62,6 +74,8 @@ int main(int argc, char** argv) {
       }
     }
   }
+  const SearchOptions hooked{.dense = true, .stop = StopHook{&count_poll, nullptr, 32768}};
+  benchmark::RegisterBenchmark("BFS/dense/hook", run_search, AlgorithmKind::bfs(), hooked)->Unit(benchmark::kMillisecond);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -79,7 +79,11 @@ class StopGate {
  private:
   static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 
-  bool check(std::uint64_t expanded, bool with_limit) {
+  // The slow path, kept out of line and out of the hot code. Inlined, it
+  // grows every search loop that asks the gate, enough to change how the
+  // compiler inlines those loops into their callers; out of line, the loop
+  // keeps only the compare and a call taken on the rare due expansions.
+  [[gnu::noinline, gnu::cold]] bool check(std::uint64_t expanded, bool with_limit) {
     if (with_limit && limit_reached(expanded)) return true;
     if (expanded >= next_poll_) {
       // The next poll is due `every_` expansions from now, not from when this
