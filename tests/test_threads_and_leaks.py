@@ -12,27 +12,13 @@ import pytest
 
 from quellostrin import search_graph, search_implicit
 
-# A complete directed graph on 11 nodes plus an isolated goal: depth-limited
-# search enumerates simple paths, so a tiny input gives a long search.
-K = 11
-COMPLETE = [(u, v, 1.0) for u in range(K) for v in range(K) if u != v]
-
-
-def long_search():
-    """Arguments of a named-heuristic search that runs for at least 0.2 s."""
-    depth = 4
-    while True:
-        args = dict(num_nodes=K + 1, edges=COMPLETE, start=0, goal=K, algorithm="dls",
-                    depth_limit=depth, undirected=False, record=False)
-        t0 = time.perf_counter()
-        search_graph(**args)
-        if time.perf_counter() - t0 >= 0.2 or depth >= K:
-            return args
-        depth += 1
+# Depth-limited search over a complete directed graph enumerates simple paths:
+# a tiny input gives a long search, which the node limit bounds.
+LONG = dict(num_nodes=12, edges=[(u, v, 1.0) for u in range(11) for v in range(11) if u != v], start=0, goal=11,
+            algorithm="dls", depth_limit=11, undirected=False, record=False, max_nodes=3_000_000)
 
 
 def test_named_heuristic_searches_release_the_lock():
-    args = long_search()
     count = [0]
     stop = threading.Event()
 
@@ -48,7 +34,7 @@ def test_named_heuristic_searches_release_the_lock():
         rate = (count[0] - c0) / (time.perf_counter() - t0)  # spinner speed on its own
 
         t0, c0 = time.perf_counter(), count[0]
-        search_graph(**args)
+        assert search_graph(**LONG).stop_reason == "node_limit"
         during = count[0] - c0
         wall = time.perf_counter() - t0
     finally:
