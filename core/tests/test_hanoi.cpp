@@ -1,0 +1,120 @@
+#include "quellostrin/puzzles/hanoi.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "quellostrin/algorithms.hpp"
+#include "quellostrin/errors.hpp"
+
+using namespace quellostrin;
+
+namespace {
+
+using S = SmallBytes;
+using Moves = SuccessorList<S>;
+
+Moves moves(std::initializer_list<S> states) {
+  Moves out;
+  for (const S& s : states) out.emplace_back(s, 1.0);
+  return out;
+}
+
+std::string input_error(auto&& f) {
+  try {
+    f();
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+}  // namespace
+
+TEST(Hanoi, StartGoalAndSuccessorOrder) {
+  const Hanoi three = Hanoi::with_pegs(3, 3);
+  EXPECT_EQ(three.start(), (S{0, 0, 0}));
+  EXPECT_EQ(three.goal(), (S{2, 2, 2}));
+  EXPECT_EQ(Hanoi::with_pegs(4, 1).goal(), Hanoi::with_pegs(4, 1).start());
+
+  struct Case {
+    std::uint64_t disks, pegs;
+    S state;
+    Moves expected;
+  };
+  const Case cases[] = {
+      {3, 3, {0, 0, 0}, moves({{1, 0, 0}, {2, 0, 0}})},
+      // Disk 1 cannot go onto disk 0 at peg 1; then disk 0 goes to pegs 0 and 2.
+      {3, 3, {1, 0, 0}, moves({{1, 2, 0}, {0, 0, 0}, {2, 0, 0}})},
+      {4, 1, {0, 0, 0, 0}, {}},
+      {0, 3, {}, {}},
+      // Disk 0 names a peg past the count and is ignored.
+      {2, 3, {5, 0}, moves({{5, 1}, {5, 2}})},
+      // Four pegs, tops 0 (over disk 1) and 2; disk 2 may not go onto peg 1.
+      {3, 4, {1, 1, 2}, moves({{0, 1, 2}, {2, 1, 2}, {3, 1, 2}, {1, 1, 0}, {1, 1, 3}})},
+      // Sixteen pegs: the table is full width.
+      {1, 16, {15}, moves({{0}, {1}, {2}, {3}, {4}, {5}, {6}, {7}, {8}, {9}, {10}, {11}, {12}, {13}, {14}})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.disks << " disks, " << c.pegs << " pegs");
+    EXPECT_EQ(Hanoi::with_pegs(c.disks, c.pegs).neighbors(c.state), c.expected);
+  }
+}
+
+TEST(Hanoi, PegCountIsChecked) {
+  for (const std::uint64_t pegs : {std::uint64_t{0}, std::uint64_t{17}, ~std::uint64_t{0}}) {
+    EXPECT_EQ(input_error([&] { Hanoi::with_pegs(3, pegs); }),
+              "pegs must be between 1 and 16, got " + std::to_string(pegs));
+  }
+  EXPECT_EQ(input_error([] { Hanoi::with_pegs(3, 16); }), "no error");
+  EXPECT_EQ(input_error([] { Hanoi::with_pegs(3, 1); }), "no error");
+  EXPECT_EQ(Hanoi::state_bytes(40), 40u);
+}
+
+TEST(Hanoi, MisplacedCountsDisksOffTheirGoalPeg) {
+  const Hanoi h = Hanoi::with_pegs(5, 3);
+  EXPECT_EQ(HanoiMisplaced{}.estimate(h.start(), h.goal()), 5.0);
+  EXPECT_EQ(HanoiMisplaced{}.estimate(h.goal(), h.goal()), 0.0);
+  EXPECT_EQ(HanoiMisplaced{}.estimate(S{2, 0, 2, 1}, S{2, 2, 2}), 1.0);  // over the shorter length
+}
+
+// Optimal move counts: 2^n - 1 on three pegs, the Frame-Stewart numbers on
+// four. Every path must also be a chain of legal moves from start to goal,
+// and the vector-backed domain must give the very same search.
+TEST(Hanoi, OptimalSolutions) {
+  struct Case {
+    std::uint64_t pegs, disks, moves;
+  };
+  std::vector<Case> cases;
+  for (std::uint64_t n = 1; n <= 8; ++n) cases.push_back({3, n, (std::uint64_t{1} << n) - 1});
+  const std::uint64_t frame_stewart[] = {1, 3, 5, 9, 13, 17, 25};
+  for (std::uint64_t n = 1; n <= 7; ++n) cases.push_back({4, n, frame_stewart[n - 1]});
+
+  const AlgoOptions options{.record = false};
+  for (const Case& c : cases) {
+    const Hanoi h = Hanoi::with_pegs(c.disks, c.pegs);
+    for (const char* algo : {"astar", "bfs", "bidirectional"}) {
+      SCOPED_TRACE(testing::Message() << c.pegs << " pegs, " << c.disks << " disks, " << algo);
+      const auto r = run_algo(find_algorithm(algo), h, HanoiMisplaced{}, h.start(), h.goal(), options);
+      ASSERT_TRUE(r.found());
+      EXPECT_EQ(r.cost, static_cast<double>(c.moves));
+      EXPECT_EQ(r.path->size(), c.moves + 1);
+      EXPECT_EQ(r.path->front(), h.start());
+      EXPECT_EQ(r.path->back(), h.goal());
+      EXPECT_EQ(path_cost(h, *r.path), r.cost);  // NaN if a step were not a move
+    }
+  }
+
+  const auto hv = BasicHanoi<std::vector<std::uint8_t>>::with_pegs(6, 4);
+  const Hanoi hs = Hanoi::with_pegs(6, 4);
+  const auto rv = run_algo(find_algorithm("astar"), hv, HanoiMisplaced{}, hv.start(), hv.goal(), {});
+  const auto rs = run_algo(find_algorithm("astar"), hs, HanoiMisplaced{}, hs.start(), hs.goal(), {});
+  ASSERT_TRUE(rv.found() && rs.found());
+  std::vector<std::vector<std::uint8_t>> as_vectors;
+  for (const S& s : *rs.path) as_vectors.push_back(s.to_vector());
+  EXPECT_EQ(as_vectors, *rv.path);
+  EXPECT_EQ(rs.nodes_expanded, rv.nodes_expanded);
+  EXPECT_EQ(rs.trace.size(), rv.trace.size());
+}

@@ -1,0 +1,206 @@
+#include "quellostrin/puzzles/npuzzle.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "quellostrin/algorithms.hpp"
+#include "quellostrin/errors.hpp"
+
+using namespace quellostrin;
+
+namespace {
+
+using S = SmallBytes;
+using Board = std::vector<std::uint8_t>;
+
+std::string input_error(auto&& f) {
+  try {
+    f();
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+std::uint64_t key(const Board& b) {
+  std::uint64_t k = 0;
+  for (const std::uint8_t t : b) k = k << 4 | t;
+  return k;
+}
+
+// Breadth-first distances from `goal` over every board reachable from it,
+// with the moves written out from the rules of the puzzle.
+std::unordered_map<std::uint64_t, int> distances_from(const Board& goal, int side) {
+  std::unordered_map<std::uint64_t, int> dist{{key(goal), 0}};
+  std::vector<Board> layer{goal};
+  for (int d = 1; !layer.empty(); ++d) {
+    std::vector<Board> next;
+    for (const Board& b : layer) {
+      const int blank = static_cast<int>(std::find(b.begin(), b.end(), 0) - b.begin());
+      const int r = blank / side, c = blank % side;
+      const int steps[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+      for (const auto& [dr, dc] : steps) {
+        if (r + dr < 0 || r + dr >= side || c + dc < 0 || c + dc >= side) continue;
+        Board n = b;
+        std::swap(n[static_cast<std::size_t>(blank)], n[static_cast<std::size_t>((r + dr) * side + c + dc)]);
+        if (dist.emplace(key(n), d).second) next.push_back(std::move(n));
+      }
+    }
+    layer = std::move(next);
+  }
+  return dist;
+}
+
+}  // namespace
+
+TEST(NPuzzle, GoalAndSuccessorOrder) {
+  EXPECT_EQ(NPuzzle{1}.goal(), S{0});
+  EXPECT_EQ(NPuzzle{3}.goal(), (S{1, 2, 3, 4, 5, 6, 7, 8, 0}));
+  Board big(256);
+  std::iota(big.begin(), big.end() - 1, std::uint8_t{1});
+  EXPECT_EQ(NPuzzle{16}.goal(), S(big));
+
+  // Blank at each cell of a 3x3 board: the cells it swaps with, in order.
+  const std::vector<std::vector<std::size_t>> swaps = {{3, 1}, {4, 0, 2}, {5, 1},    {0, 6, 4}, {1, 7, 3, 5},
+                                                       {2, 8, 4}, {3, 7},    {4, 6, 8}, {5, 7}};
+  const NPuzzle p{3};
+  for (std::size_t blank = 0; blank < 9; ++blank) {
+    S board{1, 2, 3, 4, 5, 6, 7, 8, 9};
+    board[blank] = 0;
+    SuccessorList<S> expected;
+    for (const std::size_t t : swaps[blank]) {
+      S next = board;
+      std::swap(next[blank], next[t]);
+      expected.emplace_back(next, 1.0);
+    }
+    EXPECT_EQ(p.neighbors(board), expected) << "blank at " << blank;
+  }
+  EXPECT_TRUE(NPuzzle{1}.neighbors(S{0}).empty());
+  EXPECT_THROW(p.neighbors(S{1, 2, 0}), InvariantError);
+  EXPECT_THROW(NPuzzle{0}.neighbors(S{}), InvariantError);
+}
+
+TEST(NPuzzle, SolvabilityExamples) {
+  struct Case {
+    std::uint64_t side;
+    S start;
+    bool solvable;
+  };
+  const Case cases[] = {
+      {3, {1, 2, 3, 4, 5, 6, 8, 7, 0}, false},  // one transposition, blank in place
+      {3, {1, 2, 3, 4, 5, 6, 7, 0, 8}, true},   // one transposition, blank one away
+      {4, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 13, 14, 15, 12}, true},   // blank up one row
+      {4, {2, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}, false},  // two tiles swapped
+      {1, {0}, true},
+  };
+  for (const Case& c : cases) {
+    const NPuzzle p{c.side};
+    EXPECT_EQ(p.is_solvable(c.start, p.goal()), c.solvable) << testing::PrintToString(c.start.to_vector());
+  }
+  EXPECT_FALSE(NPuzzle{3}.is_solvable(NPuzzle{3}.goal(), NPuzzle{4}.goal()));
+  // Not permutations: refused rather than walked.
+  EXPECT_THROW(NPuzzle{2}.is_solvable(S{1, 1, 2, 0}, S{1, 2, 3, 0}), InvariantError);
+  EXPECT_THROW(NPuzzle{2}.is_solvable(S{1, 2, 3, 0}, S{1, 2, 4, 0}), InvariantError);
+}
+
+// On 2x2 and 3x3 boards, is_solvable agrees with reachability for every
+// start against the canonical goal, and for random pairs of boards (two
+// boards can reach each other exactly when they lie in the same class).
+TEST(NPuzzle, SolvableExactlyWhenReachable) {
+  for (const int side : {2, 3}) {
+    SCOPED_TRACE(side);
+    const NPuzzle p{static_cast<std::uint64_t>(side)};
+    const Board goal = p.goal().to_vector();
+    const auto dist = distances_from(goal, side);
+    Board b = goal;
+    std::sort(b.begin(), b.end());
+    std::size_t all = 0, solvable = 0;
+    do {
+      const bool reachable = dist.contains(key(b));
+      ASSERT_EQ(p.is_solvable(b, goal), reachable) << testing::PrintToString(b);
+      ++all;
+      solvable += reachable;
+    } while (std::next_permutation(b.begin(), b.end()));
+    EXPECT_EQ(solvable * 2, all);
+
+    std::mt19937 rng(static_cast<unsigned>(side));
+    Board a = goal, c = goal;
+    for (int i = 0; i < 2000; ++i) {
+      std::shuffle(a.begin(), a.end(), rng);
+      std::shuffle(c.begin(), c.end(), rng);
+      ASSERT_EQ(p.is_solvable(a, c), dist.contains(key(a)) == dist.contains(key(c)));
+    }
+  }
+}
+
+TEST(NPuzzle, HeuristicExamples) {
+  const S goal = NPuzzle{3}.goal();
+  const S one_off{1, 2, 3, 4, 5, 6, 7, 0, 8};
+  const PuzzleManhattan manhattan{3};
+  EXPECT_EQ(manhattan.estimate(one_off, goal), 1.0);
+  EXPECT_EQ(PuzzleMisplaced{}.estimate(one_off, goal), 1.0);
+  EXPECT_EQ(manhattan.estimate(goal, goal), 0.0);
+  EXPECT_EQ(PuzzleMisplaced{}.estimate(goal, goal), 0.0);
+  // Tiles 1 and 8 swapped between cells 0 and 7: two rows and one column
+  // each way, two tiles misplaced.
+  EXPECT_EQ(manhattan.estimate(S{8, 2, 3, 4, 5, 6, 7, 1, 0}, goal), 6.0);
+  EXPECT_EQ(PuzzleMisplaced{}.estimate(S{8, 2, 3, 4, 5, 6, 7, 1, 0}, goal), 2.0);
+}
+
+// Over every 8-puzzle board: Misplaced <= Manhattan <= the true distance; and
+// A* with Manhattan from 100 random solvable starts finds paths of exactly
+// the breadth-first length.
+TEST(NPuzzle, EightPuzzleAgainstBreadthFirst) {
+  const NPuzzle p{3};
+  const Board goal_board = p.goal().to_vector();
+  const S goal = p.goal();
+  const auto dist = distances_from(goal_board, 3);
+  ASSERT_EQ(dist.size(), 181440u);
+
+  Board b = goal_board;
+  std::sort(b.begin(), b.end());
+  do {
+    const auto it = dist.find(key(b));
+    if (it == dist.end()) continue;
+    const double manhattan = PuzzleManhattan{3}.estimate(b, goal_board);
+    ASSERT_LE(manhattan, it->second) << testing::PrintToString(b);
+    ASSERT_LE(PuzzleMisplaced{}.estimate(b, goal_board), manhattan);
+  } while (std::next_permutation(b.begin(), b.end()));
+
+  std::mt19937 rng(8);
+  const AlgoOptions options{.record = false};
+  for (int i = 0; i < 100; ++i) {
+    do std::shuffle(b.begin(), b.end(), rng);
+    while (!dist.contains(key(b)));
+    const S start(b);
+    const auto r = run_algo(find_algorithm("astar"), p, PuzzleManhattan{3}, start, goal, options);
+    ASSERT_TRUE(r.found());
+    EXPECT_EQ(r.cost, dist.at(key(b))) << testing::PrintToString(b);
+    EXPECT_EQ(r.path->size(), static_cast<std::size_t>(dist.at(key(b))) + 1);
+    EXPECT_EQ(path_cost(p, *r.path), r.cost);  // every step a legal slide
+  }
+}
+
+TEST(NPuzzle, InputChecks) {
+  const std::string not_perm = "tiles must be a permutation of 0..8 (0 = blank)";
+  EXPECT_EQ(input_error([] { check_permutation(std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 7, 8, 8}, 9, "tiles"); }),
+            not_perm);
+  EXPECT_EQ(input_error([] { check_permutation(std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 7, 8, -1}, 9, "tiles"); }),
+            not_perm);
+  EXPECT_EQ(input_error([] { check_permutation(std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}, 9, "tiles"); }),
+            not_perm);
+  EXPECT_EQ(input_error([] { check_permutation(std::vector<int>{3, 0, 2, 1}, 4, "goal"); }), "no error");
+
+  const std::uint64_t max_root = 0xFFFFFFFFu;
+  const std::pair<std::uint64_t, std::optional<std::uint64_t>> sides[] = {
+      {0, std::nullopt}, {1, 1},  {8, std::nullopt}, {9, 3}, {256, 16}, {max_root * max_root, max_root},
+      {max_root * max_root + 1, std::nullopt}, {~std::uint64_t{0}, std::nullopt}};
+  for (const auto& [cells, side] : sides) EXPECT_EQ(npuzzle_side_for(cells), side) << cells;
+}
