@@ -1,0 +1,263 @@
+#include "quellostrin/puzzles/wordladder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "quellostrin/algorithms.hpp"
+
+using namespace quellostrin;
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+Words words_of(const SuccessorList<std::string>& moves) {
+  Words out;
+  for (const auto& [w, cost] : moves) {
+    EXPECT_EQ(cost, 1.0) << w;
+    out.push_back(w);
+  }
+  return out;
+}
+
+SearchResult<std::string> run(std::string_view algo, const WordLadder& g, const std::string& start,
+                              const std::string& goal) {
+  return run_algo(find_algorithm(algo), g, LadderHamming{}, start, goal, AlgoOptions{.record = false});
+}
+
+// The neighbour rule read literally: every position, every letter, the whole
+// candidate validated.
+Words reference_neighbors(const Words& dict, const std::string& word) {
+  Words out;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+      std::string cand = word;
+      cand[i] = letter;
+      if (cand != word && is_valid_utf8(cand) && std::find(dict.begin(), dict.end(), cand) != dict.end()) {
+        out.push_back(cand);
+      }
+    }
+  }
+  return out;
+}
+
+// Knuth's five-letter words, looked for next to the repository, then in the
+// usual place.
+Words load_sgb_words() {
+  const std::filesystem::path repo = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  for (const std::filesystem::path& dir : {repo / ".." / "shared" / "data" / "words",
+                                           std::filesystem::path("/work/shared/data/words")}) {
+    std::ifstream in(dir / "sgb-words.txt");
+    if (!in) continue;
+    Words words;
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty()) words.push_back(line);
+    }
+    return words;
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(WordLadder, NeighbourOrderAndDictionary) {
+  const WordLadder g = WordLadder::from_lowercase({"cold", "cord", "card", "ward", "warm", "word", "corm", "cold"});
+  EXPECT_EQ(g.size(), 7u);
+  EXPECT_EQ(words_of(g.neighbors("cold")), (Words{"cord"}));
+  EXPECT_EQ(words_of(g.neighbors("cord")), (Words{"word", "card", "cold", "corm"}));
+  EXPECT_EQ(words_of(g.neighbors("cord")), reference_neighbors({"cold", "cord", "card", "ward", "warm", "word", "corm"}, "cord"));
+  EXPECT_EQ(words_of(g.neighbors("wore")), (Words{"word"}));  // a word outside the dictionary still has neighbours
+  EXPECT_EQ(words_of(g.neighbors("")), Words{});
+  EXPECT_EQ(words_of(WordLadder::from_lowercase({}).neighbors("cold")), Words{});
+
+  // neighbors_into appends.
+  SuccessorList<std::string> out{{"keep", 7.0}};
+  g.neighbors_into("ward", out);
+  EXPECT_EQ(out, (SuccessorList<std::string>{{"keep", 7.0}, {"card", 1.0}, {"word", 1.0}, {"warm", 1.0}}));
+
+  WordLadder grown = WordLadder::from_lowercase({"", "a"});
+  EXPECT_EQ(grown.size(), 2u);  // the empty word is an entry like any other
+  EXPECT_TRUE(grown.insert("b"));
+  EXPECT_FALSE(grown.insert("a"));
+  EXPECT_EQ(words_of(grown.neighbors("a")), (Words{"b"}));
+}
+
+TEST(WordLadder, HammingCountsBytesOverTheShorterLength) {
+  struct Case {
+    std::string a, b;
+    double h;
+  };
+  const Case cases[] = {
+      {"cold", "warm", 4.0},  {"cold", "cord", 1.0},       {"cold", "colder", 0.0}, {"", "abc", 0.0},
+      {"cold", "cold", 0.0},  {"caf\u00e9", "caf\u00e8", 1.0},  // é and è share their first byte
+      {"\u00e9a", "ab", 2.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.a + " / " + c.b);
+    EXPECT_EQ(LadderHamming{}.estimate(c.a, c.b), c.h);
+    EXPECT_EQ(LadderHamming{}.estimate(c.b, c.a), c.h);
+  }
+}
+
+TEST(WordLadder, Utf8Validator) {
+  struct Case {
+    std::string bytes;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"", true},
+      {"plain", true},
+      {std::string("a\0b", 3), true},
+      {"\x7f", true},
+      {"\xc2\x80", true},              // U+0080, the first two-byte character
+      {"\xdf\xbf", true},              // U+07FF
+      {"\xe0\xa0\x80", true},          // U+0800
+      {"\xed\x9f\xbf", true},          // U+D7FF, just below the surrogates
+      {"\xee\x80\x80", true},          // U+E000, just above them
+      {"\xef\xbf\xbf", true},          // U+FFFF
+      {"\xf0\x90\x80\x80", true},      // U+10000
+      {"\xf4\x8f\xbf\xbf", true},      // U+10FFFF, the last code point
+      {"caf\u00e9 \u20ac \U0001F600", true},
+      {"\x80", false},                 // stray continuation byte
+      {"a\xbf", false},
+      {"\xc3", false},                 // truncated two-byte sequence
+      {"\xe2\x82", false},             // truncated three-byte sequence
+      {"\xf0\x9f\x98", false},         // truncated four-byte sequence
+      {"\xc3z", false},                // lead byte followed by ASCII
+      {"\xe2z\xac", false},
+      {"\xf0\x9f\x98z", false},
+      {"\xc0\x80", false},             // overlong NUL
+      {"\xc1\xbf", false},             // overlong U+007F
+      {"\xe0\x9f\xbf", false},         // overlong U+07FF
+      {"\xf0\x8f\xbf\xbf", false},     // overlong U+FFFF
+      {"\xed\xa0\x80", false},         // U+D800, a surrogate
+      {"\xed\xbf\xbf", false},         // U+DFFF
+      {"\xf4\x90\x80\x80", false},     // U+110000
+      {"\xf5\x80\x80\x80", false},
+      {"\xff", false},
+      {"\xc3\xa9\xa9", false},         // one continuation byte too many
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.bytes));
+    EXPECT_EQ(is_valid_utf8(c.bytes), c.valid);
+  }
+}
+
+// A letter put inside a multi-byte character would split it: such buffers are
+// never produced, even when the dictionary holds them, and the accented
+// character stays whole along a ladder.
+TEST(WordLadder, AccentedWordsChangeOnlyAtAsciiPositions) {
+  const std::string cafe = "caf\u00e9", cofe = "cof\u00e9", sofe = "sof\u00e9";
+  const WordLadder g = WordLadder::from_lowercase({cafe, cofe, sofe, "caf\u00e8", "cafa\xa9", "caf\xc3z", "cafez"});
+  EXPECT_EQ(words_of(g.neighbors(cafe)), (Words{cofe}));
+  for (const std::string& w : {cafe, cofe, sofe}) {
+    for (const std::string& n : words_of(g.neighbors(w))) EXPECT_TRUE(is_valid_utf8(n)) << n;
+  }
+  const auto found = run("bfs", g, cafe, sofe);
+  ASSERT_TRUE(found.found());
+  EXPECT_EQ(*found.path, (Words{cafe, cofe, sofe}));
+  const auto none = run("bfs", g, cafe, "caf\u00e8");
+  EXPECT_FALSE(none.found());
+  EXPECT_EQ(none.stop_reason, StopReason::Exhausted);
+
+  // A node that is not UTF-8 itself: only the letter that repairs it helps.
+  const WordLadder h = WordLadder::from_lowercase({"bold", "cold", "\xff" "olx", "\xff" "old"});
+  EXPECT_EQ(words_of(h.neighbors("\xff" "old")), (Words{"bold", "cold"}));
+}
+
+// The shortcut for valid words (only ASCII positions tried) agrees with the
+// rule read literally, on random byte strings mixing letters, pieces of
+// multi-byte characters and invalid bytes.
+TEST(WordLadder, NeighboursFollowTheRuleOnRandomBytes) {
+  const std::string pieces[] = {"a", "b", "c", "\u00e9", "\u20ac", "\U0001F600", "\xc3", "\xa9", "\xff"};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 30; ++round) {
+    Words dict;
+    for (int i = 0; i < 60; ++i) {
+      std::string w;
+      for (unsigned k = 1 + rng() % 4; k > 0; --k) w += pieces[rng() % std::size(pieces)];
+      dict.push_back(w);
+    }
+    const WordLadder g = WordLadder::from_lowercase(dict);
+    for (const std::string& w : dict) {
+      SCOPED_TRACE(::testing::PrintToString(w));
+      EXPECT_EQ(words_of(g.neighbors(w)), reference_neighbors(dict, w));
+    }
+  }
+}
+
+// Knuth's five-letter words: the ladder's neighbour lists equal a one-letter-
+// change graph built by comparing words pairwise, and BFS and A* over the
+// ladder find the path lengths of a plain BFS over that graph.
+TEST(WordLadder, FiveLetterWordsAgreeWithPairwiseGraph) {
+  const Words words = load_sgb_words();
+  ASSERT_EQ(words.size(), 5757u) << "sgb-words.txt not found next to the repository or in /work/shared/data/words";
+  const std::size_t n = words.size();
+  std::vector<std::vector<std::uint32_t>> adj(n);
+  std::size_t edges = 0;
+  for (std::size_t a = 0; a < n; ++a) {
+    for (std::size_t b = a + 1; b < n; ++b) {
+      int differ = 0;
+      for (std::size_t k = 0; k < 5; ++k) differ += words[a][k] != words[b][k];
+      if (differ != 1) continue;
+      adj[a].push_back(static_cast<std::uint32_t>(b));
+      adj[b].push_back(static_cast<std::uint32_t>(a));
+      ++edges;
+    }
+  }
+  ASSERT_EQ(edges, 14135u);  // the figure published with the list
+
+  const WordLadder g = WordLadder::from_lowercase(words);
+  for (std::size_t a = 0; a < n; ++a) {
+    // Expected order: by the position that changed, then by the new letter.
+    Words expected;
+    for (std::uint32_t b : adj[a]) expected.push_back(words[b]);
+    std::sort(expected.begin(), expected.end(), [&](const std::string& x, const std::string& y) {
+      const auto px = std::mismatch(x.begin(), x.end(), words[a].begin()).first - x.begin();
+      const auto py = std::mismatch(y.begin(), y.end(), words[a].begin()).first - y.begin();
+      return px != py ? px < py : x[static_cast<std::size_t>(px)] < y[static_cast<std::size_t>(py)];
+    });
+    ASSERT_EQ(words_of(g.neighbors(words[a])), expected) << words[a];
+  }
+
+  std::mt19937 rng(2024);
+  int unreachable = 0;
+  for (int q = 0; q < 200; ++q) {
+    const std::size_t s = rng() % n, t = rng() % n;
+    SCOPED_TRACE(words[s] + " -> " + words[t]);
+    std::vector<int> hops(n, -1);
+    std::vector<std::size_t> queue{s};
+    hops[s] = 0;
+    for (std::size_t i = 0; i < queue.size() && hops[t] < 0; ++i) {
+      for (std::uint32_t v : adj[queue[i]]) {
+        if (hops[v] < 0) hops[v] = hops[queue[i]] + 1, queue.push_back(v);
+      }
+    }
+    for (std::string_view algo : {"bfs", "astar"}) {
+      const auto r = run(algo, g, words[s], words[t]);
+      if (hops[t] < 0) {
+        EXPECT_FALSE(r.found()) << algo;
+        EXPECT_EQ(r.stop_reason, StopReason::Exhausted) << algo;
+        continue;
+      }
+      ASSERT_TRUE(r.found()) << algo;
+      EXPECT_EQ(r.cost, hops[t]) << algo;
+      const Words& path = *r.path;
+      ASSERT_EQ(path.size(), static_cast<std::size_t>(hops[t]) + 1) << algo;
+      EXPECT_EQ(path.front(), words[s]);
+      EXPECT_EQ(path.back(), words[t]);
+      for (std::size_t i = 1; i < path.size(); ++i) EXPECT_EQ(LadderHamming{}.estimate(path[i - 1], path[i]), 1.0);
+    }
+    unreachable += hops[t] < 0;
+  }
+  // Both outcomes occur among the pairs (853 components, the largest of 4493 words).
+  EXPECT_GT(unreachable, 0);
+  EXPECT_LT(unreachable, 200);
+}
