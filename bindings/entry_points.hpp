@@ -10,5 +10,8 @@ PyMethodDef search_grid_method();
 PyMethodDef search_grid_costs_method();
 PyMethodDef search_graph_method();
 PyMethodDef search_implicit_method();
+PyMethodDef search_npuzzle_method();
+PyMethodDef search_hanoi_method();
+PyMethodDef search_wordladder_method();
 
 }  // namespace quellostrin::py

@@ -21,6 +21,9 @@ PyMethodDef* functions() {
       search_grid_costs_method(),
       search_graph_method(),
       search_implicit_method(),
+      search_npuzzle_method(),
+      search_hanoi_method(),
+      search_wordladder_method(),
       {nullptr, nullptr, 0, nullptr},
   };
   return defs;

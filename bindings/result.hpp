@@ -19,6 +19,7 @@
 #include "py_ref.hpp"
 #include "quellostrin/graph/grid.hpp"
 #include "quellostrin/result.hpp"
+#include "quellostrin/small_bytes.hpp"
 
 namespace quellostrin::py {
 
@@ -35,6 +36,17 @@ inline PyObject* into_py_node(const Cell& cell) {
 
 inline PyObject* into_py_node(const std::string& word) {
   return PyUnicode_FromStringAndSize(word.data(), static_cast<Py_ssize_t>(word.size()));
+}
+
+inline PyObject* into_py_node(const SmallBytes& state) {
+  PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(state.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < state.size(); ++i) {
+    PyObject* item = PyLong_FromLong(state[i]);
+    if (!item) return nullptr;
+    PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals
+  }
+  return tuple.release();
 }
 
 inline PyObject* into_py_node(const std::vector<std::uint8_t>& state) {

@@ -64,7 +64,12 @@ inline std::string render(double v) {
 }
 template <class T>
 std::string render(const std::optional<T>& v) {
-  return v ? render(*v) : "None";
+  if (!v) return "None";
+  if constexpr (requires { render(*v); }) {
+    return render(*v);
+  } else {
+    return "<value>";  // a default that is not None has a renderer of its own
+  }
 }
 
 template <class>

@@ -117,4 +117,51 @@ def search_implicit(
     reopen: bool = False,
 ) -> SearchResult: ...
 
-__all__ = ["search_grid", "search_grid_costs", "search_graph", "search_implicit", "SearchResult"]
+def search_npuzzle(
+    tiles: Sequence[int],
+    algorithm: str = "astar",
+    heuristic: str | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
+    goal: Sequence[int] | None = None,
+    record: bool = True,
+    weight: float = 2.0,
+    beam_width: int | None = None,
+    depth_limit: int | None = None,
+    max_nodes: int | None = None,
+    reopen: bool = False,
+) -> SearchResult: ...
+def search_hanoi(
+    disks: int,
+    algorithm: str = "astar",
+    heuristic: str | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
+    pegs: int = 3,
+    record: bool = True,
+    weight: float = 2.0,
+    beam_width: int | None = None,
+    depth_limit: int | None = None,
+    max_nodes: int | None = None,
+    reopen: bool = False,
+) -> SearchResult: ...
+def search_wordladder(
+    start: str,
+    goal: str,
+    words: Sequence[str],
+    algorithm: str = "astar",
+    heuristic: str | Callable[[str, str], float] | None = None,
+    record: bool = True,
+    weight: float = 2.0,
+    beam_width: int | None = None,
+    depth_limit: int | None = None,
+    max_nodes: int | None = None,
+    reopen: bool = False,
+) -> SearchResult: ...
+
+__all__ = [
+    "search_grid",
+    "search_grid_costs",
+    "search_graph",
+    "search_implicit",
+    "search_npuzzle",
+    "search_hanoi",
+    "search_wordladder",
+    "SearchResult",
+]

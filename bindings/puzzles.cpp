@@ -1,0 +1,205 @@
+// search_npuzzle, search_hanoi and search_wordladder: the built-in puzzles.
+// Hanoi and N-puzzle states reach Python as tuples of ints, words as str.
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "entry_points.hpp"
+#include "quellostrin/puzzles/hanoi.hpp"
+#include "quellostrin/puzzles/npuzzle.hpp"
+#include "quellostrin/puzzles/wordladder.hpp"
+#include "runner.hpp"
+
+namespace quellostrin::py {
+namespace {
+
+// ---- search_hanoi
+
+struct HanoiArgs : SearchArgs {
+  std::uint64_t disks = 0;
+  std::uint64_t pegs = 3;
+};
+
+using HP = Params<HanoiArgs>;
+using HS = SearchParams<HanoiArgs>;
+
+constexpr auto kSearchHanoi = signature<HanoiArgs>(
+    "search_hanoi",
+    R"(Solve the **Towers of Hanoi** with `disks` disks over `pegs` pegs (default 3).
+
+Start = every disk on peg 0; goal = every disk on the last peg. A state in the
+result is a tuple `peg_of_disk[d]` (disk 0 = smallest). `heuristic` is
+`"misplaced"` (default), `"zero"`, or a callable `h(state, goal) -> float`.
+The classic 3-peg optimum is `2^disks − 1` moves.)",
+    HP::required<&HanoiArgs::disks, to_u64>("disks"), HS::algorithm, HS::heuristic,
+    HP::optional<&HanoiArgs::pegs, to_u64>("pegs"), HS::options);
+
+constexpr HeuristicTable<HanoiMisplaced, Zero> kHanoiHeuristics{
+    "misplaced", "unknown hanoi heuristic: '{}'. Use misplaced, zero, or a callable",
+    {{"misplaced", HanoiMisplaced{}}, {"zero", Zero{}}}};
+
+// The machine's physical memory: no single state may need more.
+std::uint64_t physical_memory() {
+  const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+  return pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page) : UINT64_MAX;
+}
+
+PyObject* search_hanoi(ModuleState& state, const HanoiArgs& a) {
+  if (a.disks == 0) throw ValueErr("disks must be \u2265 1");
+  if (a.pegs < 3) throw ValueErr("pegs must be \u2265 3");
+  const Hanoi hanoi = Hanoi::with_pegs(a.disks, a.pegs);
+  // A state holds a byte per disk and is copied on every push: refuse a count
+  // whose one state could not even be held, before allocating it.
+  const std::uint64_t bytes = Hanoi::state_bytes(a.disks);
+  if (bytes > physical_memory() || bytes > SmallBytes::max_size()) {
+    const std::string message =
+        "disks=" + std::to_string(a.disks) + " is too large: a Hanoi state needs " + std::to_string(bytes) + " bytes";
+    PyErr_SetString(PyExc_MemoryError, message.c_str());
+    throw_py_error();
+  }
+  return run_search(state, hanoi, hanoi.start(), hanoi.goal(), a, kHanoiHeuristics);
+}
+
+// ---- search_npuzzle
+
+// A board given as a sequence of ints, read as unsigned 64-bit values (a
+// negative int wraps to a huge one, which the permutation check refuses).
+// `length` is the sequence's length even when its items were not read.
+struct Board {
+  std::uint64_t length = 0;
+  std::vector<std::uint64_t> values;
+};
+
+// At most 256 cells fit in a byte per tile: a longer sequence is refused as
+// soon as its length is read, before any item is.
+Board to_tiles(PyObject* obj, const char* name) {
+  const auto n = static_cast<std::uint64_t>(sequence_size(obj, name));
+  if (n > kMaxPuzzleCells) throw ValueErr("tiles length must be at most 256 (a side of at most 16)");
+  Board board{n, {}};
+  board.values.reserve(static_cast<std::size_t>(n));
+  for (std::uint64_t i = 0; i < n; ++i) {
+    PyRef item = PyRef::steal(PySequence_GetItem(obj, static_cast<Py_ssize_t>(i)));
+    if (!item) raise_arg_error(name);
+    const long long v = PyLong_AsLongLong(item.get());  // int or index protocol; floats refused
+    if (v == -1 && PyErr_Occurred()) raise_arg_error(name);
+    board.values.push_back(static_cast<std::uint64_t>(v));
+  }
+  return board;
+}
+
+// None, or a board; one too long for any puzzle keeps only its length, which
+// cannot match the tiles'.
+std::optional<Board> to_goal(PyObject* obj, const char* name) {
+  if (obj == Py_None) return std::nullopt;
+  const auto n = static_cast<std::uint64_t>(sequence_size(obj, name));
+  if (n > kMaxPuzzleCells) return Board{n, {}};
+  return to_tiles(obj, name);
+}
+
+struct NPuzzleArgs : SearchArgs {
+  Board tiles;
+  std::optional<Board> goal;
+};
+
+using NP = Params<NPuzzleArgs>;
+using NS = SearchParams<NPuzzleArgs>;
+
+constexpr auto kSearchNPuzzle = signature<NPuzzleArgs>(
+    "search_npuzzle",
+    R"(Solve a sliding-tile **N-puzzle** (3×3 → 8-puzzle, 4×4 → 15-puzzle, …).
+
+`tiles` is the flat, row-major start state with `0` for the blank; its length
+must be a perfect square. `goal` defaults to the canonical `1, 2, …, n−1, 0`.
+States in the result are tuples of ints. `heuristic` is `"manhattan"`
+(default), `"misplaced"`, `"zero"`, or a callable `h(state, goal) -> float`.
+Raises if the configuration is not solvable into the goal (parity).)",
+    NP::required<&NPuzzleArgs::tiles, to_tiles>("tiles"), NS::algorithm, NS::heuristic,
+    NP::optional<&NPuzzleArgs::goal, to_goal>("goal"), NS::options);
+
+SmallBytes as_state(const Board& board) { return SmallBytes(board.values.begin(), board.values.end()); }
+
+PyObject* search_npuzzle(ModuleState& state, const NPuzzleArgs& a) {
+  const std::uint64_t n = a.tiles.length;
+  const auto side = npuzzle_side_for(n);
+  if (!side) throw ValueErr("tiles length must be a non-zero perfect square (9, 16, 25, \u2026)");
+  check_permutation(a.tiles.values, n, "tiles");
+  const NPuzzle puzzle{*side};
+  const SmallBytes start = as_state(a.tiles);
+  SmallBytes goal = puzzle.goal();
+  if (a.goal) {
+    if (a.goal->length != n) throw ValueErr("goal must have the same length as tiles");
+    check_permutation(a.goal->values, n, "goal");
+    goal = as_state(*a.goal);
+  }
+  if (!puzzle.is_solvable(start.bytes(), goal.bytes())) {
+    throw ValueErr("this configuration is not solvable into the goal (parity)");
+  }
+  const HeuristicTable<PuzzleManhattan, PuzzleMisplaced, Zero> heuristics{
+      "manhattan",
+      "unknown npuzzle heuristic: '{}'. Use manhattan, misplaced, zero, or a callable h(state, goal) -> float",
+      {{"manhattan", PuzzleManhattan{*side}}, {"misplaced", PuzzleMisplaced{}}, {"zero", Zero{}}}};
+  return run_search(state, puzzle, start, goal, a, heuristics);
+}
+
+// ---- search_wordladder
+
+// A str lower-cased by Python's own str.lower() (full Unicode mapping), as
+// strict UTF-8.
+std::string to_lower_str(PyObject* obj, const char* name) {
+  if (!PyUnicode_Check(obj)) type_error(name, "expected str, got " + type_name(obj));
+  PyRef lower = PyRef::steal(PyObject_CallMethod(obj, "lower", nullptr));
+  if (!lower) raise_arg_error(name);
+  return to_str(lower.get(), name);
+}
+
+// A sequence of str (not a str itself), each lower-cased.
+std::vector<std::string> to_lower_words(PyObject* obj, const char* name) {
+  const Py_ssize_t n = sequence_size(obj, name);
+  std::vector<std::string> words;
+  words.reserve(static_cast<std::size_t>(n));
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyRef item = PyRef::steal(PySequence_GetItem(obj, i));
+    if (!item) raise_arg_error(name);
+    words.push_back(to_lower_str(item.get(), name));
+  }
+  return words;
+}
+
+struct LadderArgs : SearchArgs {
+  std::string start;
+  std::string goal;
+  std::vector<std::string> words;
+};
+
+using LP = Params<LadderArgs>;
+using LS = SearchParams<LadderArgs>;
+
+constexpr auto kSearchWordLadder = signature<LadderArgs>(
+    "search_wordladder",
+    R"(Solve a **word ladder** from `start` to `goal` over a `words` dictionary
+(equal-length lowercase words; `start`/`goal` are added automatically so the
+endpoints are valid nodes). Each step changes exactly one letter. `heuristic`
+is `"hamming"` (default), `"zero"`, or a callable `h(word, goal) -> float`.)",
+    LP::required<&LadderArgs::start, to_lower_str>("start"), LP::required<&LadderArgs::goal, to_lower_str>("goal"),
+    LP::required<&LadderArgs::words, to_lower_words>("words"), LS::algorithm, LS::heuristic, LS::options);
+
+constexpr HeuristicTable<LadderHamming, Zero> kLadderHeuristics{
+    "hamming", "unknown wordladder heuristic: '{}'. Use hamming, zero, or a callable",
+    {{"hamming", LadderHamming{}}, {"zero", Zero{}}}};
+
+PyObject* search_wordladder(ModuleState& state, LadderArgs& a) {
+  if (a.start.size() != a.goal.size()) throw ValueErr("start and goal must have the same length");
+  WordLadder ladder = WordLadder::from_lowercase(std::move(a.words));
+  ladder.insert(a.start);
+  ladder.insert(a.goal);
+  return run_search(state, ladder, a.start, a.goal, a, kLadderHeuristics);
+}
+
+}  // namespace
+
+PyMethodDef search_npuzzle_method() { return method<kSearchNPuzzle, search_npuzzle>(); }
+PyMethodDef search_hanoi_method() { return method<kSearchHanoi, search_hanoi>(); }
+PyMethodDef search_wordladder_method() { return method<kSearchWordLadder, search_wordladder>(); }
+
+}  // namespace quellostrin::py

@@ -1,0 +1,135 @@
+"""search_hanoi, search_npuzzle and search_wordladder: messages in their
+order, states as tuples and words as str, and optimal lengths against
+independent oracles (closed forms, a breadth-first search of the 8-puzzle,
+networkx over Knuth's five-letter words)."""
+
+import collections
+import itertools
+import os
+import pathlib
+import random
+
+import networkx as nx
+import pytest
+
+from quellostrin import search_hanoi, search_npuzzle, search_wordladder
+
+GOAL8 = (1, 2, 3, 4, 5, 6, 7, 8, 0)
+PERM = "{} must be a permutation of 0..{} (0 = blank)"
+
+
+@pytest.mark.parametrize("call, exc, message", [
+    (lambda: search_hanoi(0, pegs=2, heuristic=3), ValueError, "disks must be \u2265 1"),
+    (lambda: search_hanoi(2, pegs=2, heuristic=3), ValueError, "pegs must be \u2265 3"),
+    (lambda: search_hanoi(2, pegs=17), ValueError, "pegs must be between 1 and 16, got 17"),
+    (lambda: search_hanoi(2**40), MemoryError, "disks=1099511627776 is too large: a Hanoi state needs 1099511627776 bytes"),
+    (lambda: search_hanoi(3, heuristic="manhattan", algorithm="nope"), ValueError,
+     "unknown hanoi heuristic: 'manhattan'. Use misplaced, zero, or a callable"),
+    (lambda: search_hanoi(-1), OverflowError, "argument 'disks': "),
+    (lambda: search_npuzzle(range(2**62)), ValueError, "tiles length must be at most 256 (a side of at most 16)"),
+    (lambda: search_npuzzle([]), ValueError, "tiles length must be a non-zero perfect square (9, 16, 25, \u2026)"),
+    (lambda: search_npuzzle(range(8), goal=[0] * 3), ValueError, "tiles length must be a non-zero perfect square"),
+    (lambda: search_npuzzle([1, 2, 3, 4, 5, 6, 7, 8, 8]), ValueError, PERM.format("tiles", 8)),
+    (lambda: search_npuzzle([1, 2, 3, 4, 5, 6, 7, 8, -1]), ValueError, PERM.format("tiles", 8)),
+    (lambda: search_npuzzle(GOAL8, goal=range(2**40)), ValueError, "goal must have the same length as tiles"),
+    (lambda: search_npuzzle(GOAL8, goal=[0] * 9), ValueError, PERM.format("goal", 8)),
+    (lambda: search_npuzzle([1, 2, 3, 4, 5, 6, 8, 7, 0], heuristic=3), ValueError,
+     "this configuration is not solvable into the goal (parity)"),
+    (lambda: search_npuzzle(GOAL8, heuristic="hamming", algorithm="nope"), ValueError,
+     "unknown npuzzle heuristic: 'hamming'. Use manhattan, misplaced, zero, or a callable h(state, goal) -> float"),
+    (lambda: search_npuzzle([1.0] * 9), TypeError, "argument 'tiles': "),
+    (lambda: search_wordladder("abc", "abcde", [], heuristic=3), ValueError, "start and goal must have the same length"),
+    (lambda: search_wordladder("ab", "cd", "ab"), TypeError, "argument 'words': "),
+    (lambda: search_wordladder("ab", "cd", ["ab", 3]), TypeError, "argument 'words': "),
+    (lambda: search_wordladder("ab", "cd", [], heuristic="misplaced"), ValueError,
+     "unknown wordladder heuristic: 'misplaced'. Use hamming, zero, or a callable"),
+    (lambda: search_wordladder("a\ud800", "ab", []), UnicodeEncodeError, "'utf-8' codec"),
+])
+def test_messages_in_order(call, exc, message):
+    with pytest.raises(exc) as info:
+        call()
+    assert type(info.value) is exc and str(info.value).startswith(message)
+
+
+def test_states_and_words():
+    r = search_hanoi(3)
+    assert (len(r.path), r.path[0], r.path[-1], r.cost) == (8, (0, 0, 0), (2, 2, 2), 7.0)
+    assert search_npuzzle(list(GOAL8)).path == [GOAL8]
+    assert search_npuzzle([1, 0, 2, 3, 4, 5, 6, 7, 8], goal=range(9)).path == [(1, 0, 2, 3, 4, 5, 6, 7, 8), tuple(range(9))]
+    seen = []
+    r = search_wordladder("CoLD", "WARM", ["cord", "Card", "WARD", "warm", "word"],
+                          heuristic=lambda w, g: seen.append((w, g)) or 0.0)
+    assert r.path == ["cold", "cord", "word", "ward", "warm"]  # lower-cased; the start need not be a word
+    assert all(type(w) is str and g == "warm" for w, g in seen)
+    # Lower-casing is Python's own, even where the lower case is longer.
+    assert search_wordladder("\u0130b", "\u0130b".lower(), ["x"]).path == ["\u0130b".lower()]
+
+
+@pytest.mark.parametrize("pegs, optimal", [(3, [2**n - 1 for n in range(1, 11)]), (4, [1, 3, 5, 9, 13, 17, 25])])
+def test_hanoi_optimal_moves(pegs, optimal):
+    for disks, moves in enumerate(optimal, start=1):
+        for algorithm in ("astar", "bfs", "bidirectional"):
+            r = search_hanoi(disks, pegs=pegs, algorithm=algorithm, record=False)
+            assert (r.cost, len(r.path) - 1) == (moves, moves), (disks, algorithm)
+
+
+def eight_puzzle_distances():
+    """Moves from every solvable 8-puzzle state to the goal, by breadth-first search."""
+    dist = {GOAL8: 0}
+    queue = collections.deque([GOAL8])
+    while queue:
+        s = queue.popleft()
+        b = s.index(0)
+        for d in (-3, 3, -1, 1):
+            t = b + d
+            if 0 <= t < 9 and (d in (-3, 3) or t // 3 == b // 3):
+                n = list(s)
+                n[b], n[t] = n[t], n[b]
+                n = tuple(n)
+                if n not in dist:
+                    dist[n] = dist[s] + 1
+                    queue.append(n)
+    return dist
+
+
+def test_eight_puzzle_optimal_against_breadth_first():
+    dist = eight_puzzle_distances()
+    assert len(dist) == 181440
+    starts = random.Random(8).sample(sorted(dist), 300)
+    for s in starts:
+        r = search_npuzzle(list(s), heuristic="manhattan", record=False)
+        assert r.cost == dist[s] and r.path[0] == s and r.path[-1] == GOAL8
+    unsolvable = (2, 1, 3, 4, 5, 6, 7, 8, 0)
+    assert unsolvable not in dist
+    with pytest.raises(ValueError, match="parity"):
+        search_npuzzle(list(unsolvable))
+
+
+def words_file():
+    here = pathlib.Path(__file__).resolve().parents[1]
+    for root in (os.environ.get("QUELLOSTRIN_SHARED"), here.parent / "shared", "/work/shared"):
+        if root and (pathlib.Path(root) / "data" / "words" / "sgb-words.txt").is_file():
+            return pathlib.Path(root) / "data" / "words" / "sgb-words.txt"
+    raise FileNotFoundError("the shared word list (../shared/data/words/sgb-words.txt) is missing")
+
+
+def test_word_ladders_against_networkx():
+    words = words_file().read_text().split()
+    g = nx.Graph()
+    g.add_nodes_from(words)
+    buckets = collections.defaultdict(list)
+    for w in words:
+        for i in range(5):
+            buckets[w[:i] + "_" + w[i + 1:]].append(w)
+    for group in buckets.values():
+        g.add_edges_from(itertools.combinations(group, 2))
+    assert g.number_of_edges() == 14135
+    rng = random.Random(5)
+    for _ in range(200):
+        s, t = rng.sample(words, 2)
+        r = search_wordladder(s, t, words, algorithm="astar" if rng.random() < 0.5 else "bfs", record=False)
+        if nx.has_path(g, s, t):
+            assert r.cost == nx.shortest_path_length(g, s, t) and r.path[0] == s and r.path[-1] == t
+            assert all(sum(a != b for a, b in zip(x, y)) == 1 for x, y in zip(r.path, r.path[1:]))
+        else:
+            assert (r.found, r.stop_reason) == (False, "exhausted")
