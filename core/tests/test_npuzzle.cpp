@@ -154,10 +154,8 @@ TEST(NPuzzle, HeuristicExamples) {
   EXPECT_EQ(PuzzleMisplaced{}.estimate(S{8, 2, 3, 4, 5, 6, 7, 1, 0}, goal), 2.0);
 }
 
-// Over every 8-puzzle board: Misplaced <= Manhattan <= the true distance; and
-// A* with Manhattan from 100 random solvable starts finds paths of exactly
-// the breadth-first length.
-TEST(NPuzzle, EightPuzzleAgainstBreadthFirst) {
+// Over every 8-puzzle board: Misplaced <= Manhattan <= the true distance.
+TEST(NPuzzle, HeuristicsAreAdmissibleOnEveryEightPuzzleBoard) {
   const NPuzzle p{3};
   const Board goal_board = p.goal().to_vector();
   const S goal = p.goal();
@@ -173,19 +171,6 @@ TEST(NPuzzle, EightPuzzleAgainstBreadthFirst) {
     ASSERT_LE(manhattan, it->second) << testing::PrintToString(b);
     ASSERT_LE(PuzzleMisplaced{}.estimate(b, goal_board), manhattan);
   } while (std::next_permutation(b.begin(), b.end()));
-
-  std::mt19937 rng(8);
-  const AlgoOptions options{.record = false};
-  for (int i = 0; i < 100; ++i) {
-    do std::shuffle(b.begin(), b.end(), rng);
-    while (!dist.contains(key(b)));
-    const S start(b);
-    const auto r = run_algo(find_algorithm("astar"), p, PuzzleManhattan{3}, start, goal, options);
-    ASSERT_TRUE(r.found());
-    EXPECT_EQ(r.cost, dist.at(key(b))) << testing::PrintToString(b);
-    EXPECT_EQ(r.path->size(), static_cast<std::size_t>(dist.at(key(b))) + 1);
-    EXPECT_EQ(path_cost(p, *r.path), r.cost);  // every step a legal slide
-  }
 }
 
 TEST(NPuzzle, InputChecks) {
