@@ -11,9 +11,11 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "quellostrin/errors.hpp"
 #include "quellostrin/graph/csr.hpp"
 #include "quellostrin/result.hpp"
 
@@ -25,6 +27,16 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 inline quellostrin::CsrGraph directed(std::uint64_t n, std::vector<quellostrin::Edge> edges) {
   return quellostrin::CsrGraph::from_edges(n, edges, false);
+}
+
+// The message of the InputError that `f` throws, or "no error".
+inline std::string input_error(auto&& f) {
+  try {
+    f();
+  } catch (const quellostrin::InputError& e) {
+    return e.what();
+  }
+  return "no error";
 }
 
 namespace oracle {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "oracle.hpp"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -15,14 +17,6 @@ namespace {
 
 using Moves = std::vector<std::pair<Cell, double>>;
 
-std::string input_error(auto&& f) {
-  try {
-    f();
-  } catch (const InputError& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 // The map read back as text: '#' walls, digits for costs other than 1, '.'.
 std::string render(const GridGraph& g) {
