@@ -128,7 +128,6 @@ CALLS = {
     "implicit_bad": lambda: search_implicit(succ_bad, 0, 20, algorithm="ida_star"),
     "bad_record": lambda: search_graph(3, CHAIN[:1], 0, 2, record=1),
     "bad_algorithm": lambda: search_graph(3, CHAIN[:1], 0, 2, algorithm="nope"),
-    "bad_edges": lambda: search_graph(3, [(0, 9, 1.0)], 0, 2),
 }
 
 

@@ -70,8 +70,6 @@ TEST(Grid, RefusesWithMessages) {
   EXPECT_EQ(input_error([] { GridGraph::from_ascii("\n\r\n"); }), "grid must be non-empty");
   EXPECT_EQ(input_error([] { GridGraph::from_ascii("G."); }), "ASCII map must contain a start cell 'S'");
   EXPECT_EQ(input_error([] { GridGraph::from_ascii("S."); }), "ASCII map must contain a goal cell 'G'");
-  EXPECT_EQ(input_error([] { GridGraph::from_costs(std::vector<std::vector<double>>{{}, {}}); }),
-            "cost grid must be non-empty");
 }
 
 TEST(Grid, CostMatrixWalls) {
