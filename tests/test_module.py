@@ -15,12 +15,10 @@ from quellostrin import quellostrin_native as native
 
 # Registration order of everything the module exposes; entry points of
 # families that are not built yet are simply absent, in place.
-FULL_ORDER = [
-    "search_grid", "search_grid_costs", "search_graph", "search_implicit",
-    "gen_erdos_renyi", "gen_barabasi_albert", "gen_watts_strogatz", "sample_maze",
-    "random_maze_ascii", "bellman_ford", "floyd_warshall", "search_npuzzle",
-    "search_hanoi", "search_wordladder", "SearchResult", "ShortestPaths", "AllPairs",
-]
+FULL_ORDER = ["search_grid", "search_grid_costs", "search_graph", "search_implicit", "gen_erdos_renyi",
+              "gen_barabasi_albert", "gen_watts_strogatz", "sample_maze", "random_maze_ascii", "bellman_ford",
+              "floyd_warshall", "search_npuzzle", "search_hanoi", "search_wordladder", "SearchResult",
+              "ShortestPaths", "AllPairs"]
 STUB = pathlib.Path(quellostrin.__file__).with_name("quellostrin_native.pyi")
 FUNCTIONS = [n for n in native.__all__ if inspect.isbuiltin(getattr(native, n))]
 

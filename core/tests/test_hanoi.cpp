@@ -32,6 +32,8 @@ TEST(Hanoi, StartGoalAndSuccessorOrder) {
   EXPECT_EQ(three.start(), (S{0, 0, 0}));
   EXPECT_EQ(three.goal(), (S{2, 2, 2}));
   EXPECT_EQ(Hanoi::with_pegs(4, 1).goal(), Hanoi::with_pegs(4, 1).start());
+  EXPECT_EQ(input_error([] { Hanoi::with_pegs(3, 0); }), "pegs must be between 1 and 16, got 0");
+  EXPECT_EQ(input_error([] { Hanoi::with_pegs(3, 17); }), "pegs must be between 1 and 16, got 17");
 
   struct Case {
     std::uint64_t disks, pegs;
