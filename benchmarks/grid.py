@@ -57,7 +57,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Any
 
-from common import import_or_exit
+from common import fmt_time, fmt_vs, import_or_exit
 
 SQRT2 = math.sqrt(2.0)
 OPT_TOL = 1e-6  # ours against the scenario file's optimal length (printed with 8 decimals)
@@ -546,23 +546,6 @@ def measure(
         sys.stderr.flush()
     sys.stderr.write("\n")
     return times, outs
-
-
-def fmt_time(x: float) -> str:
-    if x >= 1.0:
-        return f"{x:9.3f} s "
-    if x >= 1e-3:
-        return f"{x * 1e3:9.3f} ms"
-    return f"{x * 1e6:9.1f} us"
-
-
-def fmt_vs(r: float) -> str:
-    """peer time / our time as words."""
-    if abs(r - 1.0) < 0.02:
-        return "about as fast as ours"
-    if r >= 1.0:
-        return f"{r:.3g}x slower than ours" if r < 1e4 else f"{r:.0f}x slower than ours"
-    return f"{1 / r:.3g}x faster than ours"
 
 
 def main(argv: list[str] | None = None) -> int:

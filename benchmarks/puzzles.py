@@ -44,7 +44,7 @@ from collections.abc import Callable, Sequence
 from pathlib import Path
 from typing import Any
 
-from common import import_or_exit
+from common import fmt_time, fmt_vs, import_or_exit
 
 TARGET_EXPANSIONS = 3e6  # 15-puzzle IDA*: expansions per second of the search itself
 EIGHT_SEED = 20240611
@@ -91,23 +91,6 @@ def read_korf_nodes(path: Path | None) -> dict[int, int]:
 
 # --------------------------------------------------------------------------
 # Helpers
-
-
-def fmt_time(x: float) -> str:
-    if x >= 1.0:
-        return f"{x:9.3f} s "
-    if x >= 1e-3:
-        return f"{x * 1e3:9.3f} ms"
-    return f"{x * 1e6:9.1f} us"
-
-
-def fmt_vs(r: float) -> str:
-    """peer time / our time as words."""
-    if abs(r - 1.0) < 0.02:
-        return "about as fast as ours"
-    if r >= 1.0:
-        return f"{r:.3g}x slower than ours"
-    return f"{1 / r:.3g}x faster than ours"
 
 
 def progress(msg: str) -> None:

@@ -2,7 +2,7 @@
 //
 // Node conversion (one rule per node type, used for results and callback
 // arguments alike): graph node -> int; grid cell -> (row, col) tuple;
-// byte-sequence state -> tuple of ints;
+// Hanoi or N-puzzle state -> tuple of ints;
 // word -> str; implicit state -> int when it has exactly one element, else a
 // tuple of ints. Each `into_py_node` returns a new reference or nullptr with a
 // Python error set.
@@ -39,17 +39,6 @@ inline PyObject* into_py_node(const std::string& word) {
 }
 
 inline PyObject* into_py_node(const SmallBytes& state) {
-  PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(state.size())));
-  if (!tuple) return nullptr;
-  for (std::size_t i = 0; i < state.size(); ++i) {
-    PyObject* item = PyLong_FromLong(state[i]);
-    if (!item) return nullptr;
-    PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals
-  }
-  return tuple.release();
-}
-
-inline PyObject* into_py_node(const std::vector<std::uint8_t>& state) {
   PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(state.size())));
   if (!tuple) return nullptr;
   for (std::size_t i = 0; i < state.size(); ++i) {
