@@ -8,10 +8,9 @@
 namespace quellostrin::py {
 
 PyObject* new_internal_error_type() {
-  return PyErr_NewExceptionWithDoc(
-      "quellostrin_native.InternalError",
-      "A broken internal invariant of quellostrin (a bug, never a property of the input).", PyExc_BaseException,
-      nullptr);
+  return PyErr_NewExceptionWithDoc("quellostrin_native.InternalError",
+                                   "A broken internal invariant of quellostrin (a bug, never a property of the input).",
+                                   PyExc_BaseException, nullptr);
 }
 
 void set_error_from_current_exception(PyObject* internal_error) noexcept {

@@ -1,11 +1,12 @@
 // search_grid and search_grid_costs: search a 2-D grid given as an ASCII map
 // or as a matrix of terrain costs. Nodes reach Python as (row, col) tuples.
+#include "quellostrin/graph/grid.hpp"
+
 #include <cstring>
 #include <limits>
 #include <string>
 
 #include "entry_points.hpp"
-#include "quellostrin/graph/grid.hpp"
 #include "runner.hpp"
 
 namespace quellostrin::py {
@@ -49,9 +50,8 @@ nothing); switch it on when you pass a **custom** callable that may be
 admissible without being consistent, or A\* can return a sub-optimal path.
 It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
 the iterative-deepening, beam and bidirectional drivers ignore it.)",
-    MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight,
-    MS::beam_width, MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"),
-    MS::reopen);
+    MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight, MS::beam_width,
+    MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"), MS::reopen);
 
 PyObject* search_grid(ModuleState& state, const MapArgs& a) {
   if (a.map.find('S') == std::string::npos || a.map.find('G') == std::string::npos) {
@@ -102,20 +102,47 @@ std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
   };
   bool known = true;
   switch (format[0]) {
-    case 'd': copy(double{}); break;
-    case 'f': copy(float{}); break;
-    case 'b': copy(static_cast<signed char>(0)); break;
-    case 'B': copy(static_cast<unsigned char>(0)); break;
-    case '?': copy(bool{}); break;
-    case 'h': copy(short{}); break;
-    case 'H': copy(static_cast<unsigned short>(0)); break;
-    case 'i': copy(int{}); break;
-    case 'I': copy(0u); break;
-    case 'l': copy(0l); break;
-    case 'L': copy(0ul); break;
-    case 'q': copy(0ll); break;
-    case 'Q': copy(0ull); break;
-    default: known = false;  // the sequence path handles the rest
+    case 'd':
+      copy(double{});
+      break;
+    case 'f':
+      copy(float{});
+      break;
+    case 'b':
+      copy(static_cast<signed char>(0));
+      break;
+    case 'B':
+      copy(static_cast<unsigned char>(0));
+      break;
+    case '?':
+      copy(bool{});
+      break;
+    case 'h':
+      copy(short{});
+      break;
+    case 'H':
+      copy(static_cast<unsigned short>(0));
+      break;
+    case 'i':
+      copy(int{});
+      break;
+    case 'I':
+      copy(0u);
+      break;
+    case 'l':
+      copy(0l);
+      break;
+    case 'L':
+      copy(0ul);
+      break;
+    case 'q':
+      copy(0ll);
+      break;
+    case 'Q':
+      copy(0ull);
+      break;
+    default:
+      known = false;  // the sequence path handles the rest
   }
   if (!known) return std::nullopt;
   return m;

@@ -17,14 +17,8 @@ namespace {
 // Registration order is part of the module's interface.
 PyMethodDef* functions() {
   static PyMethodDef defs[] = {
-      search_grid_method(),
-      search_grid_costs_method(),
-      search_graph_method(),
-      search_implicit_method(),
-      search_npuzzle_method(),
-      search_hanoi_method(),
-      search_wordladder_method(),
-      {nullptr, nullptr, 0, nullptr},
+      search_grid_method(),    search_grid_costs_method(), search_graph_method(),      search_implicit_method(),
+      search_npuzzle_method(), search_hanoi_method(),      search_wordladder_method(), {nullptr, nullptr, 0, nullptr},
   };
   return defs;
 }

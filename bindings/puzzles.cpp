@@ -24,19 +24,20 @@ struct HanoiArgs : SearchArgs {
 using HP = Params<HanoiArgs>;
 using HS = SearchParams<HanoiArgs>;
 
-constexpr auto kSearchHanoi = signature<HanoiArgs>(
-    "search_hanoi",
-    R"(Solve the **Towers of Hanoi** with `disks` disks over `pegs` pegs (default 3).
+constexpr auto kSearchHanoi =
+    signature<HanoiArgs>("search_hanoi",
+                         R"(Solve the **Towers of Hanoi** with `disks` disks over `pegs` pegs (default 3).
 
 Start = every disk on peg 0; goal = every disk on the last peg. A state in the
 result is a tuple `peg_of_disk[d]` (disk 0 = smallest). `heuristic` is
 `"misplaced"` (default), `"zero"`, or a callable `h(state, goal) -> float`.
 The classic 3-peg optimum is `2^disks − 1` moves.)",
-    HP::required<&HanoiArgs::disks, to_u64>("disks"), HS::algorithm, HS::heuristic,
-    HP::optional<&HanoiArgs::pegs, to_u64>("pegs"), HS::options);
+                         HP::required<&HanoiArgs::disks, to_u64>("disks"), HS::algorithm, HS::heuristic,
+                         HP::optional<&HanoiArgs::pegs, to_u64>("pegs"), HS::options);
 
 constexpr HeuristicTable<HanoiMisplaced, Zero> kHanoiHeuristics{
-    "misplaced", "unknown hanoi heuristic: '{}'. Use misplaced, zero, or a callable",
+    "misplaced",
+    "unknown hanoi heuristic: '{}'. Use misplaced, zero, or a callable",
     {{"misplaced", HanoiMisplaced{}}, {"zero", Zero{}}}};
 
 // The machine's physical memory: no single state may need more.
@@ -105,17 +106,17 @@ struct NPuzzleArgs : SearchArgs {
 using NP = Params<NPuzzleArgs>;
 using NS = SearchParams<NPuzzleArgs>;
 
-constexpr auto kSearchNPuzzle = signature<NPuzzleArgs>(
-    "search_npuzzle",
-    R"(Solve a sliding-tile **N-puzzle** (3×3 → 8-puzzle, 4×4 → 15-puzzle, …).
+constexpr auto kSearchNPuzzle =
+    signature<NPuzzleArgs>("search_npuzzle",
+                           R"(Solve a sliding-tile **N-puzzle** (3×3 → 8-puzzle, 4×4 → 15-puzzle, …).
 
 `tiles` is the flat, row-major start state with `0` for the blank; its length
 must be a perfect square. `goal` defaults to the canonical `1, 2, …, n−1, 0`.
 States in the result are tuples of ints. `heuristic` is `"manhattan"`
 (default), `"misplaced"`, `"zero"`, or a callable `h(state, goal) -> float`.
 Raises if the configuration is not solvable into the goal (parity).)",
-    NP::required<&NPuzzleArgs::tiles, to_tiles>("tiles"), NS::algorithm, NS::heuristic,
-    NP::optional<&NPuzzleArgs::goal, to_goal>("goal"), NS::options);
+                           NP::required<&NPuzzleArgs::tiles, to_tiles>("tiles"), NS::algorithm, NS::heuristic,
+                           NP::optional<&NPuzzleArgs::goal, to_goal>("goal"), NS::options);
 
 SmallBytes as_state(const Board& board) { return SmallBytes(board.values.begin(), board.values.end()); }
 
@@ -185,7 +186,8 @@ is `"hamming"` (default), `"zero"`, or a callable `h(word, goal) -> float`.)",
     LP::required<&LadderArgs::words, to_lower_words>("words"), LS::algorithm, LS::heuristic, LS::options);
 
 constexpr HeuristicTable<LadderHamming, Zero> kLadderHeuristics{
-    "hamming", "unknown wordladder heuristic: '{}'. Use hamming, zero, or a callable",
+    "hamming",
+    "unknown wordladder heuristic: '{}'. Use hamming, zero, or a callable",
     {{"hamming", LadderHamming{}}, {"zero", Zero{}}}};
 
 PyObject* search_wordladder(ModuleState& state, LadderArgs& a) {

@@ -11,8 +11,7 @@ namespace quellostrin::py {
 namespace {
 
 struct PySearchResult {
-  PyObject_HEAD
-  PyObject* path;
+  PyObject_HEAD PyObject* path;
   double cost;
   char found;
   unsigned long long nodes_expanded;
@@ -82,8 +81,7 @@ void result_dealloc(PyObject* self_obj) {
   Py_DECREF(type);
 }
 
-#define QS_MEMBER(name, type) \
-  { const_cast<char*>(#name), type, offsetof(PySearchResult, name), READONLY, nullptr }
+#define QS_MEMBER(name, type) {const_cast<char*>(#name), type, offsetof(PySearchResult, name), READONLY, nullptr}
 
 PyMemberDef result_members[] = {
     QS_MEMBER(path, T_OBJECT),

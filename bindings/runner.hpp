@@ -123,8 +123,8 @@ concept CallsPython = requires { G::calls_python; };
 // SearchResult; any failure is thrown (see errors.hpp). `slot` is the call's
 // error slot, shared with a domain that calls Python.
 template <Graph G, class Table>
-PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start,
-                     const NodeOf<G>& goal, const SearchArgs& args, const Table& table) {
+PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
+                     const SearchArgs& args, const Table& table) {
   using Node = NodeOf<G>;
 
   // Resolve the heuristic: a callable, or the name of a built-in one.

@@ -189,8 +189,8 @@ typename std::remove_cvref_t<decltype(Sig)>::Args parse(PyObject* args, PyObject
   static const detail::ParseTables<Sig> tables;
   std::array<PyObject*, N> objs{};
   const bool ok = [&]<std::size_t... I>(std::index_sequence<I...>) {
-    return PyArg_ParseTupleAndKeywords(args, kwargs, tables.format.c_str(),
-                                       const_cast<char**>(tables.kwlist.data()), &objs[I]...) != 0;
+    return PyArg_ParseTupleAndKeywords(args, kwargs, tables.format.c_str(), const_cast<char**>(tables.kwlist.data()),
+                                       &objs[I]...) != 0;
   }(std::make_index_sequence<N>{});
   if (!ok) throw_py_error();
   typename std::remove_cvref_t<decltype(Sig)>::Args out;

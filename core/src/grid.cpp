@@ -117,7 +117,8 @@ CostMatrix CostMatrix::from_rows(const std::vector<std::vector<double>>& rows) {
   for (const auto& row : rows) m.width = std::max<std::uint64_t>(m.width, row.size());
   GridGraph::check_size(m.width, m.height);
   m.cells.assign(m.width * m.height, std::numeric_limits<double>::quiet_NaN());
-  for (std::size_t r = 0; r < rows.size(); ++r) std::copy(rows[r].begin(), rows[r].end(), m.cells.begin() + static_cast<std::ptrdiff_t>(r * m.width));
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    std::copy(rows[r].begin(), rows[r].end(), m.cells.begin() + static_cast<std::ptrdiff_t>(r * m.width));
   return m;
 }
 

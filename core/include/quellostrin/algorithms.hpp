@@ -56,12 +56,12 @@ inline constexpr AlgorithmInfo kAlgorithms[] = {
 // reads what concerns it and ignores the rest.
 struct AlgoOptions {
   bool record = true;
-  double weight = 2.0;                       // weighted A* only
+  double weight = 2.0;                        // weighted A* only
   std::uint64_t beam_width = kUnboundedBeam;  // beam only
-  std::optional<std::uint64_t> depth_limit;  // dls (required) and iddfs
-  bool reopen = false;                       // frontier algorithms only
-  bool dense = false;                        // frontier algorithms: dense node store where the domain indexes
-  Limits limits;                             // node limit and stop hook: every strategy
+  std::optional<std::uint64_t> depth_limit;   // dls (required) and iddfs
+  bool reopen = false;                        // frontier algorithms only
+  bool dense = false;                         // frontier algorithms: dense node store where the domain indexes
+  Limits limits;                              // node limit and stop hook: every strategy
 };
 
 inline std::string unknown_algorithm_message(std::string_view name) {
@@ -88,8 +88,8 @@ inline void check_options(const AlgorithmInfo& algo, const AlgoOptions& options)
 
 // Runs `algo` from `start` to `goal`; `check_options` must have passed.
 template <Graph G, Heuristic<NodeOf<G>> H>
-SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, const H& heuristic,
-                                 const NodeOf<G>& start, const NodeOf<G>& goal, const AlgoOptions& options) {
+SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, const H& heuristic, const NodeOf<G>& start,
+                                 const NodeOf<G>& goal, const AlgoOptions& options) {
   const bool record = options.record;
   switch (algo.strategy) {
     case Strategy::Frontier: {

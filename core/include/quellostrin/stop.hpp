@@ -56,14 +56,16 @@ class StopGate {
   // True when the search must end now, `expanded` nodes into it; `reason()`
   // then says why. Counts must not decrease from one call to the next.
   bool operator()(std::uint64_t expanded) {
-    if (expanded < next_) [[likely]] return false;
+    if (expanded < next_) [[likely]]
+      return false;
     return check(expanded, true);
   }
 
   // The same, but the node limit is not tested: for strategies that test the
   // limit at a coarser step than the hook (a whole layer at a time).
   bool cancelled(std::uint64_t expanded) {
-    if (expanded < next_poll_) [[likely]] return false;
+    if (expanded < next_poll_) [[likely]]
+      return false;
     return check(expanded, false);
   }
 
