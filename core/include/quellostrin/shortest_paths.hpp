@@ -1,0 +1,74 @@
+// Shortest paths over an explicit graph with negative edge costs allowed:
+// Bellman-Ford from one source, Floyd-Warshall between every pair.
+//
+// Rules they keep:
+// - relaxations compare strictly (candidate < current), so NaN costs never
+//   relax anything and, among equal costs, the first found is kept;
+// - a source distance that is not finite (infinite or NaN) is never relaxed
+//   from; hence an edge of cost -infinity would be silently ignored, and both
+//   routines refuse one with InputError "edge ({u}, {v}) has weight -inf"
+//   before doing anything else (check_no_negative_infinity does the same for
+//   an edge list, reporting the first such edge in list order);
+// - result sizes are counted in 64 bits with overflow checks: a node count
+//   whose arrays cannot be sized or allocated throws std::bad_alloc before
+//   anything is allocated (check_single_source_size, check_all_pairs_size);
+// - path rebuilding stops with no path when the predecessors or hops loop,
+//   which only a negative cycle can cause.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "quellostrin/graph/csr.hpp"
+
+namespace quellostrin {
+
+// Throws InputError "edge ({u}, {v}) has weight -inf" at the first edge of
+// `edges` whose weight is -infinity. NaN and +infinity are accepted.
+void check_no_negative_infinity(std::span<const Edge> edges);
+
+// Throw std::bad_alloc when the arrays of bellman_ford / floyd_warshall over
+// `num_nodes` nodes cannot be sized (a count or byte total past 64 bits, or
+// past what a vector may hold).
+void check_single_source_size(std::uint64_t num_nodes);
+void check_all_pairs_size(std::uint64_t num_nodes);
+
+struct ShortestPaths {
+  std::vector<double> dist;                         // +infinity when unreachable
+  std::vector<std::optional<std::uint64_t>> pred;   // absent for the source and unreachable nodes
+  std::uint64_t source = 0;
+  bool negative_cycle = false;                      // reachable from the source
+
+  // Source to target, both inclusive; nothing when the target is out of
+  // range, not reached (distance not finite) or the predecessors loop.
+  std::optional<std::vector<std::uint64_t>> path_to(std::uint64_t target) const;
+};
+
+// At most n - 1 passes over the edges in CsrGraph::edges() order, stopping
+// after a pass without change, then one scan for a still-relaxable edge. An
+// out-of-range source gives every node unreachable and no cycle.
+ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source);
+
+struct AllPairs {
+  std::vector<double> dist;                             // n x n, row-major
+  std::vector<std::optional<std::uint64_t>> next_hop;   // n x n, row-major
+  std::uint64_t num_nodes = 0;
+  bool negative_cycle = false;                          // some dist[i][i] < 0
+
+  // dist[from][to], or +infinity when either node is out of range.
+  double distance(std::uint64_t from, std::uint64_t to) const;
+  // From to `to`, both inclusive, following next_hop; nothing when out of
+  // range, not reached, or the hops loop.
+  std::optional<std::vector<std::uint64_t>> path(std::uint64_t from, std::uint64_t to) const;
+  // A copy of dist, one vector per row.
+  std::vector<std::vector<double>> matrix() const;
+};
+
+// Seeds the tables with the cheapest edge per pair (a self-loop only when
+// below 0.0), then for k, i, j in that order relaxes dist[i][j] through k in
+// place, skipping row i when dist[i][k] is not finite.
+AllPairs floyd_warshall(const CsrGraph& graph);
+
+}  // namespace quellostrin

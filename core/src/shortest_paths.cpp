@@ -1,0 +1,231 @@
+#include "quellostrin/shortest_paths.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <new>
+
+#include "quellostrin/errors.hpp"
+
+namespace quellostrin {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+// The largest byte count a std::vector may be asked for.
+constexpr std::uint64_t kMaxBytes = static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
+// next_hop while the main loop runs: a plain array with this for "absent",
+// so that the row update is a branch-free select on 64-bit lanes.
+constexpr std::uint64_t kNoHop = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t checked_mul(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t out = 0;
+  if (__builtin_mul_overflow(a, b, &out)) throw std::bad_alloc();
+  return out;
+}
+
+std::uint64_t checked_add(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t out = 0;
+  if (__builtin_add_overflow(a, b, &out)) throw std::bad_alloc();
+  return out;
+}
+
+void check_bytes(std::uint64_t bytes) {
+  if (bytes > kMaxBytes) throw std::bad_alloc();
+}
+
+void refuse_negative_infinity(std::uint64_t u, std::uint64_t v, double w) {
+  if (w == -kInf) fail_input("edge ({}, {}) has weight -inf", u, v);
+}
+
+// Every adjacency entry of `graph` in CsrGraph::edges() order, without
+// copying the list: f(u, v, w) for each; stops early when f returns true.
+template <class F>
+bool for_each_edge(const CsrGraph& graph, F&& f) {
+  const auto& offsets = graph.offsets();
+  const auto& targets = graph.targets();
+  const auto& weights = graph.weights();
+  const std::uint64_t n = graph.node_count();
+  for (std::uint64_t u = 0; u < n; ++u) {
+    for (std::uint64_t e = offsets[u]; e < offsets[u + 1]; ++e) {
+      if (f(u, targets[e], weights[e])) return true;
+    }
+  }
+  return false;
+}
+
+void refuse_negative_infinity(const CsrGraph& graph) {
+  for_each_edge(graph, [](std::uint64_t u, std::uint64_t v, double w) {
+    refuse_negative_infinity(u, v, w);
+    return false;
+  });
+}
+
+// dist[i][j] through k for one row i != k: row i and row k never overlap, and
+// with dist[i][k] hoisted into `d` no element depends on another (j == k
+// rewrites dist[i][k] only from d + dist[k][k], and hop with itself), so the
+// j loop is a plain min-plus update that vectorises. Written as selects so
+// that NaN compares exactly as the branchy form does (c < x is false).
+[[gnu::target_clones("avx2", "default")]]
+void relax_row(double* __restrict di, std::uint64_t* __restrict hi, const double* __restrict dk, double d,
+               std::uint64_t hop, std::size_t n) {
+  for (std::size_t j = 0; j < n; ++j) {
+    const double c = d + dk[j];
+    const bool better = c < di[j];
+    di[j] = better ? c : di[j];
+    hi[j] = better ? hop : hi[j];
+  }
+}
+
+// The same for row k itself (i == k): each entry reads only itself and
+// d = dist[k][k], so the in-place result matches the plain loop.
+void relax_pivot_row(double* di, std::uint64_t* hi, double d, std::uint64_t hop, std::size_t n) {
+  for (std::size_t j = 0; j < n; ++j) {
+    const double c = d + di[j];
+    if (c < di[j]) {
+      di[j] = c;
+      hi[j] = hop;
+    }
+  }
+}
+
+}  // namespace
+
+void check_no_negative_infinity(std::span<const Edge> edges) {
+  for (const Edge& e : edges) refuse_negative_infinity(e.u, e.v, e.w);
+}
+
+void check_single_source_size(std::uint64_t num_nodes) {
+  checked_add(num_nodes, 1);  // path_to's loop guard
+  check_bytes(checked_mul(num_nodes, sizeof(double) + sizeof(std::optional<std::uint64_t>)));
+}
+
+void check_all_pairs_size(std::uint64_t num_nodes) {
+  checked_add(num_nodes, 1);  // path's loop guard
+  const std::uint64_t cells = checked_mul(num_nodes, num_nodes);
+  // dist, the working hop array and the result's next_hop live together.
+  check_bytes(checked_mul(cells, sizeof(double) + sizeof(std::uint64_t) + sizeof(std::optional<std::uint64_t>)));
+}
+
+std::optional<std::vector<std::uint64_t>> ShortestPaths::path_to(std::uint64_t target) const {
+  const std::uint64_t n = dist.size();
+  if (target >= n || !std::isfinite(dist[target])) return std::nullopt;
+  std::vector<std::uint64_t> path{target};
+  for (std::optional<std::uint64_t> p = pred[target]; p; p = pred[*p]) {
+    path.push_back(*p);
+    if (path.size() > n) return std::nullopt;  // n + 1 nodes: the predecessors loop
+  }
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source) {
+  const std::uint64_t n = graph.node_count();
+  check_single_source_size(n);
+  refuse_negative_infinity(graph);
+
+  ShortestPaths out;
+  out.dist.assign(n, kInf);
+  out.pred.assign(n, std::nullopt);
+  out.source = source;
+  if (source >= n) return out;
+
+  std::vector<double>& dist = out.dist;
+  std::vector<std::optional<std::uint64_t>>& pred = out.pred;
+  dist[source] = 0.0;
+  for (std::uint64_t pass = 1; pass < n; ++pass) {
+    bool changed = false;
+    for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
+      if (!std::isfinite(dist[u])) return false;
+      const double candidate = w + dist[u];
+      if (candidate < dist[v]) {
+        dist[v] = candidate;
+        pred[v] = u;
+        changed = true;
+      }
+      return false;
+    });
+    if (!changed) break;
+  }
+  out.negative_cycle = for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
+    return std::isfinite(dist[u]) && w + dist[u] < dist[v];
+  });
+  return out;
+}
+
+double AllPairs::distance(std::uint64_t from, std::uint64_t to) const {
+  if (from >= num_nodes || to >= num_nodes) return kInf;
+  return dist[from * num_nodes + to];
+}
+
+std::optional<std::vector<std::uint64_t>> AllPairs::path(std::uint64_t from, std::uint64_t to) const {
+  const std::uint64_t n = num_nodes;
+  if (from >= n || to >= n || !std::isfinite(dist[from * n + to])) return std::nullopt;
+  std::vector<std::uint64_t> out{from};
+  for (std::uint64_t current = from; current != to;) {
+    const std::optional<std::uint64_t> hop = next_hop[current * n + to];
+    if (!hop) return std::nullopt;
+    out.push_back(*hop);
+    if (out.size() > n) return std::nullopt;  // n + 1 nodes: the hops loop
+    current = *hop;
+  }
+  return out;
+}
+
+std::vector<std::vector<double>> AllPairs::matrix() const {
+  std::vector<std::vector<double>> rows;
+  rows.reserve(num_nodes);
+  for (std::uint64_t i = 0; i < num_nodes; ++i) {
+    const auto first = dist.begin() + static_cast<std::ptrdiff_t>(i * num_nodes);
+    rows.emplace_back(first, first + static_cast<std::ptrdiff_t>(num_nodes));
+  }
+  return rows;
+}
+
+AllPairs floyd_warshall(const CsrGraph& graph) {
+  const std::uint64_t n = graph.node_count();
+  check_all_pairs_size(n);
+  refuse_negative_infinity(graph);
+  const std::size_t cells = static_cast<std::size_t>(n * n);
+  const std::size_t width = static_cast<std::size_t>(n);
+
+  AllPairs out;
+  out.num_nodes = n;
+  out.dist.assign(cells, kInf);
+  std::vector<std::uint64_t> hop(cells, kNoHop);
+  std::vector<double>& dist = out.dist;
+  for (std::size_t i = 0; i < width; ++i) dist[i * width + i] = 0.0;
+  for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
+    const std::size_t at = static_cast<std::size_t>(u * n + v);
+    if (w < dist[at]) {
+      dist[at] = w;
+      hop[at] = v;
+    }
+    return false;
+  });
+
+  for (std::size_t k = 0; k < width; ++k) {
+    const double* dk = dist.data() + k * width;
+    for (std::size_t i = 0; i < width; ++i) {
+      double* di = dist.data() + i * width;
+      const double d = di[k];
+      if (!std::isfinite(d)) continue;
+      std::uint64_t* hi = hop.data() + i * width;
+      if (i == k) {
+        relax_pivot_row(di, hi, d, hi[k], width);
+      } else {
+        relax_row(di, hi, dk, d, hi[k], width);
+      }
+    }
+  }
+
+  for (std::size_t i = 0; i < width; ++i) out.negative_cycle = out.negative_cycle || dist[i * width + i] < 0.0;
+  out.next_hop.resize(cells);
+  for (std::size_t at = 0; at < cells; ++at) {
+    if (hop[at] != kNoHop) out.next_hop[at] = hop[at];
+  }
+  return out;
+}
+
+}  // namespace quellostrin

@@ -1,0 +1,261 @@
+#include "quellostrin/shortest_paths.hpp"
+
+#include <gtest/gtest.h>
+
+#include "oracle.hpp"
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <optional>
+#include <random>
+#include <vector>
+
+using namespace quellostrin;
+
+namespace {
+
+using Hops = std::vector<std::optional<std::uint64_t>>;
+constexpr std::uint64_t kMax64 = std::numeric_limits<std::uint64_t>::max();
+
+// Floyd-Warshall as the textbook writes it: a triple loop, in place, on
+// tables seeded from the edge list in adjacency order.
+struct PlainAllPairs {
+  std::vector<double> dist;
+  Hops hop;
+  bool negative_cycle = false;
+};
+
+PlainAllPairs plain_floyd_warshall(const CsrGraph& g) {
+  const std::uint64_t n = g.node_count();
+  PlainAllPairs r{std::vector<double>(n * n, kInf), Hops(n * n)};
+  for (std::uint64_t i = 0; i < n; ++i) r.dist[i * n + i] = 0.0;
+  for (const Edge& e : g.edges()) {
+    if (e.w < r.dist[e.u * n + e.v]) r.dist[e.u * n + e.v] = e.w, r.hop[e.u * n + e.v] = e.v;
+  }
+  for (std::uint64_t k = 0; k < n; ++k)
+    for (std::uint64_t i = 0; i < n; ++i) {
+      const double d = r.dist[i * n + k];
+      if (!std::isfinite(d)) continue;
+      for (std::uint64_t j = 0; j < n; ++j) {
+        if (d + r.dist[k * n + j] < r.dist[i * n + j]) {
+          r.dist[i * n + j] = d + r.dist[k * n + j];
+          r.hop[i * n + j] = r.hop[i * n + k];
+        }
+      }
+    }
+  for (std::uint64_t i = 0; i < n; ++i) r.negative_cycle = r.negative_cycle || r.dist[i * n + i] < 0.0;
+  return r;
+}
+
+// A negative cycle anywhere: with every node a start at 0, some edge still
+// relaxes after n rounds.
+bool has_negative_cycle(const oracle::RandomGraph& rg) {
+  std::vector<double> d(rg.n, 0.0);
+  bool relaxed = true;
+  for (std::uint64_t round = 0; round <= rg.n && relaxed; ++round) {
+    relaxed = false;
+    for (const auto& e : rg.edges) {
+      if (d[e.u] + e.w < d[e.v]) d[e.v] = d[e.u] + e.w, relaxed = true;
+      if (rg.undirected && d[e.v] + e.w < d[e.u]) d[e.u] = d[e.v] + e.w, relaxed = true;
+    }
+  }
+  return relaxed;
+}
+
+// The cost of `p` taking the cheapest edge between consecutive nodes, or NaN
+// when some step has no edge: a path is real iff this is not NaN.
+double walk_cost(const oracle::Adjacency& adj, const Path& p) {
+  double cost = 0.0;
+  for (std::size_t i = 1; i < p.size(); ++i) {
+    double step = kNaN;
+    for (auto [v, w] : adj[p[i - 1]])
+      if (v == p[i] && !(w >= step)) step = w;
+    cost += step;
+  }
+  return cost;
+}
+
+// Random graphs with negative weights. Even seeds shift non-negative weights
+// by node potentials (negative edges, no negative cycle); odd seeds draw
+// weights in [-3, 9], where cycles below zero are common.
+oracle::Case negative_case(std::uint64_t seed, std::uint64_t max_nodes) {
+  auto c = oracle::random_case(seed, max_nodes, 2.5, seed % 2 ? -3 : 0, 9);
+  if (seed % 2 == 0) {
+    std::vector<double> p(c.rg.n);
+    for (std::uint64_t i = 0; i < c.rg.n; ++i) p[i] = double((seed + i * 37) % 11);
+    c.rg.undirected = false;  // a shifted undirected edge would differ by direction
+    for (auto& e : c.rg.edges) e.w += p[e.u] - p[e.v];
+    c.g = directed(c.rg.n, c.rg.edges);
+  }
+  return c;
+}
+
+bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::bit_cast<std::uint64_t>(a[i]) != std::bit_cast<std::uint64_t>(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(BellmanFord, DesignedExamples) {
+  const auto plain = bellman_ford(directed(3, {{0, 1, 4}, {0, 2, 1}, {2, 1, 2}}), 0);
+  EXPECT_EQ(plain.dist, (std::vector<double>{0, 3, 1}));
+  EXPECT_EQ(plain.pred, (Hops{std::nullopt, 2, 0}));
+  EXPECT_EQ(plain.path_to(1), (Path{0, 2, 1}));
+  EXPECT_EQ(plain.path_to(0), (Path{0}));
+  EXPECT_EQ(plain.path_to(3), std::nullopt);
+  EXPECT_FALSE(plain.negative_cycle);
+
+  const auto empty = bellman_ford(directed(3, {}), 1);
+  EXPECT_EQ(empty.dist, (std::vector<double>{kInf, 0, kInf}));
+  EXPECT_EQ(empty.pred, Hops(3));
+  EXPECT_EQ(empty.path_to(0), std::nullopt);
+
+  const auto negative = bellman_ford(directed(3, {{0, 1, 5}, {0, 2, 2}, {2, 1, -4}}), 0);
+  EXPECT_EQ(negative.dist[1], -2.0);
+  EXPECT_FALSE(negative.negative_cycle);
+
+  const auto cycle = bellman_ford(directed(3, {{0, 1, 1}, {1, 2, -2}, {2, 1, 1}}), 0);
+  EXPECT_TRUE(cycle.negative_cycle);
+  EXPECT_EQ(cycle.path_to(1), std::nullopt);  // 1 -> 2 -> 1 -> ...
+  EXPECT_FALSE(bellman_ford(directed(3, {{1, 2, -2}, {2, 1, 1}}), 0).negative_cycle);
+
+  const auto loop = bellman_ford(directed(1, {{0, 0, -1}}), 0);
+  EXPECT_EQ(loop.dist, (std::vector<double>{0.0}));
+  EXPECT_TRUE(loop.negative_cycle);
+
+  const auto outside = bellman_ford(directed(2, {{0, 1, 1}}), 5);
+  EXPECT_EQ(outside.dist, (std::vector<double>{kInf, kInf}));
+  EXPECT_EQ(outside.source, 5u);
+  EXPECT_FALSE(outside.negative_cycle);
+
+  // NaN never relaxes; +inf edges reach nothing.
+  const auto odd = bellman_ford(directed(3, {{0, 1, kNaN}, {0, 2, kInf}}), 0);
+  EXPECT_EQ(odd.dist, (std::vector<double>{0, kInf, kInf}));
+}
+
+TEST(FloydWarshall, DesignedExamples) {
+  const auto r = floyd_warshall(directed(3, {{0, 1, 4}, {0, 2, 1}, {2, 1, 2}}));
+  EXPECT_EQ(r.distance(0, 1), 3.0);
+  EXPECT_EQ(r.path(0, 1), (Path{0, 2, 1}));
+  EXPECT_EQ(r.distance(1, 0), kInf);
+  EXPECT_EQ(r.path(1, 0), std::nullopt);
+  EXPECT_EQ(r.path(2, 2), (Path{2}));
+  EXPECT_EQ(r.distance(3, 0), kInf);
+  EXPECT_EQ(r.path(0, 3), std::nullopt);
+  EXPECT_FALSE(r.negative_cycle);
+
+  EXPECT_EQ(floyd_warshall(directed(2, {{0, 1, 5}, {0, 1, 2}})).distance(0, 1), 2.0);
+  EXPECT_EQ(floyd_warshall(directed(1, {{0, 0, 3}})).distance(0, 0), 0.0);
+  EXPECT_TRUE(floyd_warshall(directed(1, {{0, 0, -1}})).negative_cycle);
+  EXPECT_TRUE(floyd_warshall(directed(4, {{0, 1, 1}, {2, 3, -2}, {3, 2, 1}})).negative_cycle);
+  EXPECT_EQ(floyd_warshall(directed(2, {{0, 1, 7}})).matrix(),
+            (std::vector<std::vector<double>>{{0.0, 7.0}, {kInf, 0.0}}));
+
+  const auto none = floyd_warshall(directed(0, {}));
+  EXPECT_TRUE(none.dist.empty() && none.next_hop.empty() && none.matrix().empty());
+  EXPECT_FALSE(none.negative_cycle);
+}
+
+// The fast row update against the triple loop, bit for bit, on graphs with
+// ties, zero and negative weights, NaN and +inf weights and negative cycles;
+// sizes run past several vector widths so that loop tails are covered.
+TEST(FloydWarshall, MatchesThePlainTripleLoop) {
+  const double weights[] = {-2, -1, -0.0, 0, 0, 1, 1, 2, 3, kInf, kNaN, 1e308, -1e308};
+  for (std::uint64_t seed = 0; seed < 300; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937_64 rng(seed);
+    const std::uint64_t n = 1 + rng() % 40;
+    std::vector<Edge> edges;
+    const std::uint64_t m = rng() % (3 * n * (seed % 3 + 1));
+    for (std::uint64_t e = 0; e < m; ++e) {
+      // Mostly positive weights on odd seeds keep some graphs free of cycles.
+      double w = weights[rng() % std::size(weights)];
+      if (seed % 2 && w < 0) w = -w;
+      edges.push_back({rng() % n, rng() % n, w});
+    }
+    const auto g = directed(n, edges);
+    const auto fast = floyd_warshall(g);
+    const auto plain = plain_floyd_warshall(g);
+    EXPECT_TRUE(same_bits(fast.dist, plain.dist));
+    EXPECT_EQ(fast.next_hop, plain.hop);
+    EXPECT_EQ(fast.negative_cycle, plain.negative_cycle);
+  }
+}
+
+// Both routines against independent answers on seeded random graphs with
+// negative weights: the textbook Bellman-Ford for distances, a whole-graph
+// relaxation test for cycles, and every returned path walked edge by edge.
+TEST(ShortestPaths, AgreeWithOraclesOnRandomGraphs) {
+  int cyclic = 0;
+  for (std::uint64_t seed = 0; seed < 300; ++seed) {
+    SCOPED_TRACE(seed);
+    const auto c = negative_case(seed, 24);
+    const auto adj = oracle::adjacency(c.rg);
+    const bool any_cycle = has_negative_cycle(c.rg);
+    cyclic += any_cycle;
+    const auto all = floyd_warshall(c.g);
+    EXPECT_EQ(all.negative_cycle, any_cycle);
+
+    const auto sp = bellman_ford(c.g, c.start);
+    // A cycle is reachable from the start iff it reaches a node on one.
+    bool reachable_cycle = false;
+    for (std::uint64_t v = 0; v < c.rg.n; ++v)
+      reachable_cycle = reachable_cycle || (all.distance(c.start, v) < kInf && all.distance(v, v) < 0);
+    EXPECT_EQ(sp.negative_cycle, reachable_cycle);
+    if (!reachable_cycle) {
+      EXPECT_EQ(sp.dist, oracle::shortest(c.rg, c.start));
+    }
+
+    for (std::uint64_t v = 0; v < c.rg.n; ++v) {
+      if (const auto p = sp.path_to(v)) {
+        EXPECT_EQ(p->front(), c.start);
+        EXPECT_EQ(p->back(), v);
+        if (!sp.negative_cycle) EXPECT_EQ(walk_cost(adj, *p), sp.dist[v]);
+        else EXPECT_FALSE(std::isnan(walk_cost(adj, *p)));
+      } else {
+        EXPECT_TRUE(sp.negative_cycle || sp.dist[v] == kInf);
+      }
+      for (std::uint64_t u = 0; u < c.rg.n; ++u) {
+        const auto p = all.path(u, v);
+        if (!any_cycle) {
+          EXPECT_EQ(p.has_value(), all.distance(u, v) < kInf);
+          if (p) {
+            EXPECT_EQ(walk_cost(adj, *p), all.distance(u, v));
+          }
+          if (u == c.start) {
+            EXPECT_EQ(all.distance(u, v), sp.dist[v]);
+          }
+        } else if (p) {
+          EXPECT_FALSE(std::isnan(walk_cost(adj, *p)));
+        }
+      }
+    }
+  }
+  EXPECT_GT(cyclic, 50);   // both kinds of graph were tried
+  EXPECT_LT(cyclic, 250);
+}
+
+TEST(ShortestPaths, RefusesSizesThatCannotBeAllocated) {
+  EXPECT_THROW(check_single_source_size(kMax64), std::bad_alloc);  // n + 1 wraps
+  EXPECT_THROW(check_single_source_size(kMax64 / 8), std::bad_alloc);
+  EXPECT_NO_THROW(check_single_source_size(1'000'000));
+  EXPECT_THROW(check_all_pairs_size(kMax64), std::bad_alloc);
+  EXPECT_THROW(check_all_pairs_size(std::uint64_t{1} << 32), std::bad_alloc);  // n * n wraps to 0
+  EXPECT_THROW(check_all_pairs_size((std::uint64_t{1} << 32) + 1), std::bad_alloc);  // ... or to a small size
+  EXPECT_THROW(check_all_pairs_size(std::uint64_t{1} << 30), std::bad_alloc);  // the byte count wraps
+  EXPECT_NO_THROW(check_all_pairs_size(1000));
+}
+
+TEST(ShortestPaths, RefusesNegativeInfinity) {
+  const std::vector<Edge> edges{{0, 1, kInf}, {1, 2, kNaN}, {2, 0, -kInf}, {0, 2, -kInf}};
+  EXPECT_EQ(input_error([&] { check_no_negative_infinity(edges); }), "edge (2, 0) has weight -inf");
+  EXPECT_EQ(input_error([&] { check_no_negative_infinity({edges.data(), 2}); }), "no error");
+  const auto g = directed(3, edges);  // adjacency order puts (0, 2) first
+  EXPECT_EQ(input_error([&] { bellman_ford(g, 1); }), "edge (0, 2) has weight -inf");
+  EXPECT_EQ(input_error([&] { floyd_warshall(g); }), "edge (0, 2) has weight -inf");
+}
