@@ -15,9 +15,12 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 // The largest byte count a std::vector may be asked for.
 constexpr std::uint64_t kMaxBytes = static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
-// next_hop while the main loop runs: a plain array with this for "absent",
-// so that the row update is a branch-free select on 64-bit lanes.
-constexpr std::uint64_t kNoHop = std::numeric_limits<std::uint64_t>::max();
+// next_hop while the main loop runs: a plain 32-bit array with this for
+// "absent", so that the row update is a branch-free select and moves half the
+// bytes of 64-bit hops. Any n that passes check_all_pairs_size is below 2^30,
+// so every node number fits with room for the marker.
+using Hop = std::uint32_t;
+constexpr Hop kNoHop = std::numeric_limits<Hop>::max();
 
 std::uint64_t checked_mul(std::uint64_t a, std::uint64_t b) {
   std::uint64_t out = 0;
@@ -68,8 +71,8 @@ void refuse_negative_infinity(const CsrGraph& graph) {
 // j loop is a plain min-plus update that vectorises. Written as selects so
 // that NaN compares exactly as the branchy form does (c < x is false).
 [[gnu::target_clones("avx2", "default")]]
-void relax_row(double* __restrict di, std::uint64_t* __restrict hi, const double* __restrict dk, double d,
-               std::uint64_t hop, std::size_t n) {
+void relax_row(double* __restrict di, Hop* __restrict hi, const double* __restrict dk, double d, Hop hop,
+               std::size_t n) {
   for (std::size_t j = 0; j < n; ++j) {
     const double c = d + dk[j];
     const bool better = c < di[j];
@@ -80,7 +83,7 @@ void relax_row(double* __restrict di, std::uint64_t* __restrict hi, const double
 
 // The same for row k itself (i == k): each entry reads only itself and
 // d = dist[k][k], so the in-place result matches the plain loop.
-void relax_pivot_row(double* di, std::uint64_t* hi, double d, std::uint64_t hop, std::size_t n) {
+void relax_pivot_row(double* di, Hop* hi, double d, Hop hop, std::size_t n) {
   for (std::size_t j = 0; j < n; ++j) {
     const double c = d + di[j];
     if (c < di[j]) {
@@ -105,7 +108,7 @@ void check_all_pairs_size(std::uint64_t num_nodes) {
   checked_add(num_nodes, 1);  // path's loop guard
   const std::uint64_t cells = checked_mul(num_nodes, num_nodes);
   // dist, the working hop array and the result's next_hop live together.
-  check_bytes(checked_mul(cells, sizeof(double) + sizeof(std::uint64_t) + sizeof(std::optional<std::uint64_t>)));
+  check_bytes(checked_mul(cells, sizeof(double) + sizeof(Hop) + sizeof(std::optional<std::uint64_t>)));
 }
 
 std::optional<std::vector<std::uint64_t>> ShortestPaths::path_to(std::uint64_t target) const {
@@ -193,14 +196,14 @@ AllPairs floyd_warshall(const CsrGraph& graph) {
   AllPairs out;
   out.num_nodes = n;
   out.dist.assign(cells, kInf);
-  std::vector<std::uint64_t> hop(cells, kNoHop);
+  std::vector<Hop> hop(cells, kNoHop);
   std::vector<double>& dist = out.dist;
   for (std::size_t i = 0; i < width; ++i) dist[i * width + i] = 0.0;
   for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
     const std::size_t at = static_cast<std::size_t>(u * n + v);
     if (w < dist[at]) {
       dist[at] = w;
-      hop[at] = v;
+      hop[at] = static_cast<Hop>(v);
     }
     return false;
   });
@@ -211,7 +214,7 @@ AllPairs floyd_warshall(const CsrGraph& graph) {
       double* di = dist.data() + i * width;
       const double d = di[k];
       if (!std::isfinite(d)) continue;
-      std::uint64_t* hi = hop.data() + i * width;
+      Hop* hi = hop.data() + i * width;
       if (i == k) {
         relax_pivot_row(di, hi, d, hi[k], width);
       } else {
