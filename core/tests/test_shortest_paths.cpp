@@ -1,8 +1,4 @@
-#include "quellostrin/shortest_paths.hpp"
-
 #include <gtest/gtest.h>
-
-#include "oracle.hpp"
 
 #include <bit>
 #include <cstdint>
@@ -11,6 +7,9 @@
 #include <optional>
 #include <random>
 #include <vector>
+
+#include "oracle.hpp"
+#include "quellostrin/shortest_paths.hpp"
 
 using namespace quellostrin;
 
@@ -215,8 +214,10 @@ TEST(ShortestPaths, AgreeWithOraclesOnRandomGraphs) {
       if (const auto p = sp.path_to(v)) {
         EXPECT_EQ(p->front(), c.start);
         EXPECT_EQ(p->back(), v);
-        if (!sp.negative_cycle) EXPECT_EQ(walk_cost(adj, *p), sp.dist[v]);
-        else EXPECT_FALSE(std::isnan(walk_cost(adj, *p)));
+        if (!sp.negative_cycle)
+          EXPECT_EQ(walk_cost(adj, *p), sp.dist[v]);
+        else
+          EXPECT_FALSE(std::isnan(walk_cost(adj, *p)));
       } else {
         EXPECT_TRUE(sp.negative_cycle || sp.dist[v] == kInf);
       }
@@ -236,7 +237,7 @@ TEST(ShortestPaths, AgreeWithOraclesOnRandomGraphs) {
       }
     }
   }
-  EXPECT_GT(cyclic, 50);   // both kinds of graph were tried
+  EXPECT_GT(cyclic, 50);  // both kinds of graph were tried
   EXPECT_LT(cyclic, 250);
 }
 
@@ -245,9 +246,9 @@ TEST(ShortestPaths, RefusesSizesThatCannotBeAllocated) {
   EXPECT_THROW(check_single_source_size(kMax64 / 8), std::bad_alloc);
   EXPECT_NO_THROW(check_single_source_size(1'000'000));
   EXPECT_THROW(check_all_pairs_size(kMax64), std::bad_alloc);
-  EXPECT_THROW(check_all_pairs_size(std::uint64_t{1} << 32), std::bad_alloc);  // n * n wraps to 0
+  EXPECT_THROW(check_all_pairs_size(std::uint64_t{1} << 32), std::bad_alloc);        // n * n wraps to 0
   EXPECT_THROW(check_all_pairs_size((std::uint64_t{1} << 32) + 1), std::bad_alloc);  // ... or to a small size
-  EXPECT_THROW(check_all_pairs_size(std::uint64_t{1} << 30), std::bad_alloc);  // the byte count wraps
+  EXPECT_THROW(check_all_pairs_size(std::uint64_t{1} << 30), std::bad_alloc);        // the byte count wraps
   EXPECT_NO_THROW(check_all_pairs_size(1000));
 }
 

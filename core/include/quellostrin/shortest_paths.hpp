@@ -36,10 +36,10 @@ void check_single_source_size(std::uint64_t num_nodes);
 void check_all_pairs_size(std::uint64_t num_nodes);
 
 struct ShortestPaths {
-  std::vector<double> dist;                         // +infinity when unreachable
-  std::vector<std::optional<std::uint64_t>> pred;   // absent for the source and unreachable nodes
+  std::vector<double> dist;                        // +infinity when unreachable
+  std::vector<std::optional<std::uint64_t>> pred;  // absent for the source and unreachable nodes
   std::uint64_t source = 0;
-  bool negative_cycle = false;                      // reachable from the source
+  bool negative_cycle = false;  // reachable from the source
 
   // Source to target, both inclusive; nothing when the target is out of
   // range, not reached (distance not finite) or the predecessors loop.
@@ -52,10 +52,10 @@ struct ShortestPaths {
 ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source);
 
 struct AllPairs {
-  std::vector<double> dist;                             // n x n, row-major
-  std::vector<std::optional<std::uint64_t>> next_hop;   // n x n, row-major
+  std::vector<double> dist;                            // n x n, row-major
+  std::vector<std::optional<std::uint64_t>> next_hop;  // n x n, row-major
   std::uint64_t num_nodes = 0;
-  bool negative_cycle = false;                          // some dist[i][i] < 0
+  bool negative_cycle = false;  // some dist[i][i] < 0
 
   // dist[from][to], or +infinity when either node is out of range.
   double distance(std::uint64_t from, std::uint64_t to) const;
