@@ -10,8 +10,14 @@ PyMethodDef search_grid_method();
 PyMethodDef search_grid_costs_method();
 PyMethodDef search_graph_method();
 PyMethodDef search_implicit_method();
+PyMethodDef bellman_ford_method();
+PyMethodDef floyd_warshall_method();
 PyMethodDef search_npuzzle_method();
 PyMethodDef search_hanoi_method();
 PyMethodDef search_wordladder_method();
+
+// The classes ShortestPaths and AllPairs, created for `module` and kept in its state.
+struct ModuleState;
+bool add_shortest_path_types(PyObject* module, ModuleState& state);
 
 }  // namespace quellostrin::py

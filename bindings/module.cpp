@@ -18,6 +18,8 @@ namespace {
 PyMethodDef* functions() {
   static PyMethodDef defs[] = {
       search_grid_method(),    search_grid_costs_method(), search_graph_method(),      search_implicit_method(),
+      bellman_ford_method(),
+      floyd_warshall_method(),
       search_npuzzle_method(), search_hanoi_method(),      search_wordladder_method(), {nullptr, nullptr, 0, nullptr},
   };
   return defs;
@@ -46,6 +48,10 @@ bool exec_steps(PyObject* module) {
     if (!add_function(module, name.get(), def)) return false;
   }
   if (!add_result_type(module, state) || !append_all(module, "SearchResult")) return false;
+  if (!add_shortest_path_types(module, state) || !append_all(module, "ShortestPaths") ||
+      !append_all(module, "AllPairs")) {
+    return false;
+  }
   state.internal_error = new_internal_error_type();
   return state.internal_error && PyModule_AddObjectRef(module, "InternalError", state.internal_error) == 0;
 }
@@ -59,6 +65,8 @@ int traverse_module(PyObject* module, visitproc visit, void* arg) {
   auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
   if (state) {
     Py_VISIT(state->result_type);
+    Py_VISIT(state->shortest_paths_type);
+    Py_VISIT(state->all_pairs_type);
     Py_VISIT(state->internal_error);
   }
   return 0;
@@ -68,6 +76,8 @@ int clear_module(PyObject* module) {
   auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
   if (state) {
     Py_CLEAR(state->result_type);
+    Py_CLEAR(state->shortest_paths_type);
+    Py_CLEAR(state->all_pairs_type);
     Py_CLEAR(state->internal_error);
   }
   return 0;

@@ -10,7 +10,9 @@
 namespace quellostrin::py {
 
 struct ModuleState {
-  PyObject* result_type = nullptr;     // SearchResult
+  PyObject* result_type = nullptr;          // SearchResult
+  PyObject* shortest_paths_type = nullptr;  // ShortestPaths
+  PyObject* all_pairs_type = nullptr;       // AllPairs
   PyObject* internal_error = nullptr;  // InternalError
 };
 

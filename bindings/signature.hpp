@@ -200,17 +200,18 @@ typename std::remove_cvref_t<decltype(Sig)>::Args parse(PyObject* args, PyObject
   return out;
 }
 
-// "name(a, b, c=default, ...)\n--\n\n" followed by the prose.
-template <const auto& Sig>
+// "name(a, b, c=default, ...)\n--\n\n" followed by the prose; a method's
+// signature starts with "$self".
+template <const auto& Sig, bool kMethod = false>
 const char* docstring() {
   static const std::string text = [] {
     const typename std::remove_cvref_t<decltype(Sig)>::Args defaults;
     // append() throughout: GCC 12 misreports operator+ on strings (-Wrestrict).
     std::string s(Sig.name);
-    s.append("(");
+    s.append(kMethod ? "($self" : "(");
     for (std::size_t i = 0; i < Sig.params.size(); ++i) {
       const auto& p = Sig.params[i];
-      if (i) s.append(", ");
+      if (i || kMethod) s.append(", ");
       s.append(p.name);
       if (!p.required) s.append("=").append(p.render_default(defaults));
     }
@@ -233,6 +234,22 @@ template <const auto& Sig, auto Body>
 PyMethodDef method() {
   return {Sig.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&call<Sig, Body>)),
           METH_VARARGS | METH_KEYWORDS, docstring<Sig>()};
+}
+
+// A method of one of the module's classes: `body(ModuleState&, self, Args&)`.
+template <const auto& Sig, auto Body>
+PyObject* call_method(PyObject* self, PyObject* args, PyObject* kwargs) {
+  ModuleState& state = state_of_type(Py_TYPE(self));
+  return guarded(state.internal_error, [&] {
+    auto parsed = parse<Sig>(args, kwargs);
+    return Body(state, self, parsed);
+  });
+}
+
+template <const auto& Sig, auto Body>
+PyMethodDef method_of_class() {
+  return {Sig.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&call_method<Sig, Body>)),
+          METH_VARARGS | METH_KEYWORDS, docstring<Sig, true>()};
 }
 
 }  // namespace quellostrin::py

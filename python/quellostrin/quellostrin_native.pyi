@@ -117,6 +117,36 @@ def search_implicit(
     reopen: bool = False,
 ) -> SearchResult: ...
 
+@final
+class ShortestPaths:
+    """Single-source shortest paths from `bellman_ford`."""
+
+    @property
+    def source(self) -> int: ...
+    @property
+    def dist(self) -> list[float]: ...
+    @property
+    def pred(self) -> list[int | None]: ...
+    @property
+    def negative_cycle(self) -> bool: ...
+    def path_to(self, target: int) -> list[int] | None: ...
+
+@final
+class AllPairs:
+    """All-pairs shortest paths from `floyd_warshall`."""
+
+    @property
+    def num_nodes(self) -> int: ...
+    @property
+    def negative_cycle(self) -> bool: ...
+    def distance(self, from_: int, to: int) -> float: ...
+    def matrix(self) -> list[list[float]]: ...
+    def path(self, from_: int, to: int) -> list[int] | None: ...
+
+def bellman_ford(
+    num_nodes: int, edges: Sequence[tuple[int, int, float]], source: int, undirected: bool = False
+) -> ShortestPaths: ...
+def floyd_warshall(num_nodes: int, edges: Sequence[tuple[int, int, float]], undirected: bool = False) -> AllPairs: ...
 def search_npuzzle(
     tiles: Sequence[int],
     algorithm: str = "astar",
@@ -160,8 +190,12 @@ __all__ = [
     "search_grid_costs",
     "search_graph",
     "search_implicit",
+    "bellman_ford",
+    "floyd_warshall",
     "search_npuzzle",
     "search_hanoi",
     "search_wordladder",
     "SearchResult",
+    "ShortestPaths",
+    "AllPairs",
 ]

@@ -1,0 +1,312 @@
+// bellman_ford and floyd_warshall over an edge list, and the classes
+// ShortestPaths and AllPairs that hold their results. Each object owns its
+// core result for its whole life; every attribute read or method call builds
+// new Python objects from it.
+#include <memory>
+#include <string>
+
+#include "entry_points.hpp"
+#include "quellostrin/shortest_paths.hpp"
+#include "runner.hpp"
+
+namespace quellostrin::py {
+namespace {
+
+template <class Core>
+struct Holder {
+  PyObject_HEAD
+  Core* core;
+};
+
+template <class Core>
+const Core& core_of(PyObject* self) {
+  return *reinterpret_cast<Holder<Core>*>(self)->core;
+}
+
+template <class Core>
+void holder_dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  delete reinterpret_cast<Holder<Core>*>(self)->core;
+  auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_fn(self);
+  Py_DECREF(type);
+}
+
+// A new object of `type` that takes `core` over.
+template <class Core>
+PyObject* wrap(PyObject* type, Core&& core) {
+  auto owned = std::make_unique<Core>(std::move(core));
+  auto* t = reinterpret_cast<PyTypeObject*>(type);
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(t, Py_tp_alloc));
+  PyObject* self = alloc(t, 0);
+  if (!self) throw_py_error();
+  reinterpret_cast<Holder<Core>*>(self)->core = owned.release();
+  return self;
+}
+
+// Wraps a getter or repr body in the boundary of the object's module.
+template <class F>
+PyObject* guarded_on(PyObject* self, F&& f) {
+  return guarded(state_of_type(Py_TYPE(self)).internal_error, std::forward<F>(f));
+}
+
+PyObject* node_list_or_none(const std::optional<std::vector<std::uint64_t>>& path) {
+  if (!path) return Py_NewRef(Py_None);
+  return node_list(*path).release();
+}
+
+PyObject* float_list(const double* values, std::size_t n) {
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(n)));
+  if (!list) throw_py_error();
+  for (std::size_t i = 0; i < n; ++i) {
+    PyObject* item = PyFloat_FromDouble(values[i]);
+    if (!item) throw_py_error();
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);  // steals
+  }
+  return list.release();
+}
+
+PyObject* text(const std::string& s) {
+  return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+}
+
+const char* flag(bool b) { return b ? "true" : "false"; }
+
+// ---- ShortestPaths
+
+PyObject* sp_source(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(core_of<ShortestPaths>(self).source); }
+PyObject* sp_dist(PyObject* self, void*) {
+  return guarded_on(self, [&] {
+    const auto& d = core_of<ShortestPaths>(self).dist;
+    return float_list(d.data(), d.size());
+  });
+}
+PyObject* sp_pred(PyObject* self, void*) {
+  return guarded_on(self, [&] {
+    const auto& pred = core_of<ShortestPaths>(self).pred;
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(pred.size())));
+    if (!list) throw_py_error();
+    for (std::size_t i = 0; i < pred.size(); ++i) {
+      PyObject* item = pred[i] ? PyLong_FromUnsignedLongLong(*pred[i]) : Py_NewRef(Py_None);
+      if (!item) throw_py_error();
+      PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    return list.release();
+  });
+}
+PyObject* sp_negative_cycle(PyObject* self, void*) {
+  return PyBool_FromLong(core_of<ShortestPaths>(self).negative_cycle);
+}
+PyObject* sp_repr(PyObject* self) {
+  return guarded_on(self, [&] {
+    const auto& sp = core_of<ShortestPaths>(self);
+    return text("ShortestPaths(source=" + std::to_string(sp.source) + ", nodes=" + std::to_string(sp.dist.size()) +
+                ", negative_cycle=" + flag(sp.negative_cycle) + ")");
+  });
+}
+
+struct TargetArgs {
+  std::uint64_t target = 0;
+};
+constexpr auto kPathTo = signature<TargetArgs>(
+    "path_to", R"(Rebuild the ``source -> target`` shortest path (inclusive), or ``None``
+if ``target`` is unreachable.)",
+    Params<TargetArgs>::required<&TargetArgs::target, to_u64>("target"));
+PyObject* path_to(ModuleState&, PyObject* self, const TargetArgs& a) {
+  return node_list_or_none(core_of<ShortestPaths>(self).path_to(a.target));
+}
+
+PyGetSetDef sp_getset[] = {
+    {"source", sp_source, nullptr, nullptr, nullptr},
+    {"dist", sp_dist, nullptr, nullptr, nullptr},
+    {"pred", sp_pred, nullptr, nullptr, nullptr},
+    {"negative_cycle", sp_negative_cycle, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef* sp_methods() {
+  static PyMethodDef defs[] = {method_of_class<kPathTo, path_to>(), {nullptr, nullptr, 0, nullptr}};
+  return defs;
+}
+
+const char kShortestPathsDoc[] = R"(Single-source shortest paths from [`bellman_ford_py`]. Thin wrapper over the
+core `ShortestPaths`.
+
+Attributes:
+    source (int): the node distances are measured from.
+    dist (list[float]): ``dist[v]`` is the cost of the cheapest
+        ``source -> v`` path (``inf`` if unreachable).
+    pred (list[int | None]): predecessor of each node on a shortest path
+        (``None`` for the source and unreachable nodes).
+    negative_cycle (bool): whether a negative-weight cycle is reachable from
+        ``source`` (then the affected distances are not well defined).)";
+
+// ---- AllPairs
+
+PyObject* ap_num_nodes(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(core_of<AllPairs>(self).num_nodes); }
+PyObject* ap_negative_cycle(PyObject* self, void*) { return PyBool_FromLong(core_of<AllPairs>(self).negative_cycle); }
+PyObject* ap_repr(PyObject* self) {
+  return guarded_on(self, [&] {
+    const auto& ap = core_of<AllPairs>(self);
+    return text("AllPairs(num_nodes=" + std::to_string(ap.num_nodes) + ", negative_cycle=" + flag(ap.negative_cycle) +
+                ")");
+  });
+}
+
+struct PairArgs {
+  std::uint64_t from = 0;
+  std::uint64_t to = 0;
+};
+using PP = Params<PairArgs>;
+constexpr auto kDistance = signature<PairArgs>(
+    "distance", R"(Cost of the cheapest ``from_ -> to`` path (``inf`` if none, ``0`` if
+``from_ == to``).)",
+    PP::required<&PairArgs::from, to_u64>("from_"), PP::required<&PairArgs::to, to_u64>("to"));
+constexpr auto kPath = signature<PairArgs>(
+    "path", R"(Rebuild the cheapest ``from_ -> to`` path (inclusive), or ``None`` if
+there is none.)",
+    PP::required<&PairArgs::from, to_u64>("from_"), PP::required<&PairArgs::to, to_u64>("to"));
+struct NoArgs {};
+constexpr auto kMatrix = signature<NoArgs>("matrix", "The full ``n x n`` distance matrix as a list of rows.");
+
+PyObject* distance(ModuleState&, PyObject* self, const PairArgs& a) {
+  return PyFloat_FromDouble(core_of<AllPairs>(self).distance(a.from, a.to));
+}
+PyObject* path(ModuleState&, PyObject* self, const PairArgs& a) {
+  return node_list_or_none(core_of<AllPairs>(self).path(a.from, a.to));
+}
+PyObject* matrix(ModuleState&, PyObject* self, const NoArgs&) {
+  const auto& ap = core_of<AllPairs>(self);
+  const auto n = static_cast<std::size_t>(ap.num_nodes);
+  PyRef rows = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(n)));
+  if (!rows) throw_py_error();
+  for (std::size_t i = 0; i < n; ++i) {
+    PyList_SetItem(rows.get(), static_cast<Py_ssize_t>(i), float_list(ap.dist.data() + i * n, n));
+  }
+  return rows.release();
+}
+
+PyGetSetDef ap_getset[] = {
+    {"num_nodes", ap_num_nodes, nullptr, nullptr, nullptr},
+    {"negative_cycle", ap_negative_cycle, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef* ap_methods() {
+  static PyMethodDef defs[] = {method_of_class<kDistance, distance>(), method_of_class<kMatrix, matrix>(),
+                               method_of_class<kPath, path>(), {nullptr, nullptr, 0, nullptr}};
+  return defs;
+}
+
+const char kAllPairsDoc[] = R"(All-pairs shortest paths from [`floyd_warshall_py`]. Thin wrapper over the
+core `AllPairs`.
+
+Attributes:
+    num_nodes (int): number of nodes ``n``.
+    negative_cycle (bool): whether the graph has any negative-weight cycle.)";
+
+// The class spec of a holder type. Neither class can be instantiated from
+// Python (no constructor) nor has settable attributes.
+template <class Core>
+PyType_Spec holder_spec(const char* name, const char* doc, PyGetSetDef* getset, PyMethodDef* methods, reprfunc repr) {
+  static PyType_Slot slots[] = {
+      {Py_tp_doc, const_cast<char*>(doc)},
+      {Py_tp_repr, reinterpret_cast<void*>(repr)},
+      {Py_tp_getset, getset},
+      {Py_tp_methods, methods},
+      {Py_tp_dealloc, reinterpret_cast<void*>(holder_dealloc<Core>)},
+      {0, nullptr},
+  };
+  return {name, sizeof(Holder<Core>), 0,
+          Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE, slots};
+}
+
+// ---- bellman_ford and floyd_warshall
+
+struct BellmanFordArgs {
+  std::uint64_t num_nodes = 0;
+  std::vector<Edge> edges;
+  std::uint64_t source = 0;
+  bool undirected = false;
+};
+
+using BP = Params<BellmanFordArgs>;
+constexpr auto kBellmanFord = signature<BellmanFordArgs>(
+    "bellman_ford",
+    R"(**Bellman–Ford** single-source shortest paths on an explicit weighted graph.
+
+Unlike Dijkstra/A\*, this tolerates **negative edge weights** and reports a
+reachable negative cycle. Edges are ``(u, v, w)`` over ``0..num_nodes``.
+
+``undirected`` defaults to ``False``: negative weights are the whole point,
+and an undirected negative edge is itself a trivial negative cycle.)",
+    BP::required<&BellmanFordArgs::num_nodes, to_u64>("num_nodes"),
+    BP::required<&BellmanFordArgs::edges, to_edges>("edges"),
+    BP::required<&BellmanFordArgs::source, to_u64>("source"),
+    BP::optional<&BellmanFordArgs::undirected, to_bool>("undirected"));
+
+PyObject* bellman_ford_py(ModuleState& state, const BellmanFordArgs& a) {
+  if (a.source >= a.num_nodes) throw ValueErr("source must be < num_nodes");
+  check_edges(a.num_nodes, a.edges);
+  check_no_negative_infinity(a.edges);
+  check_single_source_size(a.num_nodes);
+  std::optional<ShortestPaths> result;
+  {
+    GilRelease unlocked;
+    const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);
+    result = bellman_ford(graph, a.source);
+  }
+  return wrap(state.shortest_paths_type, std::move(*result));
+}
+
+struct FloydWarshallArgs {
+  std::uint64_t num_nodes = 0;
+  std::vector<Edge> edges;
+  bool undirected = false;
+};
+
+using FP = Params<FloydWarshallArgs>;
+constexpr auto kFloydWarshall = signature<FloydWarshallArgs>(
+    "floyd_warshall",
+    R"(**Floyd–Warshall** all-pairs shortest paths on an explicit weighted graph.
+
+``O(V³)`` — for small/medium or dense graphs where you want *every* distance
+at once. Tolerates negative edges and flags any negative cycle. Edges are
+``(u, v, w)`` over ``0..num_nodes``; ``undirected`` defaults to ``False``.)",
+    FP::required<&FloydWarshallArgs::num_nodes, to_u64>("num_nodes"),
+    FP::required<&FloydWarshallArgs::edges, to_edges>("edges"),
+    FP::optional<&FloydWarshallArgs::undirected, to_bool>("undirected"));
+
+PyObject* floyd_warshall_py(ModuleState& state, const FloydWarshallArgs& a) {
+  check_edges(a.num_nodes, a.edges);
+  check_no_negative_infinity(a.edges);
+  check_all_pairs_size(a.num_nodes);
+  std::optional<AllPairs> result;
+  {
+    GilRelease unlocked;
+    const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);
+    result = floyd_warshall(graph);
+  }
+  return wrap(state.all_pairs_type, std::move(*result));
+}
+
+}  // namespace
+
+PyMethodDef bellman_ford_method() { return method<kBellmanFord, bellman_ford_py>(); }
+PyMethodDef floyd_warshall_method() { return method<kFloydWarshall, floyd_warshall_py>(); }
+
+bool add_shortest_path_types(PyObject* module, ModuleState& state) {
+  static PyType_Spec sp_spec = holder_spec<ShortestPaths>("quellostrin_native.ShortestPaths", kShortestPathsDoc,
+                                                          sp_getset, sp_methods(), sp_repr);
+  static PyType_Spec ap_spec =
+      holder_spec<AllPairs>("quellostrin_native.AllPairs", kAllPairsDoc, ap_getset, ap_methods(), ap_repr);
+  state.shortest_paths_type = PyType_FromModuleAndSpec(module, &sp_spec, nullptr);
+  if (!state.shortest_paths_type ||
+      PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(state.shortest_paths_type)) != 0) {
+    return false;
+  }
+  state.all_pairs_type = PyType_FromModuleAndSpec(module, &ap_spec, nullptr);
+  return state.all_pairs_type && PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(state.all_pairs_type)) == 0;
+}
+
+}  // namespace quellostrin::py
