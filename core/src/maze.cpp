@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "quellostrin/errors.hpp"
-
 #include "quellostrin/random.hpp"
 
 namespace quellostrin {

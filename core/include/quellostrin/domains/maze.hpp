@@ -26,7 +26,7 @@ namespace quellostrin {
 std::optional<std::string_view> sample_maze(std::string_view name);
 
 // InputError "grid must be non-empty" for a side below 1, "grid too large: ..."
-// past GridGraph's cell limit.
+// past GridGraph's cell limit (GridGraph's messages), before anything is drawn.
 AsciiGrid random_maze(std::int32_t width, std::int32_t height, double density, std::uint64_t seed);
 
 // The map text of a grid with its start and goal; std::bad_alloc when the
