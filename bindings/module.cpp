@@ -18,6 +18,11 @@ namespace {
 PyMethodDef* functions() {
   static PyMethodDef defs[] = {
       search_grid_method(),    search_grid_costs_method(), search_graph_method(),      search_implicit_method(),
+      gen_erdos_renyi_method(),
+      gen_barabasi_albert_method(),
+      gen_watts_strogatz_method(),
+      sample_maze_method(),
+      random_maze_ascii_method(),
       bellman_ford_method(),
       floyd_warshall_method(),
       search_npuzzle_method(), search_hanoi_method(),      search_wordladder_method(), {nullptr, nullptr, 0, nullptr},

@@ -117,6 +117,12 @@ def search_implicit(
     reopen: bool = False,
 ) -> SearchResult: ...
 
+def gen_erdos_renyi(n: int, p: float, seed: int) -> list[tuple[int, int, float]]: ...
+def gen_barabasi_albert(n: int, m: int, seed: int) -> list[tuple[int, int, float]]: ...
+def gen_watts_strogatz(n: int, k: int, beta: float, seed: int) -> list[tuple[int, int, float]]: ...
+def sample_maze(name: str) -> str: ...
+def random_maze_ascii(width: int, height: int, obstacle_density: float, seed: int) -> str: ...
+
 @final
 class ShortestPaths:
     """Single-source shortest paths from `bellman_ford`."""
@@ -190,6 +196,11 @@ __all__ = [
     "search_grid_costs",
     "search_graph",
     "search_implicit",
+    "gen_erdos_renyi",
+    "gen_barabasi_albert",
+    "gen_watts_strogatz",
+    "sample_maze",
+    "random_maze_ascii",
     "bellman_ford",
     "floyd_warshall",
     "search_npuzzle",

@@ -1,0 +1,95 @@
+"""The seeded generators and mazes: messages, the shape of what they return,
+and Erdős–Rényi graphs against a pure-Python ChaCha8 and draw order."""
+
+import itertools
+
+import pytest
+
+from quellostrin import (gen_barabasi_albert, gen_erdos_renyi, gen_watts_strogatz, random_maze_ascii, sample_maze,
+                         search_graph, search_grid)
+
+M32, M64 = 2**32 - 1, 2**64 - 1
+
+
+def quarter_round(w, a, b, c, d):
+    for x, y, z, r in ((a, b, d, 16), (c, d, b, 12), (a, b, d, 8), (c, d, b, 7)):
+        w[x] = (w[x] + w[y]) & M32
+        w[z] ^= w[x]
+        w[z] = ((w[z] << r) | (w[z] >> (32 - r))) & M32
+
+
+def chacha8_words(seed):
+    """The keystream words of the seeded ChaCha8 source, written from its definition."""
+    s, key = seed, []
+    for _ in range(8):
+        s = (s * 6364136223846793005 + 11634580027462260723) & M64
+        x, r = (((s >> 18) ^ s) >> 27) & M32, s >> 59
+        key.append(((x >> r) | (x << (32 - r))) & M32)
+    for counter in itertools.count():
+        block = [0x61707865, 0x3320646E, 0x79622D32, 0x6B206574, *key, counter & M32, counter >> 32, 0, 0]
+        w = block[:]
+        for _ in range(4):
+            for a, b, c, d in ((0, 4, 8, 12), (1, 5, 9, 13), (2, 6, 10, 14), (3, 7, 11, 15),
+                               (0, 5, 10, 15), (1, 6, 11, 12), (2, 7, 8, 13), (3, 4, 9, 14)):
+                quarter_round(w, a, b, c, d)
+        yield from ((x + y) & M32 for x, y in zip(w, block))
+
+
+def uniform_doubles(seed):
+    words = chacha8_words(seed)
+    while True:
+        lo, hi = next(words), next(words)
+        yield ((hi << 32 | lo) >> 11) * 2.0**-53
+
+
+def test_the_oracle_source_matches_the_published_values():
+    assert [next(chacha8_words(0)) for _ in range(1)] == [0xA79A3B6C]
+    doubles = uniform_doubles(0)
+    assert [next(doubles) for _ in range(3)] == [0.7090754154265618, 0.46592172228961015, 0.6991432426747317]
+
+
+@pytest.mark.parametrize("n, p, seed", [(1, 0.5, 0), (12, 0.3, 1), (30, 0.1, 2**64 - 1), (25, 1.0, 7), (20, -1.0, 3)])
+def test_erdos_renyi_draws_in_pair_order(n, p, seed):
+    doubles = uniform_doubles(seed)
+    expected = [(u, v, 1.0) for u in range(n) for v in range(u + 1, n) if next(doubles) < p]
+    assert gen_erdos_renyi(n, p, seed) == expected
+
+
+@pytest.mark.parametrize("make, n", [(lambda s: gen_erdos_renyi(40, 0.1, s), 40),
+                                     (lambda s: gen_barabasi_albert(40, 3, s), 40),
+                                     (lambda s: gen_watts_strogatz(40, 6, 0.3, s), 40)])
+def test_generated_graphs(make, n):
+    for seed in range(5):
+        edges = make(seed)
+        assert edges == make(seed)  # a pure function of its arguments and seed
+        assert all(u < v < n and w == 1.0 for u, v, w in edges)
+        assert len(set((u, v) for u, v, _ in edges)) == len(edges)
+        assert search_graph(n, edges, 0, n - 1).nodes_expanded >= 1  # usable as it is
+
+
+@pytest.mark.parametrize("call, exc, message", [
+    (lambda: sample_maze("Open"), ValueError, "unknown sample maze: 'Open'. Available: open, wall"),
+    (lambda: gen_watts_strogatz(10, 3, 0.1, 1), ValueError, "k must be even and < n"),
+    (lambda: gen_barabasi_albert(3, 3, 1), ValueError, "need n > m >= 1"),
+    (lambda: random_maze_ascii(65536, 32768, 0.1, 1), ValueError,
+     "grid too large: 65536\u00d732768 = 2147483648 cells (max 2147483647)"),
+    (lambda: random_maze_ascii(0, 3, 0.1, 1), ValueError, "grid must be non-empty"),
+    (lambda: random_maze_ascii(2**31, 3, 0.1, 1), OverflowError, "argument 'width': "),
+    (lambda: gen_erdos_renyi(2**40, 0.0, 0), MemoryError, ""),
+])
+def test_messages(call, exc, message):
+    with pytest.raises(exc) as info:
+        call()
+    assert str(info.value).startswith(message)
+
+
+def test_mazes_are_maps_search_grid_reads():
+    for name in ("open", "wall"):
+        text = sample_maze(name)
+        assert len(text) == 59 and search_grid(text).found
+    text = random_maze_ascii(13, 7, 0.25, 5)
+    assert text == random_maze_ascii(13, 7, 0.25, 5)
+    lines = text.split("\n")
+    assert len(lines) == 7 and all(len(line) == 13 for line in lines)
+    assert text.count("S") == 1 and text.count("G") == 1 and set(text) <= set("SG#.\n")
+    search_grid(text)
