@@ -74,6 +74,9 @@ def test_generated_graphs(make, n):
     (lambda: random_maze_ascii(65536, 32768, 0.1, 1), ValueError,
      "grid too large: 65536\u00d732768 = 2147483648 cells (max 2147483647)"),
     (lambda: random_maze_ascii(0, 3, 0.1, 1), ValueError, "grid must be non-empty"),
+    (lambda: random_maze_ascii(5, -2**31, 0.1, 1), ValueError, "grid must be non-empty"),
+    (lambda: random_maze_ascii(2**31 - 1, 2**31 - 1, 0.1, 1), ValueError,
+     "grid too large: 2147483647\u00d72147483647 = 4611686014132420609 cells (max 2147483647)"),
     (lambda: random_maze_ascii(2**31, 3, 0.1, 1), OverflowError, "argument 'width': "),
     (lambda: gen_erdos_renyi(2**40, 0.0, 0), MemoryError, ""),
 ])

@@ -48,49 +48,6 @@ PlainAllPairs plain_floyd_warshall(const CsrGraph& g) {
   return r;
 }
 
-// A negative cycle anywhere: with every node a start at 0, some edge still
-// relaxes after n rounds.
-bool has_negative_cycle(const oracle::RandomGraph& rg) {
-  std::vector<double> d(rg.n, 0.0);
-  bool relaxed = true;
-  for (std::uint64_t round = 0; round <= rg.n && relaxed; ++round) {
-    relaxed = false;
-    for (const auto& e : rg.edges) {
-      if (d[e.u] + e.w < d[e.v]) d[e.v] = d[e.u] + e.w, relaxed = true;
-      if (rg.undirected && d[e.v] + e.w < d[e.u]) d[e.u] = d[e.v] + e.w, relaxed = true;
-    }
-  }
-  return relaxed;
-}
-
-// The cost of `p` taking the cheapest edge between consecutive nodes, or NaN
-// when some step has no edge: a path is real iff this is not NaN.
-double walk_cost(const oracle::Adjacency& adj, const Path& p) {
-  double cost = 0.0;
-  for (std::size_t i = 1; i < p.size(); ++i) {
-    double step = kNaN;
-    for (auto [v, w] : adj[p[i - 1]])
-      if (v == p[i] && !(w >= step)) step = w;
-    cost += step;
-  }
-  return cost;
-}
-
-// Random graphs with negative weights. Even seeds shift non-negative weights
-// by node potentials (negative edges, no negative cycle); odd seeds draw
-// weights in [-3, 9], where cycles below zero are common.
-oracle::Case negative_case(std::uint64_t seed, std::uint64_t max_nodes) {
-  auto c = oracle::random_case(seed, max_nodes, 2.5, seed % 2 ? -3 : 0, 9);
-  if (seed % 2 == 0) {
-    std::vector<double> p(c.rg.n);
-    for (std::uint64_t i = 0; i < c.rg.n; ++i) p[i] = double((seed + i * 37) % 11);
-    c.rg.undirected = false;  // a shifted undirected edge would differ by direction
-    for (auto& e : c.rg.edges) e.w += p[e.u] - p[e.v];
-    c.g = directed(c.rg.n, c.rg.edges);
-  }
-  return c;
-}
-
 bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -186,61 +143,6 @@ TEST(FloydWarshall, MatchesThePlainTripleLoop) {
   }
 }
 
-// Both routines against independent answers on seeded random graphs with
-// negative weights: the textbook Bellman-Ford for distances, a whole-graph
-// relaxation test for cycles, and every returned path walked edge by edge.
-TEST(ShortestPaths, AgreeWithOraclesOnRandomGraphs) {
-  int cyclic = 0;
-  for (std::uint64_t seed = 0; seed < 300; ++seed) {
-    SCOPED_TRACE(seed);
-    const auto c = negative_case(seed, 24);
-    const auto adj = oracle::adjacency(c.rg);
-    const bool any_cycle = has_negative_cycle(c.rg);
-    cyclic += any_cycle;
-    const auto all = floyd_warshall(c.g);
-    EXPECT_EQ(all.negative_cycle, any_cycle);
-
-    const auto sp = bellman_ford(c.g, c.start);
-    // A cycle is reachable from the start iff it reaches a node on one.
-    bool reachable_cycle = false;
-    for (std::uint64_t v = 0; v < c.rg.n; ++v)
-      reachable_cycle = reachable_cycle || (all.distance(c.start, v) < kInf && all.distance(v, v) < 0);
-    EXPECT_EQ(sp.negative_cycle, reachable_cycle);
-    if (!reachable_cycle) {
-      EXPECT_EQ(sp.dist, oracle::shortest(c.rg, c.start));
-    }
-
-    for (std::uint64_t v = 0; v < c.rg.n; ++v) {
-      if (const auto p = sp.path_to(v)) {
-        EXPECT_EQ(p->front(), c.start);
-        EXPECT_EQ(p->back(), v);
-        if (!sp.negative_cycle)
-          EXPECT_EQ(walk_cost(adj, *p), sp.dist[v]);
-        else
-          EXPECT_FALSE(std::isnan(walk_cost(adj, *p)));
-      } else {
-        EXPECT_TRUE(sp.negative_cycle || sp.dist[v] == kInf);
-      }
-      for (std::uint64_t u = 0; u < c.rg.n; ++u) {
-        const auto p = all.path(u, v);
-        if (!any_cycle) {
-          EXPECT_EQ(p.has_value(), all.distance(u, v) < kInf);
-          if (p) {
-            EXPECT_EQ(walk_cost(adj, *p), all.distance(u, v));
-          }
-          if (u == c.start) {
-            EXPECT_EQ(all.distance(u, v), sp.dist[v]);
-          }
-        } else if (p) {
-          EXPECT_FALSE(std::isnan(walk_cost(adj, *p)));
-        }
-      }
-    }
-  }
-  EXPECT_GT(cyclic, 50);  // both kinds of graph were tried
-  EXPECT_LT(cyclic, 250);
-}
-
 TEST(ShortestPaths, RefusesSizesThatCannotBeAllocated) {
   EXPECT_THROW(check_single_source_size(kMax64), std::bad_alloc);  // n + 1 wraps
   EXPECT_THROW(check_single_source_size(kMax64 / 8), std::bad_alloc);
@@ -250,13 +152,4 @@ TEST(ShortestPaths, RefusesSizesThatCannotBeAllocated) {
   EXPECT_THROW(check_all_pairs_size((std::uint64_t{1} << 32) + 1), std::bad_alloc);  // ... or to a small size
   EXPECT_THROW(check_all_pairs_size(std::uint64_t{1} << 30), std::bad_alloc);        // the byte count wraps
   EXPECT_NO_THROW(check_all_pairs_size(1000));
-}
-
-TEST(ShortestPaths, RefusesNegativeInfinity) {
-  const std::vector<Edge> edges{{0, 1, kInf}, {1, 2, kNaN}, {2, 0, -kInf}, {0, 2, -kInf}};
-  EXPECT_EQ(input_error([&] { check_no_negative_infinity(edges); }), "edge (2, 0) has weight -inf");
-  EXPECT_EQ(input_error([&] { check_no_negative_infinity({edges.data(), 2}); }), "no error");
-  const auto g = directed(3, edges);  // adjacency order puts (0, 2) first
-  EXPECT_EQ(input_error([&] { bellman_ford(g, 1); }), "edge (0, 2) has weight -inf");
-  EXPECT_EQ(input_error([&] { floyd_warshall(g); }), "edge (0, 2) has weight -inf");
 }
