@@ -104,11 +104,12 @@ def sparse_edges(n: int, m: int, seed: int) -> list[tuple[int, int, float]]:
 def bench_fw(m: dict[str, Any], sizes: list[int], reps: int) -> dict[int, dict[str, float]]:
     qs, np, csgraph, rx, nx = m["quellostrin"], m["numpy"], m["scipy.sparse.csgraph"], m["rustworkx"], m["networkx"]
     print(f"== Floyd-Warshall: dense random directed graphs, {FW_DENSITY:.0%} of ordered pairs, "
-          f"weights in [1, 10); median of {reps} (1 at n >= 2000)")
+          f"weights in [1, 10); median of {reps}")
+    print("  (rustworkx runs its Floyd-Warshall on all cores above 300 nodes; scipy and ours on one)")
     print(f"  {'n':>5} {'edges':>9}  {'library':<34} {'end-to-end':>12} {'query alone':>12}  peer/ours (end-to-end)")
     results: dict[int, dict[str, float]] = {}
     for n in sizes:
-        r = 1 if n >= 2000 else reps
+        r = reps
         progress(f"  n = {n}: edges ...")
         edges = dense_edges(n, FW_DENSITY, FW_SEED + n)
 
@@ -177,7 +178,8 @@ def bench_fw(m: dict[str, Any], sizes: list[int], reps: int) -> dict[int, dict[s
     print("  4-byte next-hop matrix, with dist[i][k] held in a register for the inner j loop:")
     print("  read dist[k][j] 8 B + read dist[i][j] 8 B + write dist[i][j] 8 B + write next[i][j] 4 B = 28 B")
     print("  at most (the writes happen only on improvement, so 16 B is the floor); at n >= 1000 the")
-    print("  rows k and i (16 KB each) stay in L1/L2 while the matrix (8 MB+) does not fit in L2.")
+    print("  rows k and i (16 KB each) stay in L1/L2 while the matrix (8 MB+) does not fit in L2, so most")
+    print("  of this traffic is served from cache (rates above DRAM bandwidth are cache bandwidth).")
     for n, res in results.items():
         print(f"    n = {n}: at 28 B/relaxation ours implies {res['relax'] * 28 / 1e9:.1f} GB/s "
               f"({res['relax'] * 16 / 1e9:.1f} GB/s at 16 B)")
@@ -375,7 +377,9 @@ def main(argv: list[str] | None = None) -> int:
         if n in fw:
             r = fw[n]
             met = r["ours"] < r["scipy csgraph.floyd_warshall"] and r["ours"] < r["rustworkx floyd_warshall_numpy"]
-            print(f"  floyd_warshall n = {n} faster than scipy and rustworkx (end-to-end): {'MET' if met else 'MISSED'} "
+            close = min(r["scipy csgraph.floyd_warshall"], r["rustworkx floyd_warshall_numpy"]) / r["ours"] < 1.05
+            print(f"  floyd_warshall n = {n} faster than scipy and rustworkx (end-to-end): {'MET' if met else 'MISSED'}"
+                  f"{' (within noise)' if close else ''} "
                   f"(scipy/ours {r['scipy csgraph.floyd_warshall'] / r['ours']:.3g}x, "
                   f"rustworkx/ours {r['rustworkx floyd_warshall_numpy'] / r['ours']:.3g}x)")
     print(f"  bellman_ford faster than scipy and networkx: {'MET' if min(bf[0], bf[1]) > 1 else 'MISSED'} "
