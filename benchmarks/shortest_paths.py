@@ -105,7 +105,7 @@ def bench_fw(m: dict[str, Any], sizes: list[int], reps: int) -> dict[int, dict[s
     qs, np, csgraph, rx, nx = m["quellostrin"], m["numpy"], m["scipy.sparse.csgraph"], m["rustworkx"], m["networkx"]
     print(f"== Floyd-Warshall: dense random directed graphs, {FW_DENSITY:.0%} of ordered pairs, "
           f"weights in [1, 10); median of {reps}")
-    print("  (rustworkx runs its Floyd-Warshall on all cores above 300 nodes; scipy and ours on one)")
+    print("  (rustworkx runs in parallel from 300 nodes on, its default parallel_threshold; scipy on one core)")
     print(f"  {'n':>5} {'edges':>9}  {'library':<34} {'end-to-end':>12} {'query alone':>12}  peer/ours (end-to-end)")
     results: dict[int, dict[str, float]] = {}
     for n in sizes:
