@@ -223,6 +223,13 @@ PyType_Spec holder_spec(const char* name, const char* doc, PyGetSetDef* getset, 
 
 // ---- bellman_ford and floyd_warshall
 
+// Both run with the lock released and poll for Ctrl-C once per pass (or
+// pivot): a signal handler that raises ends the run and the call raises that.
+void raise_if_cancelled(ErrorSlot& slot, bool cancelled) {
+  if (slot.restore()) throw_py_error();
+  if (cancelled) fail_invariant("a shortest-path run was cancelled with no exception to report");
+}
+
 struct BellmanFordArgs {
   std::uint64_t num_nodes = 0;
   std::vector<Edge> edges;
@@ -250,12 +257,15 @@ PyObject* bellman_ford_py(ModuleState& state, const BellmanFordArgs& a) {
   check_edges(a.num_nodes, a.edges);
   check_no_negative_infinity(a.edges);
   check_single_source_size(a.num_nodes);
+  ErrorSlot slot(state.internal_error);
   std::optional<ShortestPaths> result;
   {
     GilRelease unlocked;
+    detail::CancelPoll cancel{&slot, &unlocked, 1};
     const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);
-    result = bellman_ford(graph, a.source);
+    result = bellman_ford(graph, a.source, {&detail::CancelPoll::poll, &cancel, 1});
   }
+  raise_if_cancelled(slot, result->cancelled);
   return wrap(state.shortest_paths_type, std::move(*result));
 }
 
@@ -281,12 +291,15 @@ PyObject* floyd_warshall_py(ModuleState& state, const FloydWarshallArgs& a) {
   check_edges(a.num_nodes, a.edges);
   check_no_negative_infinity(a.edges);
   check_all_pairs_size(a.num_nodes);
+  ErrorSlot slot(state.internal_error);
   std::optional<AllPairs> result;
   {
     GilRelease unlocked;
+    detail::CancelPoll cancel{&slot, &unlocked, 1};
     const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);
-    result = floyd_warshall(graph);
+    result = floyd_warshall(graph, {&detail::CancelPoll::poll, &cancel, 1});
   }
+  raise_if_cancelled(slot, result->cancelled);
   return wrap(state.all_pairs_type, std::move(*result));
 }
 

@@ -20,10 +20,13 @@ LONG_SEARCHES = {
     # The same with a callable heuristic, so the lock stays held.
     "ida_star_callable": 'search_graph(2000, CHAIN2, 0, 1998, algorithm="ida_star", heuristic=lambda a, b: 0.0, '
                          'undirected=False, record=False)',
+    # Half the rows of 5000 pivots, and a chain that gains one node per pass.
+    "floyd_warshall": "floyd_warshall(5000, [(i, i + 1, 1.0) for i in range(4999)])",
+    "bellman_ford": "bellman_ford(200000, [(i + 1, i, 1.0) for i in range(199999)], 199999)",
 }
 PRELUDE = """
 import sys, time
-from quellostrin import search_graph, search_implicit
+from quellostrin import bellman_ford, floyd_warshall, search_graph, search_implicit
 CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
 """
 

@@ -123,7 +123,11 @@ std::optional<std::vector<std::uint64_t>> ShortestPaths::path_to(std::uint64_t t
   return path;
 }
 
-ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source) {
+namespace {
+bool stop_now(const StopHook& stop) { return stop.poll && stop.poll(stop.context); }
+}  // namespace
+
+ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source, const StopHook& stop) {
   const std::uint64_t n = graph.node_count();
   check_single_source_size(n);
   refuse_negative_infinity(graph);
@@ -138,6 +142,10 @@ ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source) {
   std::vector<std::optional<std::uint64_t>>& pred = out.pred;
   dist[source] = 0.0;
   for (std::uint64_t pass = 1; pass < n; ++pass) {
+    if (stop_now(stop)) {
+      out.cancelled = true;
+      return out;
+    }
     bool changed = false;
     for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
       if (!std::isfinite(dist[u])) return false;
@@ -186,7 +194,7 @@ std::vector<std::vector<double>> AllPairs::matrix() const {
   return rows;
 }
 
-AllPairs floyd_warshall(const CsrGraph& graph) {
+AllPairs floyd_warshall(const CsrGraph& graph, const StopHook& stop) {
   const std::uint64_t n = graph.node_count();
   check_all_pairs_size(n);
   refuse_negative_infinity(graph);
@@ -209,6 +217,10 @@ AllPairs floyd_warshall(const CsrGraph& graph) {
   });
 
   for (std::size_t k = 0; k < width; ++k) {
+    if (stop_now(stop)) {
+      out.cancelled = true;
+      return out;
+    }
     const double* dk = dist.data() + k * width;
     for (std::size_t i = 0; i < width; ++i) {
       double* di = dist.data() + i * width;

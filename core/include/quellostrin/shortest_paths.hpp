@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "quellostrin/graph/csr.hpp"
+#include "quellostrin/stop.hpp"
 
 namespace quellostrin {
 
@@ -40,6 +41,7 @@ struct ShortestPaths {
   std::vector<std::optional<std::uint64_t>> pred;  // absent for the source and unreachable nodes
   std::uint64_t source = 0;
   bool negative_cycle = false;  // reachable from the source
+  bool cancelled = false;       // the caller's hook stopped the run: the rest is incomplete
 
   // Source to target, both inclusive; nothing when the target is out of
   // range, not reached (distance not finite) or the predecessors loop.
@@ -48,14 +50,17 @@ struct ShortestPaths {
 
 // At most n - 1 passes over the edges in CsrGraph::edges() order, stopping
 // after a pass without change, then one scan for a still-relaxable edge. An
-// out-of-range source gives every node unreachable and no cycle.
-ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source);
+// out-of-range source gives every node unreachable and no cycle. `stop`, when
+// set, is polled before every pass (its period is not used); when it answers
+// true the run ends with `cancelled` set.
+ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source, const StopHook& stop = {});
 
 struct AllPairs {
   std::vector<double> dist;                            // n x n, row-major
   std::vector<std::optional<std::uint64_t>> next_hop;  // n x n, row-major
   std::uint64_t num_nodes = 0;
   bool negative_cycle = false;  // some dist[i][i] < 0
+  bool cancelled = false;       // the caller's hook stopped the run: the rest is incomplete
 
   // dist[from][to], or +infinity when either node is out of range.
   double distance(std::uint64_t from, std::uint64_t to) const;
@@ -69,6 +74,7 @@ struct AllPairs {
 // Seeds the tables with the cheapest edge per pair (a self-loop only when
 // below 0.0), then for k, i, j in that order relaxes dist[i][j] through k in
 // place, skipping row i when dist[i][k] is not finite.
-AllPairs floyd_warshall(const CsrGraph& graph);
+// `stop`, when set, is polled before every pivot k, as for bellman_ford.
+AllPairs floyd_warshall(const CsrGraph& graph, const StopHook& stop = {});
 
 }  // namespace quellostrin
