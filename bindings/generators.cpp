@@ -41,7 +41,15 @@ constexpr auto kErdosRenyi = signature<ErdosRenyiArgs>(
     "gen_erdos_renyi", "Erdős–Rényi `G(n, p)` random graph → edge list.",
     EP::required<&ErdosRenyiArgs::n, to_u64>("n"), EP::required<&ErdosRenyiArgs::p, to_double>("p"),
     EP::required<&ErdosRenyiArgs::seed, to_u64>("seed"));
-PyObject* gen_erdos_renyi(ModuleState&, const ErdosRenyiArgs& a) { return edge_list(erdos_renyi(a.n, a.p, a.seed)); }
+// n(n-1)/2 draws with the lock held: the signal handlers run once per row of
+// pairs, so Ctrl-C stops a large graph.
+PyObject* gen_erdos_renyi(ModuleState& state, const ErdosRenyiArgs& a) {
+  ErrorSlot slot(state.internal_error);
+  detail::CancelPoll cancel{&slot, nullptr, 1};
+  const CsrGraph graph = erdos_renyi(a.n, a.p, a.seed, {&detail::CancelPoll::poll, &cancel, 1});
+  if (slot.restore()) throw_py_error();
+  return edge_list(graph);
+}
 
 struct BarabasiAlbertArgs {
   std::uint64_t n = 0;

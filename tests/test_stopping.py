@@ -23,10 +23,11 @@ LONG_SEARCHES = {
     # Half the rows of 5000 pivots, and a chain that gains one node per pass.
     "floyd_warshall": "floyd_warshall(5000, [(i, i + 1, 1.0) for i in range(4999)])",
     "bellman_ford": "bellman_ford(200000, [(i + 1, i, 1.0) for i in range(199999)], 199999)",
+    "gen_erdos_renyi": "gen_erdos_renyi(10**6, 0.0, 0)",  # 5 * 10^11 draws, with the lock held
 }
 PRELUDE = """
 import sys, time
-from quellostrin import bellman_ford, floyd_warshall, search_graph, search_implicit
+from quellostrin import bellman_ford, floyd_warshall, gen_erdos_renyi, search_graph, search_implicit
 CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
 """
 

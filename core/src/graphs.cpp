@@ -109,12 +109,13 @@ CsrGraph build(std::uint64_t n, const std::vector<Edge>& edges) { return CsrGrap
 
 }  // namespace
 
-CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed) {
+CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed, const StopHook& stop) {
   static_cast<void>(pairs(n));  // refuses a pair count past 64 bits
   require_output(n, 0);
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
   std::vector<Edge> edges;
   for (std::uint64_t u = 0; u + 1 < n; ++u) {
+    if (stop.poll && stop.poll(stop.context)) break;
     for (std::uint64_t v = u + 1; v < n; ++v) {
       if (rng.chance(p)) edges.push_back({u, v, 1.0});
     }

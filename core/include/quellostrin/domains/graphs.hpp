@@ -16,12 +16,15 @@
 #include <cstdint>
 
 #include "quellostrin/graph/csr.hpp"
+#include "quellostrin/stop.hpp"
 
 namespace quellostrin {
 
 // Every pair u < v in lexicographic order gets one uniform double x and is an
-// edge when x < p; n(n-1)/2 draws whatever p is (p is not checked).
-CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed);
+// edge when x < p; n(n-1)/2 draws whatever p is (p is not checked). `stop`,
+// when set, is polled before each u's row of pairs; when it answers true the
+// graph built so far is returned, incomplete, for the caller to discard.
+CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed, const StopHook& stop = {});
 
 // Ring lattice (u joined to u+1 .. u+k/2 mod n), then each lattice pair
 // (a, b), a < b, in order: one uniform double x; unless x >= beta (so a NaN
