@@ -4,6 +4,7 @@
 // new Python objects from it.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "entry_points.hpp"
 #include "quellostrin/shortest_paths.hpp"
@@ -223,11 +224,24 @@ PyType_Spec holder_spec(const char* name, const char* doc, PyGetSetDef* getset, 
 
 // ---- bellman_ford and floyd_warshall
 
-// Both run with the lock released and poll for Ctrl-C once per pass (or
-// pivot): a signal handler that raises ends the run and the call raises that.
-void raise_if_cancelled(ErrorSlot& slot, bool cancelled) {
+// Runs `run(graph, hook)` over the edge list with the lock released, the
+// graph's construction included; the hook polls for Ctrl-C once per pass (or
+// pivot), and a signal handler that raises ends the run and the call raises
+// that.
+template <class Run>
+auto run_released(ModuleState& state, std::uint64_t num_nodes, const std::vector<Edge>& edges, bool undirected,
+                  Run&& run) {
+  ErrorSlot slot(state.internal_error);
+  std::optional<decltype(run(std::declval<const CsrGraph&>(), StopHook{}))> result;
+  {
+    GilRelease unlocked;
+    detail::CancelPoll cancel{&slot, &unlocked, 1};
+    const CsrGraph graph = CsrGraph::from_edges(num_nodes, edges, undirected);
+    result = run(graph, StopHook{&detail::CancelPoll::poll, &cancel, 1});
+  }
   if (slot.restore()) throw_py_error();
-  if (cancelled) fail_invariant("a shortest-path run was cancelled with no exception to report");
+  if (result->cancelled) fail_invariant("a shortest-path run was cancelled with no exception to report");
+  return std::move(*result);
 }
 
 struct BellmanFordArgs {
@@ -257,16 +271,10 @@ PyObject* bellman_ford_py(ModuleState& state, const BellmanFordArgs& a) {
   check_edges(a.num_nodes, a.edges);
   check_no_negative_infinity(a.edges);
   check_single_source_size(a.num_nodes);
-  ErrorSlot slot(state.internal_error);
-  std::optional<ShortestPaths> result;
-  {
-    GilRelease unlocked;
-    detail::CancelPoll cancel{&slot, &unlocked, 1};
-    const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);
-    result = bellman_ford(graph, a.source, {&detail::CancelPoll::poll, &cancel, 1});
-  }
-  raise_if_cancelled(slot, result->cancelled);
-  return wrap(state.shortest_paths_type, std::move(*result));
+  return wrap(state.shortest_paths_type,
+              run_released(state, a.num_nodes, a.edges, a.undirected, [&](const CsrGraph& graph, const StopHook& stop) {
+                return bellman_ford(graph, a.source, stop);
+              }));
 }
 
 struct FloydWarshallArgs {
@@ -291,16 +299,9 @@ PyObject* floyd_warshall_py(ModuleState& state, const FloydWarshallArgs& a) {
   check_edges(a.num_nodes, a.edges);
   check_no_negative_infinity(a.edges);
   check_all_pairs_size(a.num_nodes);
-  ErrorSlot slot(state.internal_error);
-  std::optional<AllPairs> result;
-  {
-    GilRelease unlocked;
-    detail::CancelPoll cancel{&slot, &unlocked, 1};
-    const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);
-    result = floyd_warshall(graph, {&detail::CancelPoll::poll, &cancel, 1});
-  }
-  raise_if_cancelled(slot, result->cancelled);
-  return wrap(state.all_pairs_type, std::move(*result));
+  return wrap(state.all_pairs_type,
+              run_released(state, a.num_nodes, a.edges, a.undirected,
+                           [](const CsrGraph& graph, const StopHook& stop) { return floyd_warshall(graph, stop); }));
 }
 
 }  // namespace
