@@ -3,16 +3,19 @@ error messages in their order of precedence, dispatch options, and the
 SearchResult view."""
 
 import math
+import random
 import re
 
 import numpy as np
 import pytest
 
-from conftest import ALGORITHMS, ALIASES, RUNNABLE
-from quellostrin import SearchResult, search_graph, search_implicit
+from conftest import ALGORITHMS, ALIASES, RUNNABLE, random_edges
+from quellostrin import SearchResult, bellman_ford, search_graph, search_implicit
 
 LINE = [(0, 1, 1.0), (1, 2, 1.0)]
 BASE = dict(num_nodes=3, edges=LINE, start=0, goal=2)
+# The algorithms of the frontier driver, the ones that can reopen.
+FRONTIER = ("bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar")
 UNKNOWN_ALGO = "unknown algorithm: '{}'. Available: " + ", ".join(ALGORITHMS)
 UNKNOWN_H = "unknown graph heuristic: '{}'. Use 'zero' or a callable h(node, goal) -> float"
 BAD_H = "heuristic must be a name (str) or a callable h(node, goal) -> float"
@@ -139,6 +142,40 @@ class TestDispatch:
         assert (r.stop_reason, r.found, r.cost) == ("node_limit", False, math.inf)
         assert r.nodes_expanded == 1000 or algorithm.startswith("bidir")  # it counts whole layers
         assert len(r.trace) == r.nodes_expanded
+
+    @pytest.mark.parametrize("algorithm", FRONTIER)
+    def test_reopening_refuses_a_negative_cycle(self, algorithm):
+        # 0 -> 1 -> 2 -> 0 costs -1 a lap (undirected, the edge 2-0 alone is
+        # one); the goal 3 is out of reach, so only the proof ends the search.
+        edges = [(0, 1, 1.0), (1, 2, 1.0), (2, 0, -3.0)]
+        adjacency = {0: [(1, 1.0)], 1: [(2, 1.0)], 2: [(0, -3.0)]}
+        calls = [lambda **kw: search_graph(4, edges, 0, 3, undirected=False, **kw),
+                 lambda **kw: search_graph(4, edges, 0, 3, undirected=True, **kw),
+                 lambda **kw: search_implicit(adjacency.__getitem__, 0, 3, **kw)]
+        for call in calls:
+            with pytest.raises(ValueError, match="^negative cycle reachable from start: this search cannot end; "
+                                                 "use bellman_ford to find it$"):
+                call(algorithm=algorithm, reopen=True, max_nodes=10**6)  # the limit only guards the test
+            assert call(algorithm=algorithm).stop_reason == "exhausted"
+
+    @pytest.mark.parametrize("seed", range(60))
+    def test_reopening_ends_exactly_when_no_negative_cycle_is_reachable(self, seed):
+        rng = random.Random(seed)
+        n, edges = random_edges(seed, max_nodes=12, density=1.5)
+        edges = [(u, v, w - rng.choice([0, 0, 4, 11])) for u, v, w in edges]
+        # The goal n is isolated: the search runs until it has settled every cost.
+        graph = dict(num_nodes=n + 1, edges=edges, start=0, goal=n, undirected=False)
+        bf = bellman_ford(n + 1, edges, 0)
+        for algorithm in ("dijkstra", "bfs", "dfs"):
+            if bf.negative_cycle:
+                with pytest.raises(ValueError, match="^negative cycle"):
+                    search_graph(**graph, algorithm=algorithm, reopen=True, max_nodes=10**6)
+            else:
+                r = search_graph(**graph, algorithm=algorithm, reopen=True)
+                assert r.stop_reason == "exhausted"
+                # Each reached node has its shortest cost: the last trace entry of each node.
+                settled = {node: g for node, g, _ in r.trace}
+                assert settled == pytest.approx({v: d for v, d in enumerate(bf.dist) if d != math.inf})
 
     def test_weighted_astar_uses_weight(self):
         # h is 0 except at node 1; with weight 0 the detour via 1 is preferred by cost.

@@ -11,9 +11,8 @@ import pytest
 
 # Each prints "ready", then runs a search that would take minutes or forever.
 LONG_SEARCHES = {
-    # Reopening around a negative cycle lowers the same costs without end.
-    "dijkstra": 'search_graph(3, [(0, 1, 1.0), (1, 0, -2.0)], 0, 2, algorithm="dijkstra", reopen=True, '
-                'undirected=False, record=False)',
+    # 4^24 states of the four-peg towers, with the lock released.
+    "dijkstra": 'search_hanoi(24, pegs=4, algorithm="dijkstra", record=False)',
     # Every path of a two-successor chain up to depth 1000: exponentially many.
     "iddfs": 'search_graph(2000, CHAIN2, 0, 1999, algorithm="iddfs", depth_limit=1000, undirected=False, '
              'record=False)',
@@ -27,7 +26,7 @@ LONG_SEARCHES = {
 }
 PRELUDE = """
 import sys, time
-from quellostrin import bellman_ford, floyd_warshall, gen_erdos_renyi, search_graph, search_implicit
+from quellostrin import bellman_ford, floyd_warshall, gen_erdos_renyi, search_graph, search_hanoi, search_implicit
 CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
 """
 

@@ -8,6 +8,9 @@
 //   node store when popped (a node is expanded once per time it is opened);
 // - a successor is pushed only when it is new or its cost strictly drops; a
 //   closed node is reopened only when reopening is on;
+// - with reopening on, a negative-cost cycle reachable from the start would
+//   lower the same costs forever, so the loop proves one and throws
+//   InputError instead (see kNegativeCycle below);
 // - the node limit and the stop hook (stop.hpp) are checked after the goal
 //   test, so at least one node is always expanded and a goal expanded as the
 //   last allowed node is found;
@@ -38,6 +41,16 @@ struct SearchOptions {
 };
 
 namespace detail {
+
+// Without a negative cycle every cost label is the cost of a simple path: a
+// walk that visits a node twice only improves the node's label the second
+// time if the cycle between the visits costs less than zero. So the driver
+// keeps, beside each label, the number of edges on the walk behind it; a
+// label whose walk has at least as many edges as there are reached nodes
+// repeats a node, and proves a negative cycle. Only searches that reopen can
+// improve a label around a cycle, so only they count.
+inline constexpr const char* kNegativeCycle =
+    "negative cycle reachable from start: this search cannot end; use bellman_ford to find it";
 
 template <class F, Graph G, class H, class Store>
 SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf<G>& start,
@@ -71,6 +84,7 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
     const auto closed_g = store.close(node);
     if (!closed_g) continue;  // stale duplicate of a node expanded already
     const double g = *closed_g;
+    const std::uint64_t hops = options.reopen ? store.hops(node) + 1 : 0;
     if (options.record) result.trace.push_back(TraceStep<Node>{node, g, frontier.len()});
     ++expanded;
     if (node == goal) {
@@ -99,6 +113,10 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
           break;
         case Relaxed::Improved:
           break;
+      }
+      if (options.reopen) {
+        if (hops >= store.reached_count()) throw InputError(kNegativeCycle);
+        store.set_hops(succ, hops);
       }
       const double p = priority(new_g, succ);
       frontier.push(std::move(succ), p);

@@ -117,6 +117,19 @@ class DenseStore {
   }
 
   std::size_t reached_count() const { return reached_; }
+
+  // Edges on the walk behind each node's cost label. Only searches that
+  // reopen keep them, so the array is made on the first write.
+  std::uint64_t hops(const Node& node) const {
+    const std::uint64_t i = index_of(node);
+    return i < hops_.size() ? hops_[i] : 0;
+  }
+  void set_hops(const Node& node, std::uint64_t hops) {
+    const std::uint64_t i = index_of(node);
+    if (i >= hops_.size()) hops_.resize(flags_.size(), 0);
+    hops_[i] = hops;
+  }
+
   // Length of the arrays: the index space, or zero or a power of two.
   std::size_t length() const { return flags_.size(); }
 
@@ -163,6 +176,7 @@ class DenseStore {
   std::vector<double> g_;
   std::vector<Node> parent_;
   std::vector<std::uint8_t> flags_;  // kReached | kClosed | kHasParent
+  std::vector<std::uint64_t> hops_;  // empty unless set_hops was called
   std::size_t reached_ = 0;
 };
 
@@ -223,6 +237,14 @@ class HashStore {
 
   std::size_t reached_count() const { return map_.size(); }
 
+  // As in DenseStore: kept beside the entries, so that searches which do not
+  // reopen pay nothing for them.
+  std::uint64_t hops(const Node& node) const {
+    const std::uint64_t* h = hops_.find(node);
+    return h ? *h : 0;
+  }
+  void set_hops(const Node& node, std::uint64_t hops) { hops_.insert_or_assign(node, hops); }
+
  private:
   using Entry = state::Entry<Node>;
 
@@ -234,6 +256,7 @@ class HashStore {
   }
 
   FlatMap<Node, Entry> map_;
+  FlatMap<Node, std::uint64_t> hops_;
 };
 
 // The path from the root of `target`'s parent chain to `target`. The chain is
