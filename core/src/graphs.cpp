@@ -1,6 +1,7 @@
 #include "quellostrin/domains/graphs.hpp"
 
 #include <cstddef>
+#include <cstdlib>
 #include <limits>
 #include <new>
 #include <utility>
@@ -37,14 +38,18 @@ std::uint64_t pairs(std::uint64_t n) {
 // Refuses, before any draw, a graph of n nodes and `edges` undirected edges
 // whose edge list and adjacency arrays could not be allocated: the sizes must
 // be representable, and the node array (n + 1 offsets) must actually be
-// obtainable from the allocator.
+// obtainable from the allocator. The probe asks malloc, which answers a
+// refusal with null under every allocator: AddressSanitizer's operator new
+// aborts the process instead of throwing.
 void require_output(std::uint64_t n, std::uint64_t edges) {
   const std::uint64_t entries = mul(edges, 2);
   const std::uint64_t bytes =
       add(add(mul(add(n, 1), sizeof(std::uint64_t)), mul(entries, sizeof(std::uint64_t) + sizeof(double))),
           mul(edges, sizeof(Edge)));
   if (bytes > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) throw std::bad_alloc();
-  ::operator delete(::operator new(static_cast<std::size_t>(mul(add(n, 1), sizeof(std::uint64_t)))));
+  void* probe = std::malloc(static_cast<std::size_t>(mul(add(n, 1), sizeof(std::uint64_t))));
+  if (probe == nullptr) throw std::bad_alloc();
+  std::free(probe);
 }
 
 struct Pair {
