@@ -64,10 +64,24 @@ PyObject* search_grid(ModuleState& state, const MapArgs& a) {
 
 // ---- search_grid_costs
 
+// A '?' element: any non-zero byte is true, as in the struct module. Read as
+// a byte, since a bool object holding another value than 0 or 1 is undefined.
+struct Flag {
+  unsigned char byte;
+  explicit operator double() const { return byte != 0 ? 1.0 : 0.0; }
+};
+
+[[noreturn]] void unsupported_view(const Py_buffer& view, const char* name) {
+  type_error(name, "expected a matrix of numbers, got a " + std::to_string(view.ndim) +
+                       "-dimensional memoryview of format '" + (view.format ? view.format : "B") + "'");
+}
+
 // A 2-D buffer of numbers (a NumPy array, say), read without touching its
 // elements as Python objects. Nothing, with no error set, when `obj` offers no
-// such buffer; the sequence path then handles it.
-std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
+// such buffer; the sequence path then handles it. A memoryview cannot take
+// that path (it does not index its multi-dimensional views), so one of more
+// than one dimension in a format not read here is refused with TypeError.
+std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj, const char* name) {
   if (!PyObject_CheckBuffer(obj)) return std::nullopt;
   Py_buffer view;
   if (PyObject_GetBuffer(obj, &view, PyBUF_RECORDS_RO) != 0) {
@@ -80,7 +94,10 @@ std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
   } release{&view};
   std::string_view format = view.format ? view.format : "B";
   if (!format.empty() && (format[0] == '@' || format[0] == '=' || format[0] == '<')) format.remove_prefix(1);
-  if (view.ndim != 2 || format.size() != 1) return std::nullopt;
+  if (view.ndim != 2 || format.size() != 1) {
+    if (view.ndim > 1 && PyMemoryView_Check(obj)) unsupported_view(view, name);
+    return std::nullopt;
+  }
   const auto height = static_cast<std::uint64_t>(view.shape[0]);
   const auto width = static_cast<std::uint64_t>(view.shape[1]);
   GridGraph::check_size(width, height);
@@ -115,7 +132,7 @@ std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
       copy(static_cast<unsigned char>(0));
       break;
     case '?':
-      copy(bool{});
+      copy(Flag{});
       break;
     case 'h':
       copy(short{});
@@ -141,9 +158,16 @@ std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
     case 'Q':
       copy(0ull);
       break;
+    case 'n':
+      copy(Py_ssize_t{});
+      break;
+    case 'N':
+      copy(std::size_t{});
+      break;
     default:
       known = false;  // the sequence path handles the rest
   }
+  if (!known && PyMemoryView_Check(obj)) unsupported_view(view, name);
   if (!known) return std::nullopt;
   return m;
 }
@@ -152,7 +176,7 @@ std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj) {
 // Its shape is read first, and a matrix too large for a grid is refused
 // before any element is converted.
 CostMatrix to_cost_matrix(PyObject* obj, const char* name) {
-  if (auto m = cost_matrix_from_buffer(obj)) return std::move(*m);
+  if (auto m = cost_matrix_from_buffer(obj, name)) return std::move(*m);
   const Py_ssize_t height = sequence_size(obj, name);
   std::vector<PyRef> rows;
   std::vector<Py_ssize_t> lengths;

@@ -5,6 +5,7 @@ import math
 import os
 import pathlib
 import random
+import struct
 
 import networkx as nx
 import numpy as np
@@ -62,6 +63,19 @@ class TestErrors:
         with pytest.raises(ValueError) as info:
             search_grid_costs([Row()], (0, 0), (0, 1))
         assert str(info.value) == "grid too large: 4294967298\u00d71 = 4294967298 cells (max 2147483647)"
+
+    def test_memoryviews_are_read_or_refused_with_type_error(self):
+        # A memoryview cannot be indexed by rows, so every format either reads
+        # as numbers or is refused by name (no NotImplementedError).
+        for fmt in "nNdq?":
+            view = memoryview(struct.pack("4" + fmt, 1, 1, 1, 1)).cast("B").cast(fmt, shape=[2, 2])
+            assert search_grid_costs(view, (0, 0), (1, 1)).cost == 2.0, fmt
+        flags = memoryview(bytes([2, 0, 2, 7])).cast("?", shape=[2, 2])  # any non-zero byte is true, cost 1
+        assert search_grid_costs(flags, (0, 0), (1, 1)).path == [(0, 0), (1, 0), (1, 1)]
+        assert search_grid_costs(flags, (0, 0), (1, 1)).cost == 2.0
+        for view in (memoryview(b"ab" * 2).cast("c", shape=[2, 2]), memoryview(bytes(8)).cast("B", shape=[2, 2, 2])):
+            with pytest.raises(TypeError, match="^argument 'costs': expected a matrix of numbers, got a"):
+                search_grid_costs(view, (0, 0), (1, 1))
 
 
 class TestSearch:
