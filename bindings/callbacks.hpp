@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "errors.hpp"
@@ -41,17 +42,32 @@ inline constexpr const char* kBadSuccessors = "successors must return a list of 
 // non-Exception signal raised on the way is left pending for the caller.
 std::optional<ImplicitState> py_to_state(PyObject* obj);
 
-template <class Node>
+// The caller's name of each node a search sees: the same node, except for an
+// explicit graph searched over only its named nodes (NodeIds).
+struct SameNodes {
+  template <class Node>
+  const Node& operator()(const Node& node) const {
+    return node;
+  }
+};
+
+struct NodeIds {
+  std::span<const std::uint64_t> ids;  // ids[i]: the caller's number of node i
+  std::uint64_t operator()(std::uint64_t node) const { return ids[node]; }
+};
+
+template <class Node, class Names = SameNodes>
 class PyHeuristic {
  public:
   // `callable` is borrowed (the entry point holds it for the call); nullptr
-  // makes this the zero heuristic.
-  PyHeuristic(PyObject* callable, ErrorSlot& slot) : callable_(callable), slot_(&slot) {}
+  // makes this the zero heuristic. It is called with the nodes' `names`.
+  PyHeuristic(PyObject* callable, ErrorSlot& slot, Names names = {})
+      : callable_(callable), slot_(&slot), names_(names) {}
 
   double estimate(const Node& node, const Node& goal) const {
     if (!callable_ || slot_->has_error()) return 0.0;
-    PyRef a = PyRef::steal(into_py_node(node));
-    PyRef b = a ? PyRef::steal(into_py_node(goal)) : PyRef();
+    PyRef a = PyRef::steal(into_py_node(names_(node)));
+    PyRef b = a ? PyRef::steal(into_py_node(names_(goal))) : PyRef();
     PyRef r = b ? PyRef::steal(PyObject_CallFunctionObjArgs(callable_, a.get(), b.get(), nullptr)) : PyRef();
     if (r) {
       const double v = PyFloat_AsDouble(r.get());
@@ -64,6 +80,7 @@ class PyHeuristic {
  private:
   PyObject* callable_;
   ErrorSlot* slot_;
+  Names names_;
 };
 
 class PyImplicitGraph {

@@ -4,6 +4,7 @@
 
 #include "py_ref.hpp"
 #include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
 
 namespace quellostrin::py {
 
@@ -12,6 +13,10 @@ PyObject* new_internal_error_type() {
                                    "A broken internal invariant of quellostrin (a bug, never a property of the input).",
                                    PyExc_BaseException, nullptr);
 }
+
+namespace {
+constexpr const char* kOutOfMemory = "out of memory: an allocation of this call failed";
+}  // namespace
 
 void set_error_from_current_exception(PyObject* internal_error) noexcept {
   auto set_internal = [&](const char* message) {
@@ -25,10 +30,13 @@ void set_error_from_current_exception(PyObject* internal_error) noexcept {
     PyErr_SetString(PyExc_ValueError, e.what());
   } catch (const InputError& e) {
     PyErr_SetString(PyExc_ValueError, e.what());
+  } catch (const OutOfMemory& e) {
+    PyErr_SetString(PyExc_MemoryError, e.what());
   } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
+    // Nothing says which allocation failed, only that one of the call did.
+    PyErr_SetString(PyExc_MemoryError, kOutOfMemory);
   } catch (const std::length_error&) {
-    PyErr_NoMemory();
+    PyErr_SetString(PyExc_MemoryError, kOutOfMemory);
   } catch (const std::exception& e) {
     set_internal(e.what());
   } catch (...) {

@@ -7,7 +7,8 @@
 // matching Python exception, so nothing C++ ever reaches the interpreter:
 //   PyErrSet            -> the Python error already set
 //   ValueErr, core InputError -> ValueError with the same message
-//   std::bad_alloc, std::length_error -> MemoryError
+//   core OutOfMemory  -> MemoryError with its message (what could not be
+//       allocated); any other std::bad_alloc, std::length_error -> MemoryError
 //   core InvariantError, any other exception -> InternalError (a direct
 //       BaseException subclass, so `except Exception` does not hide it)
 // The InternalError class belongs to the module object, so `guarded` is told

@@ -32,6 +32,7 @@
 #include "module_state.hpp"
 #include "py_ref.hpp"
 #include "quellostrin/algorithms.hpp"
+#include "quellostrin/memory.hpp"
 #include "result.hpp"
 #include "signature.hpp"
 
@@ -121,10 +122,11 @@ concept CallsPython = requires { G::calls_python; };
 
 // Runs the search that `args` asks for on `graph` and returns the Python
 // SearchResult; any failure is thrown (see errors.hpp). `slot` is the call's
-// error slot, shared with a domain that calls Python.
-template <Graph G, class Table>
+// error slot, shared with a domain that calls Python. `names` gives the
+// caller's name of each node, for a callable heuristic and the result.
+template <Graph G, class Table, class Names = SameNodes>
 PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                     const SearchArgs& args, const Table& table) {
+                     const SearchArgs& args, const Table& table, const Names& names = {}) {
   using Node = NodeOf<G>;
 
   // Resolve the heuristic: a callable, or the name of a built-in one.
@@ -154,11 +156,21 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
   check_options(algo, options);
 
   std::optional<SearchResult<Node>> result;
+  // A search that runs out of memory midway says so; sizes refused up front
+  // keep their own message.
+  auto run = [&](const auto& heuristic) {
+    try {
+      result = run_algo(algo, graph, heuristic, start, goal, options);
+    } catch (const OutOfMemory&) {
+      throw;
+    } catch (const std::bad_alloc&) {
+      throw OutOfMemory("out of memory during the search: its frontier and node store could not grow");
+    }
+  };
   auto run_holding_lock = [&] {
     detail::CancelPoll cancel{&slot, nullptr, kSignalPollEvery};
     options.limits.hook = {&detail::CancelPoll::poll, &cancel, 1};
-    const PyHeuristic<Node> h(callable.get(), slot);
-    result = run_algo(algo, graph, h, start, goal, options);
+    run(PyHeuristic<Node, Names>(callable.get(), slot, names));
   };
   if constexpr (std::is_same_v<Table, CallablesOnly> || detail::CallsPython<G>) {
     run_holding_lock();
@@ -169,8 +181,7 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
     detail::CancelPoll cancel{&slot, &unlocked, 1};
     options.limits.hook = {&detail::CancelPoll::poll, &cancel, kSignalPollEvery};
     auto run_named = [&](const auto&... entry) {
-      ((*name == entry.name ? (void)(result = run_algo(algo, graph, entry.heuristic, start, goal, options)) : void()),
-       ...);
+      ((*name == entry.name ? run(entry.heuristic) : void()), ...);
     };
     std::apply(run_named, table.entries);
   }
@@ -179,14 +190,21 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
   if (!result || result->stop_reason == StopReason::Cancelled) {
     fail_invariant("a search was cancelled with no exception to report");
   }
+  if constexpr (!std::is_same_v<Names, SameNodes>) {
+    if (result->path) {
+      for (Node& n : *result->path) n = names(n);
+    }
+    for (auto& step : result->trace) step.node = names(step.node);
+    for (auto& [parent, child] : result->tree) parent = names(parent), child = names(child);
+  }
   return to_py_result(state, std::move(*result));
 }
 
-template <Graph G, class Table>
+template <Graph G, class Table, class Names = SameNodes>
 PyObject* run_search(ModuleState& state, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                     const SearchArgs& args, const Table& table) {
+                     const SearchArgs& args, const Table& table, const Names& names = {}) {
   ErrorSlot slot(state.internal_error);
-  return run_search(state, slot, graph, start, goal, args, table);
+  return run_search(state, slot, graph, start, goal, args, table, names);
 }
 
 }  // namespace quellostrin::py

@@ -1,13 +1,17 @@
-"""Searches that stop early: Ctrl-C during a long search, and the first
-callback error. Each long search runs in a child process, so a search that
-fails to stop is killed by the timeout instead of hanging the suite."""
+"""Calls that stop early or are refused: Ctrl-C during a long search, the
+first callback error, and sizes past the machine's memory. Each runs in a
+child process, so a call that fails to stop is killed by the timeout (or the
+kernel) instead of taking the suite down."""
 
+import os
 import signal
 import subprocess
 import sys
 import textwrap
 
 import pytest
+
+from quellostrin import search_graph
 
 # Each prints "ready", then runs a search that would take minutes or forever.
 LONG_SEARCHES = {
@@ -80,3 +84,70 @@ def test_first_callback_error_ends_the_search():
     """
     out, err = run_child(body, timeout=30)
     assert out == "1\n", err
+
+
+def physical_memory():
+    return os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
+
+
+# Sizes no machine here can hold, each with the start of its refusal.
+HUGE = {
+    "floyd_warshall(100_000, [])": "cannot allocate the 100000\u00d7100000 distance and next-hop tables: ",
+    "bellman_ford(2**40, [], 0)": "cannot allocate the distances and predecessors of 1099511627776 nodes: ",
+    "gen_erdos_renyi(10**6, 0.5, 0)": "cannot allocate a generated graph of 1000000 nodes and 249999750000 edges: ",
+    "gen_watts_strogatz(2**40, 4, 0.1, 0)": "cannot allocate a generated graph of 1099511627776 nodes",
+    "gen_barabasi_albert(2**62, 2, 0)": "cannot allocate a generated graph of 4611686018427387904 nodes and "
+                                        "9223372036854775805 edges: its size does not fit in 64 bits",
+}
+if 16 * (2**31 - 1) > physical_memory():
+    HUGE["random_maze_ascii(2**31 - 1, 1, 0.1, 0)"] = "cannot allocate a 2147483647\u00d71 random maze: "
+
+
+def test_what_cannot_fit_in_memory_is_refused_up_front():
+    # In a child: Linux may grant such an allocation and kill the process
+    # while it fills the pages; here each call must raise at once instead.
+    body = f"""
+        from quellostrin import gen_barabasi_albert, gen_watts_strogatz, random_maze_ascii
+        print("ready", flush=True)
+        for call in {list(HUGE)!r}:
+            try:
+                eval(call)
+            except MemoryError as e:
+                print(e, flush=True)
+    """
+    out, err = run_child(body, timeout=30)
+    lines = out.splitlines()
+    assert len(lines) == len(HUGE), err
+    for line, start in zip(lines, HUGE.values()):
+        assert line.startswith(start), line
+
+
+@pytest.mark.skipif(os.environ.get("QUELLOSTRIN_SANITIZED") == "1",
+                    reason="AddressSanitizer reserves more address space than the limit allows")
+def test_a_search_out_of_memory_midway_raises_memory_error():
+    # Breadth-first on Korf's first fifteen-puzzle needs far more than the
+    # gigabyte of address space the child gets: the search must end in
+    # MemoryError (raised once the lock is taken back), not an abort.
+    body = """
+        import resource
+        from quellostrin import search_npuzzle
+        resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+        print("ready", flush=True)
+        try:
+            search_npuzzle([14, 13, 15, 7, 11, 12, 9, 5, 6, 0, 2, 1, 4, 8, 10, 3], goal=list(range(16)),
+                           algorithm="bfs", record=False)
+        except MemoryError as e:
+            print(e)
+    """
+    out, err = run_child(body, timeout=120)
+    assert out == "out of memory during the search: its frontier and node store could not grow\n", err
+
+
+def test_explicit_graphs_cost_their_edges_not_num_nodes():
+    # Node-indexed arrays of 2^40 or 10^9 entries would not fit (or take
+    # gigabytes); only the named nodes are searched.
+    r = search_graph(2**40, [], 0, 1)
+    assert (r.found, r.stop_reason, r.nodes_expanded) == (False, "exhausted", 1)
+    r = search_graph(10**9, [(0, 10**9 - 1, 1.0)], 0, 10**9 - 1, heuristic=lambda a, b: 0.0 if a == b else 1.0)
+    assert (r.path, r.cost, r.trace, r.tree) == ([0, 10**9 - 1], 1.0, [(0, 0.0, 0), (10**9 - 1, 1.0, 0)],
+                                                 [(0, 10**9 - 1)])

@@ -9,6 +9,7 @@
 
 #include "py_ref.hpp"
 #include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
 
 namespace quellostrin::py {
 namespace {
@@ -39,6 +40,7 @@ void expect_raised(PyObject* type, const std::string& message, PyObject* cause_t
 
 TEST(ErrorBoundary, MapsEachThrownThingToItsPythonException) {
   const char* const unset = "a Python error was signalled but none was set";
+  const char* const oom = "out of memory: an allocation of this call failed";
   struct Row {
     const char* what;
     bool with_class;  // false: no InternalError class given
@@ -50,8 +52,9 @@ TEST(ErrorBoundary, MapsEachThrownThingToItsPythonException) {
       {"unset", true, [] { throw PyErrSet{}; }, &internal_error, unset},
       {"ValueErr", true, [] { throw ValueErr("bad weight"); }, &PyExc_ValueError, "bad weight"},
       {"InputError", true, [] { throw InputError("node 9"); }, &PyExc_ValueError, "node 9"},
-      {"bad_alloc", true, [] { throw std::bad_alloc(); }, &PyExc_MemoryError, ""},
-      {"length_error", true, [] { throw std::length_error("long"); }, &PyExc_MemoryError, ""},
+      {"OutOfMemory", true, [] { throw OutOfMemory("cannot allocate x"); }, &PyExc_MemoryError, "cannot allocate x"},
+      {"bad_alloc", true, [] { throw std::bad_alloc(); }, &PyExc_MemoryError, oom},
+      {"length_error", true, [] { throw std::length_error("long"); }, &PyExc_MemoryError, oom},
       {"InvariantError", true, [] { throw InvariantError("broken"); }, &internal_error, "broken"},
       {"runtime_error", true, [] { throw std::runtime_error("odd"); }, &internal_error, "odd"},
       {"int", true, [] { throw 42; }, &internal_error, "unknown C++ exception"},

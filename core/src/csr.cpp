@@ -1,10 +1,20 @@
 #include "quellostrin/graph/csr.hpp"
 
+#include <algorithm>
+#include <utility>
+
+#include "quellostrin/memory.hpp"
+
 namespace quellostrin {
 
 // Two passes over the input: count degrees, then place every entry at its
 // source's cursor. Input order within a source is kept.
 CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edges, bool undirected) {
+  // Offsets and degrees per node, then a target and a weight per entry.
+  const std::uint64_t entries = size_mul(edges.size(), undirected ? 2 : 1);
+  require_memory(size_add(size_mul(size_add(num_nodes, 1), 2 * sizeof(std::uint64_t)),
+                          size_mul(entries, sizeof(std::uint64_t) + sizeof(double))),
+                 detail::format("the adjacency arrays of a {}-node graph", num_nodes));
   std::vector<std::uint64_t> degree(num_nodes, 0);
   for (const Edge& e : edges) {
     if (e.u >= num_nodes || e.v >= num_nodes) {
@@ -32,6 +42,38 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
   }
   return g;
 }
+
+namespace {
+
+// Position of `id` in the ascending `ids`, where it must be.
+std::uint64_t position_of(const std::vector<std::uint64_t>& ids, std::uint64_t id) {
+  const auto it = std::lower_bound(ids.begin(), ids.end(), id);
+  if (it == ids.end() || *it != id) fail_invariant("node {} is not a node of the compact graph", id);
+  return static_cast<std::uint64_t>(it - ids.begin());
+}
+
+}  // namespace
+
+CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named) {
+  std::vector<std::uint64_t> ids;
+  ids.reserve(2 * edges.size() + named.size());
+  for (const Edge& e : edges) {
+    ids.push_back(e.u);
+    ids.push_back(e.v);
+  }
+  ids.insert(ids.end(), named.begin(), named.end());
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  ids.shrink_to_fit();
+
+  std::vector<Edge> renamed;
+  renamed.reserve(edges.size());
+  for (const Edge& e : edges) renamed.push_back({position_of(ids, e.u), position_of(ids, e.v), e.w});
+  CsrGraph graph = CsrGraph::from_edges(ids.size(), renamed, undirected);
+  return CompactGraph{std::move(graph), std::move(ids)};
+}
+
+std::uint64_t CompactGraph::compact(std::uint64_t id) const { return position_of(ids, id); }
 
 std::vector<Edge> CsrGraph::edges() const {
   std::vector<Edge> out;

@@ -1,5 +1,6 @@
 #include "quellostrin/domains/graphs.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <limits>
@@ -9,47 +10,29 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/hash.hpp"
+#include "quellostrin/memory.hpp"
 #include "quellostrin/random.hpp"
 
 namespace quellostrin {
 
 namespace {
 
-// Size arithmetic: a result that does not fit in 64 bits is a size no
-// allocation could hold.
-std::uint64_t mul(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t r;
-  if (__builtin_mul_overflow(a, b, &r)) throw std::bad_alloc();
-  return r;
-}
-
-std::uint64_t add(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t r;
-  if (__builtin_add_overflow(a, b, &r)) throw std::bad_alloc();
-  return r;
-}
-
 // n(n-1)/2 without the intermediate overflow of n(n-1).
 std::uint64_t pairs(std::uint64_t n) {
   if (n < 2) return 0;
-  return n % 2 == 0 ? mul(n / 2, n - 1) : mul(n, (n - 1) / 2);
+  return n % 2 == 0 ? size_mul(n / 2, n - 1) : size_mul(n, (n - 1) / 2);
 }
 
-// Refuses, before any draw, a graph of n nodes and `edges` undirected edges
-// whose edge list and adjacency arrays could not be allocated: the sizes must
-// be representable, and the node array (n + 1 offsets) must actually be
-// obtainable from the allocator. The probe asks malloc, which answers a
-// refusal with null under every allocator: AddressSanitizer's operator new
-// aborts the process instead of throwing.
+// Refuses, before any draw, a graph of n nodes and (about) `edges` undirected
+// edges whose edge list and adjacency arrays this machine cannot hold: the
+// list, then per node two offsets (the offsets and the degrees counted while
+// building) and per edge two adjacency entries.
 void require_output(std::uint64_t n, std::uint64_t edges) {
-  const std::uint64_t entries = mul(edges, 2);
   const std::uint64_t bytes =
-      add(add(mul(add(n, 1), sizeof(std::uint64_t)), mul(entries, sizeof(std::uint64_t) + sizeof(double))),
-          mul(edges, sizeof(Edge)));
-  if (bytes > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) throw std::bad_alloc();
-  void* probe = std::malloc(static_cast<std::size_t>(mul(add(n, 1), sizeof(std::uint64_t))));
-  if (probe == nullptr) throw std::bad_alloc();
-  std::free(probe);
+      size_add(size_add(size_mul(size_add(n, 1), 2 * sizeof(std::uint64_t)),
+                        size_mul(size_mul(edges, 2), sizeof(std::uint64_t) + sizeof(double))),
+               size_mul(edges, sizeof(Edge)));
+  require_memory(bytes, detail::format("a generated graph of {} nodes and {} edges", n, edges));
 }
 
 struct Pair {
@@ -115,8 +98,9 @@ CsrGraph build(std::uint64_t n, const std::vector<Edge>& edges) { return CsrGrap
 }  // namespace
 
 CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed, const StopHook& stop) {
-  static_cast<void>(pairs(n));  // refuses a pair count past 64 bits
-  require_output(n, 0);
+  // The number of edges is random; its expectation sizes the output.
+  const double expected = p > 0 ? std::min(p, 1.0) * static_cast<double>(pairs(n)) : 0.0;
+  require_output(n, expected < 0x1p63 ? static_cast<std::uint64_t>(expected) : kSizeOverflow);
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
   std::vector<Edge> edges;
   for (std::uint64_t u = 0; u + 1 < n; ++u) {
@@ -130,7 +114,7 @@ CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed, const StopHo
 
 CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint64_t seed) {
   if (k >= n || k % 2 != 0) fail_input("k must be even and < n");
-  const std::uint64_t edge_count = mul(n, k / 2);
+  const std::uint64_t edge_count = size_mul(n, k / 2);
   require_output(n, edge_count);
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
 
@@ -168,12 +152,12 @@ CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint
 
 CsrGraph barabasi_albert(std::uint64_t n, std::uint64_t m, std::uint64_t seed) {
   if (m == 0 || n <= m) fail_input("need n > m >= 1");
-  const std::uint64_t edge_count = add(pairs(m), mul(n - m, m));
+  const std::uint64_t edge_count = size_add(pairs(m), size_mul(n - m, m));
   require_output(n, edge_count);
   std::vector<Edge> edges;
   edges.reserve(static_cast<std::size_t>(edge_count));
   std::vector<std::uint64_t> endpoints;
-  endpoints.reserve(static_cast<std::size_t>(mul(edge_count, 2)));
+  endpoints.reserve(static_cast<std::size_t>(size_mul(edge_count, 2)));
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
 
   for (std::uint64_t u = 0; u < m; ++u) {

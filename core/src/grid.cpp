@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
 
 namespace quellostrin {
 
@@ -78,6 +79,9 @@ void GridGraph::check_size(std::uint64_t width, std::uint64_t height) {
 GridGraph GridGraph::shaped(std::uint64_t width, std::uint64_t height) {
   if (width < 1 || height < 1) fail_input("grid must be non-empty");
   check_size(width, height);
+  // The walls (with their border) and the costs; check_size keeps both far from overflow.
+  require_memory((width + 2) * (height + 2) + width * height * sizeof(double),
+                 detail::format("a {}\u00d7{} grid", width, height));
   GridGraph g;
   g.width_ = static_cast<std::int32_t>(width);
   g.height_ = static_cast<std::int32_t>(height);

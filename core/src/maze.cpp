@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
 #include "quellostrin/random.hpp"
 
 namespace quellostrin {
@@ -34,13 +35,11 @@ void check_sides(std::int32_t width, std::int32_t height) {
   GridGraph::check_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height));
 }
 
-// Characters of the map text: width per row plus an LF between rows.
+// Characters of the map text: width per row plus an LF between rows; refused
+// when this machine could not hold it.
 std::size_t text_length(std::uint64_t width, std::uint64_t height) {
-  std::uint64_t per_row = 0, rows = 0, length = 0;
-  if (__builtin_add_overflow(width, std::uint64_t{1}, &per_row) || __builtin_mul_overflow(per_row, height, &rows) ||
-      __builtin_sub_overflow(rows, std::uint64_t{1}, &length) || length > std::string().max_size()) {
-    throw std::bad_alloc();
-  }
+  const std::uint64_t length = size_mul(size_add(width, 1), height) - 1;
+  require_memory(length, detail::format("the text of a {}\u00d7{} maze", width, height));
   return static_cast<std::size_t>(length);
 }
 
@@ -54,6 +53,10 @@ std::optional<std::string_view> sample_maze(std::string_view name) {
 
 AsciiGrid random_maze(std::int32_t width, std::int32_t height, double density, std::uint64_t seed) {
   check_sides(width, height);
+  // At its peak the matrix and the grid made from it (walls with a border,
+  // and costs) live together.
+  const auto w = static_cast<std::uint64_t>(width), h = static_cast<std::uint64_t>(height);
+  require_memory(2 * w * h * sizeof(double) + (w + 2) * (h + 2), detail::format("a {}\u00d7{} random maze", w, h));
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
   // Built as a cost matrix: open cells cost 1.0, NaN marks a wall.
   CostMatrix costs;

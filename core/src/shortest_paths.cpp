@@ -7,36 +7,20 @@
 #include <new>
 
 #include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
 
 namespace quellostrin {
 
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-// The largest byte count a std::vector may be asked for.
-constexpr std::uint64_t kMaxBytes = static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
 // next_hop while the main loop runs: a plain 32-bit array with this for
 // "absent", so that the row update is a branch-free select and moves half the
-// bytes of 64-bit hops. Any n that passes check_all_pairs_size is below 2^30,
-// so every node number fits with room for the marker.
+// bytes of 64-bit hops. Any n that passes check_all_pairs_size is below 2^30
+// on any machine with less than 2^63 bytes of memory, so every node number
+// fits with room for the marker.
 using Hop = std::uint32_t;
 constexpr Hop kNoHop = std::numeric_limits<Hop>::max();
-
-std::uint64_t checked_mul(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t out = 0;
-  if (__builtin_mul_overflow(a, b, &out)) throw std::bad_alloc();
-  return out;
-}
-
-std::uint64_t checked_add(std::uint64_t a, std::uint64_t b) {
-  std::uint64_t out = 0;
-  if (__builtin_add_overflow(a, b, &out)) throw std::bad_alloc();
-  return out;
-}
-
-void check_bytes(std::uint64_t bytes) {
-  if (bytes > kMaxBytes) throw std::bad_alloc();
-}
 
 void refuse_negative_infinity(std::uint64_t u, std::uint64_t v, double w) {
   if (w == -kInf) fail_input("edge ({}, {}) has weight -inf", u, v);
@@ -100,15 +84,16 @@ void check_no_negative_infinity(std::span<const Edge> edges) {
 }
 
 void check_single_source_size(std::uint64_t num_nodes) {
-  checked_add(num_nodes, 1);  // path_to's loop guard
-  check_bytes(checked_mul(num_nodes, sizeof(double) + sizeof(std::optional<std::uint64_t>)));
+  // dist and pred, beside the graph's own arrays (which CsrGraph checks).
+  require_memory(size_mul(num_nodes, sizeof(double) + sizeof(std::optional<std::uint64_t>)),
+                 detail::format("the distances and predecessors of {} nodes", num_nodes));
 }
 
 void check_all_pairs_size(std::uint64_t num_nodes) {
-  checked_add(num_nodes, 1);  // path's loop guard
-  const std::uint64_t cells = checked_mul(num_nodes, num_nodes);
   // dist, the working hop array and the result's next_hop live together.
-  check_bytes(checked_mul(cells, sizeof(double) + sizeof(Hop) + sizeof(std::optional<std::uint64_t>)));
+  require_memory(size_mul(size_mul(num_nodes, num_nodes),
+                          sizeof(double) + sizeof(Hop) + sizeof(std::optional<std::uint64_t>)),
+                 detail::format("the {}\u00d7{} distance and next-hop tables", num_nodes, num_nodes));
 }
 
 std::optional<std::vector<std::uint64_t>> ShortestPaths::path_to(std::uint64_t target) const {

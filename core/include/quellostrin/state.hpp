@@ -31,6 +31,7 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/hash.hpp"
+#include "quellostrin/memory.hpp"
 #include "quellostrin/traits.hpp"
 
 namespace quellostrin {
@@ -63,6 +64,8 @@ class DenseStore {
   explicit DenseStore(const G& graph) : graph_(&graph) {
     if constexpr (requires { { graph.index_space() } -> std::convertible_to<std::uint64_t>; }) {
       const std::uint64_t n = graph.index_space();
+      require_memory(size_mul(n, sizeof(double) + sizeof(Node) + 1),
+                     detail::format("the node store of a search over {} nodes", n));
       if (n > 0) size_to(n);
     }
   }

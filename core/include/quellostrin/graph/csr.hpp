@@ -84,4 +84,20 @@ class CsrGraph {
   std::vector<double> weights_;
 };
 
+// An explicit graph over only the nodes that take part in it: those its edges
+// name, and `named` ones (a search's start and goal). Node i of `graph` is the
+// caller's node ids[i], ids ascending; successors keep their input order, so a
+// search over it expands and lists the same nodes as one over the full
+// CsrGraph, in the same order, while its arrays grow with the edges rather
+// than the node count.
+struct CompactGraph {
+  CsrGraph graph;
+  std::vector<std::uint64_t> ids;
+
+  // The compact number of the caller's node `id`, which must be in `ids`.
+  std::uint64_t compact(std::uint64_t id) const;
+};
+
+CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named);
+
 }  // namespace quellostrin
