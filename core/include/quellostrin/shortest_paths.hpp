@@ -9,9 +9,9 @@
 //   routines refuse one with InputError "edge ({u}, {v}) has weight -inf"
 //   before doing anything else (check_no_negative_infinity does the same for
 //   an edge list, reporting the first such edge in list order);
-// - result sizes are counted in 64 bits with overflow checks: a node count
-//   whose arrays cannot be sized or allocated throws std::bad_alloc before
-//   anything is allocated (check_single_source_size, check_all_pairs_size);
+// - a node count whose arrays this machine cannot hold is refused with
+//   OutOfMemory (memory.hpp) before anything is allocated
+//   (check_single_source_size, check_all_pairs_size);
 // - path rebuilding stops with no path when the predecessors or hops loop,
 //   which only a negative cycle can cause.
 #pragma once
@@ -30,9 +30,8 @@ namespace quellostrin {
 // `edges` whose weight is -infinity. NaN and +infinity are accepted.
 void check_no_negative_infinity(std::span<const Edge> edges);
 
-// Throw std::bad_alloc when the arrays of bellman_ford / floyd_warshall over
-// `num_nodes` nodes cannot be sized (a count or byte total past 64 bits, or
-// past what a vector may hold).
+// Throw OutOfMemory when the arrays of bellman_ford / floyd_warshall over
+// `num_nodes` nodes would not fit in physical memory.
 void check_single_source_size(std::uint64_t num_nodes);
 void check_all_pairs_size(std::uint64_t num_nodes);
 

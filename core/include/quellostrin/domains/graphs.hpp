@@ -8,9 +8,9 @@
 // re-insertion included, goes to the end).
 //
 // Refusals: InputError "k must be even and < n" (watts_strogatz) and "need
-// n > m >= 1" (barabasi_albert). Sizes are computed in overflow-checked 64-bit
-// arithmetic, and a size whose output could not be allocated is refused with
-// std::bad_alloc before the first draw.
+// n > m >= 1" (barabasi_albert). An output (edge list and adjacency; for
+// erdos_renyi its expected size) that would not fit in physical memory is
+// refused with OutOfMemory (memory.hpp) before the first draw.
 #pragma once
 
 #include <cstdint>

@@ -26,11 +26,12 @@ namespace quellostrin {
 std::optional<std::string_view> sample_maze(std::string_view name);
 
 // InputError "grid must be non-empty" for a side below 1, "grid too large: ..."
-// past GridGraph's cell limit (GridGraph's messages), before anything is drawn.
+// past GridGraph's cell limit (GridGraph's messages), then OutOfMemory for a
+// maze that would not fit in physical memory, before anything is drawn.
 AsciiGrid random_maze(std::int32_t width, std::int32_t height, double density, std::uint64_t seed);
 
-// The map text of a grid with its start and goal; std::bad_alloc when the
-// text could not be allocated.
+// The map text of a grid with its start and goal; OutOfMemory when the text
+// would not fit in physical memory.
 std::string render_maze(const GridGraph& grid, Cell start, Cell goal);
 
 // random_maze rendered, with every size refusal made before the first draw:
