@@ -8,7 +8,11 @@
 //   position by new letter, a to z; a word is never its own neighbour;
 // - a candidate that is not valid UTF-8 (a letter put into a multi-byte
 //   character) is skipped, so every neighbour is valid UTF-8, and a
-//   character outside a..z never changes along a ladder;
+//   multi-byte character of a valid word never changes along a ladder;
+// - any single byte may become a letter, but a letter never becomes a byte
+//   outside a..z, so the graph is directed where words hold other bytes
+//   ("1b" -> "ab" and not back): bidirectional search may then join a path
+//   against the edges, which it reports with cost NaN;
 // - only words of the same byte length can be neighbours;
 // - any string is a legal node, in the dictionary or not, valid UTF-8 or not:
 //   its neighbours are looked up the same way.
