@@ -25,6 +25,19 @@ PyObject* edge_list(const CsrGraph& graph) {
   return list.release();
 }
 
+// Runs generator `make` with the lock held and a stop hook that runs the
+// signal handlers every kPollEvery steps, so Ctrl-C stops a large output; then
+// raises what a handler raised, or converts the output.
+template <class Make, class Convert>
+PyObject* polled(ModuleState& state, Make&& make, Convert&& convert) {
+  constexpr std::uint64_t kPollEvery = 1u << 14;
+  ErrorSlot slot(state.internal_error);
+  detail::CancelPoll cancel{&slot, nullptr, 1};
+  const auto made = make(StopHook{&detail::CancelPoll::poll, &cancel, kPollEvery});
+  if (slot.restore()) throw_py_error();
+  return convert(made);
+}
+
 PyObject* text(const std::string& s) {
   PyObject* out = PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
   if (!out) throw_py_error();
@@ -44,11 +57,7 @@ constexpr auto kErdosRenyi = signature<ErdosRenyiArgs>(
 // n(n-1)/2 draws with the lock held: the signal handlers run once per row of
 // pairs, so Ctrl-C stops a large graph.
 PyObject* gen_erdos_renyi(ModuleState& state, const ErdosRenyiArgs& a) {
-  ErrorSlot slot(state.internal_error);
-  detail::CancelPoll cancel{&slot, nullptr, 1};
-  const CsrGraph graph = erdos_renyi(a.n, a.p, a.seed, {&detail::CancelPoll::poll, &cancel, 1});
-  if (slot.restore()) throw_py_error();
-  return edge_list(graph);
+  return polled(state, [&](const StopHook& stop) { return erdos_renyi(a.n, a.p, a.seed, stop); }, edge_list);
 }
 
 struct BarabasiAlbertArgs {
@@ -61,8 +70,8 @@ constexpr auto kBarabasiAlbert = signature<BarabasiAlbertArgs>(
     "gen_barabasi_albert", "Barabási–Albert scale-free graph → edge list.",
     BP::required<&BarabasiAlbertArgs::n, to_u64>("n"), BP::required<&BarabasiAlbertArgs::m, to_u64>("m"),
     BP::required<&BarabasiAlbertArgs::seed, to_u64>("seed"));
-PyObject* gen_barabasi_albert(ModuleState&, const BarabasiAlbertArgs& a) {
-  return edge_list(barabasi_albert(a.n, a.m, a.seed));
+PyObject* gen_barabasi_albert(ModuleState& state, const BarabasiAlbertArgs& a) {
+  return polled(state, [&](const StopHook& stop) { return barabasi_albert(a.n, a.m, a.seed, stop); }, edge_list);
 }
 
 struct WattsStrogatzArgs {
@@ -76,8 +85,9 @@ constexpr auto kWattsStrogatz = signature<WattsStrogatzArgs>(
     "gen_watts_strogatz", "Watts–Strogatz small-world graph → edge list.",
     WP::required<&WattsStrogatzArgs::n, to_u64>("n"), WP::required<&WattsStrogatzArgs::k, to_u64>("k"),
     WP::required<&WattsStrogatzArgs::beta, to_double>("beta"), WP::required<&WattsStrogatzArgs::seed, to_u64>("seed"));
-PyObject* gen_watts_strogatz(ModuleState&, const WattsStrogatzArgs& a) {
-  return edge_list(watts_strogatz(a.n, a.k, a.beta, a.seed));
+PyObject* gen_watts_strogatz(ModuleState& state, const WattsStrogatzArgs& a) {
+  return polled(state, [&](const StopHook& stop) { return watts_strogatz(a.n, a.k, a.beta, a.seed, stop); },
+                edge_list);
 }
 
 struct SampleMazeArgs {
@@ -104,8 +114,13 @@ constexpr auto kRandomMaze = signature<RandomMazeArgs>(
     RP::required<&RandomMazeArgs::width, to_i32>("width"), RP::required<&RandomMazeArgs::height, to_i32>("height"),
     RP::required<&RandomMazeArgs::obstacle_density, to_double>("obstacle_density"),
     RP::required<&RandomMazeArgs::seed, to_u64>("seed"));
-PyObject* random_maze_ascii_py(ModuleState&, const RandomMazeArgs& a) {
-  return text(random_maze_ascii(a.width, a.height, a.obstacle_density, a.seed));
+PyObject* random_maze_ascii_py(ModuleState& state, const RandomMazeArgs& a) {
+  return polled(
+      state, [&](const StopHook& stop) { return random_maze_ascii(a.width, a.height, a.obstacle_density, a.seed, stop); },
+      [](const std::optional<std::string>& maze) {
+        if (!maze) fail_invariant("a maze was stopped with no exception to report");
+        return text(*maze);
+      });
 }
 
 }  // namespace

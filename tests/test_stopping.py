@@ -27,10 +27,15 @@ LONG_SEARCHES = {
     "floyd_warshall": "floyd_warshall(5000, [(i, i + 1, 1.0) for i in range(4999)])",
     "bellman_ford": "bellman_ford(200000, [(i + 1, i, 1.0) for i in range(199999)], 199999)",
     "gen_erdos_renyi": "gen_erdos_renyi(10**6, 0.0, 0)",  # 5 * 10^11 draws, with the lock held
+    # Several seconds each, most of them in the core.
+    "gen_watts_strogatz": "gen_watts_strogatz(10**6, 20, 0.5, 0)",
+    "gen_barabasi_albert": "gen_barabasi_albert(10**6, 10, 0)",
+    "random_maze_ascii": "random_maze_ascii(10**4, 10**4, 0.3, 0)",
 }
 PRELUDE = """
 import sys, time
-from quellostrin import bellman_ford, floyd_warshall, gen_erdos_renyi, search_graph, search_hanoi, search_implicit
+from quellostrin import (bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi, gen_watts_strogatz,
+                         random_maze_ascii, search_graph, search_hanoi, search_implicit)
 CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
 """
 

@@ -112,11 +112,13 @@ CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed, const StopHo
   return build(n, edges);
 }
 
-CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint64_t seed) {
+CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint64_t seed, const StopHook& stop) {
   if (k >= n || k % 2 != 0) fail_input("k must be even and < n");
   const std::uint64_t edge_count = size_mul(n, k / 2);
   require_output(n, edge_count);
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
+  StopGate gate(Limits{std::nullopt, stop});
+  std::uint64_t steps = 0;  // ring nodes, then edges considered for rewiring
 
   InsertionOrderedSet<Pair, PairHash> set;
   set.reserve(static_cast<std::size_t>(edge_count));
@@ -124,6 +126,7 @@ CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint
   snapshot.reserve(static_cast<std::size_t>(edge_count));
   if (k > 0) {
     for (std::uint64_t u = 0; u < n; ++u) {
+      if (gate.cancelled(++steps)) return build(n, {});
       for (std::uint64_t j = 1; j <= k / 2; ++j) {
         const std::uint64_t w = (u + j) % n;  // u + j < 2n, and n < 2^63 here
         set.insert(u < w ? Pair{u, w} : Pair{w, u});
@@ -133,6 +136,7 @@ CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint
   set.for_each([&](const Pair& pair) { snapshot.push_back(pair); });
 
   for (const Pair& pair : snapshot) {
+    if (gate.cancelled(++steps)) return build(n, {});
     if (rng.uniform_double() >= beta) continue;
     set.erase(pair);
     for (;;) {
@@ -150,7 +154,7 @@ CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint
   return build(n, edges);
 }
 
-CsrGraph barabasi_albert(std::uint64_t n, std::uint64_t m, std::uint64_t seed) {
+CsrGraph barabasi_albert(std::uint64_t n, std::uint64_t m, std::uint64_t seed, const StopHook& stop) {
   if (m == 0 || n <= m) fail_input("need n > m >= 1");
   const std::uint64_t edge_count = size_add(pairs(m), size_mul(n - m, m));
   require_output(n, edge_count);
@@ -167,7 +171,9 @@ CsrGraph barabasi_albert(std::uint64_t n, std::uint64_t m, std::uint64_t seed) {
       endpoints.push_back(v);
     }
   }
+  StopGate gate(Limits{std::nullopt, stop});
   for (std::uint64_t t = m; t < n; ++t) {
+    if (gate.cancelled(t)) return build(n, {});
     InsertionOrderedSet<std::uint64_t> targets;
     targets.reserve(static_cast<std::size_t>(m));
     while (targets.size() < m) {

@@ -51,7 +51,8 @@ std::optional<std::string_view> sample_maze(std::string_view name) {
   return std::nullopt;
 }
 
-AsciiGrid random_maze(std::int32_t width, std::int32_t height, double density, std::uint64_t seed) {
+std::optional<AsciiGrid> random_maze(std::int32_t width, std::int32_t height, double density, std::uint64_t seed,
+                                     const StopHook& stop) {
   check_sides(width, height);
   // At its peak the matrix and the grid made from it (walls with a border,
   // and costs) live together.
@@ -64,15 +65,17 @@ AsciiGrid random_maze(std::int32_t width, std::int32_t height, double density, s
   costs.height = static_cast<std::uint64_t>(height);
   costs.cells.assign(costs.width * costs.height, 1.0);
   const Cell start{0, 0}, goal{height - 1, width - 1};
+  StopGate gate(Limits{std::nullopt, stop});
   std::size_t i = 0;
   for (std::int32_t r = 0; r < height; ++r) {
     for (std::int32_t c = 0; c < width; ++c, ++i) {
+      if (gate.cancelled(i)) return std::nullopt;
       const Cell cell{r, c};
       if (cell == start || cell == goal) continue;
       if (rng.chance(density)) costs.cells[i] = std::numeric_limits<double>::quiet_NaN();
     }
   }
-  return {GridGraph::from_costs(std::move(costs)), start, goal};
+  return AsciiGrid{GridGraph::from_costs(std::move(costs)), start, goal};
 }
 
 std::string render_maze(const GridGraph& grid, Cell start, Cell goal) {
@@ -88,11 +91,13 @@ std::string render_maze(const GridGraph& grid, Cell start, Cell goal) {
   return text;
 }
 
-std::string random_maze_ascii(std::int32_t width, std::int32_t height, double density, std::uint64_t seed) {
+std::optional<std::string> random_maze_ascii(std::int32_t width, std::int32_t height, double density,
+                                             std::uint64_t seed, const StopHook& stop) {
   check_sides(width, height);
   static_cast<void>(text_length(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)));
-  const AsciiGrid maze = random_maze(width, height, density, seed);
-  return render_maze(maze.grid, maze.start, maze.goal);
+  const std::optional<AsciiGrid> maze = random_maze(width, height, density, seed, stop);
+  if (!maze) return std::nullopt;
+  return render_maze(maze->grid, maze->start, maze->goal);
 }
 
 }  // namespace quellostrin

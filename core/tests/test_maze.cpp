@@ -18,7 +18,7 @@ using namespace quellostrin;
 namespace {
 
 std::string ascii(std::int32_t width, std::int32_t height, double density, std::uint64_t seed) {
-  const AsciiGrid maze = random_maze(width, height, density, seed);
+  const AsciiGrid maze = *random_maze(width, height, density, seed);
   return render_maze(maze.grid, maze.start, maze.goal);
 }
 
@@ -57,7 +57,7 @@ TEST(Maze, WallsFollowTheDrawsAndReadBack) {
     for (const std::int32_t height : {2, 5, 17}) {
       for (const double density : {0.0, 0.3, 0.8, 1.0}) {
         const std::uint64_t seed = static_cast<std::uint64_t>(width * 1000 + height) ^ static_cast<std::uint64_t>(density * 8);
-        const AsciiGrid maze = random_maze(width, height, density, seed);
+        const AsciiGrid maze = *random_maze(width, height, density, seed);
         EXPECT_FALSE(maze.grid.diagonal());
         const std::string text = render_maze(maze.grid, maze.start, maze.goal);
         EXPECT_EQ(text, ascii(width, height, density, seed));  // the same seed, the same map

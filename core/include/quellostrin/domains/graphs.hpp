@@ -30,11 +30,16 @@ CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed, const StopHo
 // (a, b), a < b, in order: one uniform double x; unless x >= beta (so a NaN
 // beta rewires every pair), (a, b) is removed and (a, w) inserted for the
 // first w drawn below n with w != a and (a, w) not an edge. n*k/2 edges.
-CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint64_t seed);
+// `stop`, when set, is polled as a StopGate polls it, counting ring nodes and
+// then pairs considered for rewiring; when it answers true an empty graph is
+// returned for the caller to discard.
+CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint64_t seed,
+                        const StopHook& stop = {});
 
 // A clique on 0..m-1, then each node t = m..n-1 joined to m distinct earlier
 // nodes drawn from the list of edge endpoints (node 0, without a draw, while
-// that list is empty). m(m-1)/2 + (n-m)m edges.
-CsrGraph barabasi_albert(std::uint64_t n, std::uint64_t m, std::uint64_t seed);
+// that list is empty). m(m-1)/2 + (n-m)m edges. `stop` as for
+// watts_strogatz, counting the nodes t.
+CsrGraph barabasi_albert(std::uint64_t n, std::uint64_t m, std::uint64_t seed, const StopHook& stop = {});
 
 }  // namespace quellostrin

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "quellostrin/graph/grid.hpp"
+#include "quellostrin/stop.hpp"
 
 namespace quellostrin {
 
@@ -28,14 +29,19 @@ std::optional<std::string_view> sample_maze(std::string_view name);
 // InputError "grid must be non-empty" for a side below 1, "grid too large: ..."
 // past GridGraph's cell limit (GridGraph's messages), then OutOfMemory for a
 // maze that would not fit in physical memory, before anything is drawn.
-AsciiGrid random_maze(std::int32_t width, std::int32_t height, double density, std::uint64_t seed);
+// `stop`, when set, is polled as a StopGate polls it, counting cells; when it
+// answers true nothing is returned.
+std::optional<AsciiGrid> random_maze(std::int32_t width, std::int32_t height, double density, std::uint64_t seed,
+                                     const StopHook& stop = {});
 
 // The map text of a grid with its start and goal; OutOfMemory when the text
 // would not fit in physical memory.
 std::string render_maze(const GridGraph& grid, Cell start, Cell goal);
 
 // random_maze rendered, with every size refusal made before the first draw:
-// the grid's own checks first, then the length of the text.
-std::string random_maze_ascii(std::int32_t width, std::int32_t height, double density, std::uint64_t seed);
+// the grid's own checks first, then the length of the text; nothing when
+// `stop` stopped it.
+std::optional<std::string> random_maze_ascii(std::int32_t width, std::int32_t height, double density,
+                                             std::uint64_t seed, const StopHook& stop = {});
 
 }  // namespace quellostrin
