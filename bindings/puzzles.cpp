@@ -1,11 +1,11 @@
 // search_npuzzle, search_hanoi and search_wordladder: the built-in puzzles.
 // Hanoi and N-puzzle states reach Python as tuples of ints, words as str.
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "entry_points.hpp"
+#include "quellostrin/memory.hpp"
 #include "quellostrin/puzzles/hanoi.hpp"
 #include "quellostrin/puzzles/npuzzle.hpp"
 #include "quellostrin/puzzles/wordladder.hpp"
@@ -39,12 +39,6 @@ constexpr HeuristicTable<HanoiMisplaced, Zero> kHanoiHeuristics{
     "misplaced",
     "unknown hanoi heuristic: '{}'. Use misplaced, zero, or a callable",
     {{"misplaced", HanoiMisplaced{}}, {"zero", Zero{}}}};
-
-// The machine's physical memory: no single state may need more.
-std::uint64_t physical_memory() {
-  const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
-  return pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page) : UINT64_MAX;
-}
 
 PyObject* search_hanoi(ModuleState& state, const HanoiArgs& a) {
   if (a.disks == 0) throw ValueErr("disks must be \u2265 1");
