@@ -153,6 +153,10 @@ class TestDispatch:
                                                  "use bellman_ford to find it$"):
                 call(algorithm=algorithm, reopen=True, max_nodes=10**6)  # the limit only guards the test
             assert call(algorithm=algorithm).stop_reason == "exhausted"
+        # A cost of -inf stops lowering, so that proof could not end a search
+        # round a cycle through it: reopening refuses such a cost.
+        with pytest.raises(ValueError, match="^a path of cost -inf is reachable from start"):
+            search_graph(4, [(0, 1, 1.0), (1, 2, -math.inf)], 0, 3, algorithm=algorithm, reopen=True)
 
     @pytest.mark.parametrize("seed", range(60))
     def test_reopening_ends_exactly_when_no_negative_cycle_is_reachable(self, seed):

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -51,6 +52,11 @@ namespace detail {
 // improve a label around a cycle, so only they count.
 inline constexpr const char* kNegativeCycle =
     "negative cycle reachable from start: this search cannot end; use bellman_ford to find it";
+// A label of -inf never drops again, so round a negative cycle through it the
+// edge counts would stop growing, with the parent links already a loop: a
+// reopening search refuses such a cost instead.
+inline constexpr const char* kMinusInfinity =
+    "a path of cost -inf is reachable from start: a search with reopen=True needs costs above -inf";
 
 template <class F, Graph G, class H, class Store>
 SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf<G>& start,
@@ -116,6 +122,7 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
       }
       if (options.reopen) {
         if (hops >= store.reached_count()) throw InputError(kNegativeCycle);
+        if (new_g == -std::numeric_limits<double>::infinity()) throw InputError(kMinusInfinity);
         store.set_hops(succ, hops);
       }
       const double p = priority(new_g, succ);
