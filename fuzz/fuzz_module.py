@@ -11,9 +11,10 @@ result that breaks its own invariants.
 
 Sizes stay small so that a call takes milliseconds: searches over large or
 infinite spaces always run under a node limit, and the huge values passed are
-ones that must be refused before any work is done. Sizes the library would
-try to allocate (a 2**40-node graph, say) are listed in GIANT_SIZES and left
-out until ENABLE_GIANT_SIZES is switched on.
+ones that must be refused before any work is done. GIANT_SIZES are node
+counts and sizes that no table could hold (a 2**40-node graph, say): each call
+must answer at once, either without the table (search_graph searches only the
+nodes its edges name) or with a MemoryError before allocating.
 
     python fuzz/fuzz_module.py [corpus_dir] -max_total_time=60
 """
@@ -30,7 +31,7 @@ with atheris.instrument_imports():
 # Sizes that are legal-looking but would make the library allocate far more
 # than a machine has unless it refuses them up front with MemoryError. Turn
 # this on once every size argument is checked before allocation.
-ENABLE_GIANT_SIZES = False
+ENABLE_GIANT_SIZES = True
 GIANT_SIZES = [2**32, 2**40, 2**62, 10**12]
 
 ALGORITHMS = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar", "iddfs", "dls", "ida_star",
