@@ -25,4 +25,11 @@ PyMethodDef search_wordladder_method();
 struct ModuleState;
 bool add_shortest_path_types(PyObject* module, ModuleState& state);
 
+// The module's private functions that unpickle ShortestPaths and AllPairs
+// (`module` is their self), under these names.
+inline constexpr const char* kRestoreShortestPaths = "_restore_shortest_paths";
+inline constexpr const char* kRestoreAllPairs = "_restore_all_pairs";
+PyObject* restore_shortest_paths(PyObject* module, PyObject* args);
+PyObject* restore_all_pairs(PyObject* module, PyObject* args);
+
 }  // namespace quellostrin::py

@@ -9,7 +9,7 @@
 namespace quellostrin::py {
 
 PyObject* new_internal_error_type() {
-  return PyErr_NewExceptionWithDoc("quellostrin_native.InternalError",
+  return PyErr_NewExceptionWithDoc("quellostrin.quellostrin_native.InternalError",
                                    "A broken internal invariant of quellostrin (a bug, never a property of the input).",
                                    PyExc_BaseException, nullptr);
 }

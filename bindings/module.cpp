@@ -30,6 +30,17 @@ PyMethodDef* functions() {
   return defs;
 }
 
+// Helpers of pickle, left out of __all__.
+PyMethodDef* private_functions() {
+  static PyMethodDef defs[] = {
+      {kRestoreResult, restore_search_result, METH_VARARGS, nullptr},
+      {kRestoreShortestPaths, restore_shortest_paths, METH_VARARGS, nullptr},
+      {kRestoreAllPairs, restore_all_pairs, METH_VARARGS, nullptr},
+      {nullptr, nullptr, 0, nullptr},
+  };
+  return defs;
+}
+
 bool append_all(PyObject* module, const char* name) {
   PyRef all = PyRef::steal(PyObject_GetAttrString(module, "__all__"));
   if (!all) return false;
@@ -37,10 +48,11 @@ bool append_all(PyObject* module, const char* name) {
   return text && PyList_Append(all.get(), text.get()) == 0;
 }
 
-bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
+bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def, bool exported) {
   // The module is the function's `self`, so a call can reach the module state.
   PyRef fn = PyRef::steal(PyCFunction_NewEx(def, module, module_name));
-  return fn && PyModule_AddObjectRef(module, def->ml_name, fn.get()) == 0 && append_all(module, def->ml_name);
+  return fn && PyModule_AddObjectRef(module, def->ml_name, fn.get()) == 0 &&
+         (!exported || append_all(module, def->ml_name));
 }
 
 bool exec_steps(PyObject* module) {
@@ -50,7 +62,10 @@ bool exec_steps(PyObject* module) {
   PyRef name = PyRef::steal(PyModule_GetNameObject(module));
   if (!name) return false;
   for (PyMethodDef* def = functions(); def->ml_name; ++def) {
-    if (!add_function(module, name.get(), def)) return false;
+    if (!add_function(module, name.get(), def, true)) return false;
+  }
+  for (PyMethodDef* def = private_functions(); def->ml_name; ++def) {
+    if (!add_function(module, name.get(), def, false)) return false;
   }
   if (!add_result_type(module, state) || !append_all(module, "SearchResult")) return false;
   if (!add_shortest_path_types(module, state) || !append_all(module, "ShortestPaths") ||

@@ -2,7 +2,9 @@
 
 #include <structmember.h>
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cstddef>
 #include <string>
 
@@ -31,6 +33,9 @@ std::string shortest_fixed(double v) {
   auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
   return std::string(buf, res.ptr);
 }
+
+// The reasons a result a user sees can give.
+constexpr StopReason kStopReasons[] = {StopReason::Goal, StopReason::Exhausted, StopReason::NodeLimit};
 
 std::string fixed6(double v) {
   char buf[512];
@@ -80,6 +85,24 @@ void result_dealloc(PyObject* self_obj) {
   free_fn(self_obj);
   Py_DECREF(type);
 }
+
+// Pickling: the module's private _restore_search_result called with every
+// attribute but `found` (which is `path is not None`), in member order.
+PyObject* result_reduce(PyObject* self_obj, PyObject*) {
+  return guarded(state_of_type(Py_TYPE(self_obj)).internal_error, [&]() -> PyObject* {
+    auto* self = reinterpret_cast<PySearchResult*>(self_obj);
+    PyRef restore = PyRef::steal(PyObject_GetAttrString(PyType_GetModule(Py_TYPE(self_obj)), kRestoreResult));
+    if (!restore) throw_py_error();
+    return Py_BuildValue("(O(OdKKKKdsOO))", restore.get(), self->path, self->cost, self->nodes_expanded,
+                         self->nodes_generated, self->nodes_reopened, self->max_frontier_size, self->elapsed,
+                         self->stop_reason, self->trace, self->tree);
+  });
+}
+
+PyMethodDef result_methods[] = {
+    {"__reduce__", result_reduce, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
 
 #define QS_MEMBER(name, type) {const_cast<char*>(#name), type, offsetof(PySearchResult, name), READONLY, nullptr}
 
@@ -133,16 +156,17 @@ PyType_Slot result_slots[] = {
     {Py_tp_doc, const_cast<char*>(kResultDoc)},
     {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
     {Py_tp_members, result_members},
+    {Py_tp_methods, result_methods},
     {Py_tp_traverse, reinterpret_cast<void*>(result_traverse)},
     {Py_tp_clear, reinterpret_cast<void*>(result_clear)},
     {Py_tp_dealloc, reinterpret_cast<void*>(result_dealloc)},
     {0, nullptr},
 };
 
-// The dotted name gives the class a __module__; a bare name makes CPython
-// warn at import that the type has none.
+// The dotted name gives the class its __module__, the module's import name,
+// so that pickle finds the class there.
 PyType_Spec result_spec = {
-    "quellostrin_native.SearchResult",
+    "quellostrin.quellostrin_native.SearchResult",
     sizeof(PySearchResult),
     0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
@@ -154,6 +178,33 @@ PyType_Spec result_spec = {
 bool add_result_type(PyObject* module, ModuleState& state) {
   state.result_type = PyType_FromModuleAndSpec(module, &result_spec, nullptr);
   return state.result_type && PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(state.result_type)) == 0;
+}
+
+PyObject* restore_search_result(PyObject* module, PyObject* args) {
+  ModuleState& state = state_of(module);
+  return guarded(state.internal_error, [&]() -> PyObject* {
+    PyObject *path, *trace, *tree;
+    ResultParts parts;
+    unsigned long long expanded, generated, reopened, frontier;
+    const char* stop;
+    if (!PyArg_ParseTuple(args, "OdKKKKdsO!O!:_restore_search_result", &path, &parts.cost, &expanded, &generated,
+                          &reopened, &frontier, &parts.elapsed, &stop, &PyList_Type, &trace, &PyList_Type, &tree)) {
+      throw_py_error();
+    }
+    if (path != Py_None && !PyList_Check(path)) throw ValueErr("a pickled SearchResult's path is a list or None");
+    const auto reason = std::find_if(std::begin(kStopReasons), std::end(kStopReasons),
+                                     [&](StopReason r) { return to_string(r) == stop; });
+    if (reason == std::end(kStopReasons)) throw ValueErr("a pickled SearchResult's stop_reason is unknown");
+    parts.stop_reason = *reason;
+    parts.nodes_expanded = expanded;
+    parts.nodes_generated = generated;
+    parts.nodes_reopened = reopened;
+    parts.max_frontier_size = frontier;
+    parts.path = path == Py_None ? nullptr : Py_NewRef(path);
+    parts.trace = Py_NewRef(trace);
+    parts.tree = Py_NewRef(tree);
+    return make_result(state, parts);
+  });
 }
 
 PyObject* make_result(const ModuleState& state, ResultParts parts) {

@@ -79,6 +79,11 @@ struct ResultParts {
 
 PyObject* make_result(const ModuleState& state, ResultParts parts);
 
+// The module's private function that unpickles a SearchResult (`module` is
+// its self), under the name kRestoreResult.
+inline constexpr const char* kRestoreResult = "_restore_search_result";
+PyObject* restore_search_result(PyObject* module, PyObject* args);
+
 template <class Node>
 PyRef node_list(const std::vector<Node>& nodes) {
   PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(nodes.size())));

@@ -2,6 +2,8 @@
 // ShortestPaths and AllPairs that hold their results. Each object owns its
 // core result for its whole life; every attribute read or method call builds
 // new Python objects from it.
+#include <bit>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -73,6 +75,83 @@ PyObject* text(const std::string& s) {
 
 const char* flag(bool b) { return b ? "true" : "false"; }
 
+// ---- Pickling. The arrays travel as bytes, 8 little-endian bytes per entry
+// (an absent predecessor or hop as 2^64 - 1, which no node number reaches);
+// the module's private restore functions check them before building the
+// object, so a bad pickle cannot make path rebuilding read out of bounds.
+
+constexpr std::uint64_t kAbsentNode = UINT64_MAX;
+
+std::uint64_t little_endian(std::uint64_t v) {
+  return std::endian::native == std::endian::little ? v : __builtin_bswap64(v);
+}
+
+template <class T, class Word>
+PyObject* to_bytes(const std::vector<T>& values, Word&& word) {
+  PyRef out = PyRef::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(values.size() * 8)));
+  if (!out) throw_py_error();
+  char* p = PyBytes_AsString(out.get());
+  for (const T& v : values) {
+    const std::uint64_t w = little_endian(word(v));
+    std::memcpy(p, &w, 8);
+    p += 8;
+  }
+  return out.release();
+}
+
+PyObject* doubles_to_bytes(const std::vector<double>& values) {
+  return to_bytes(values, [](double d) { return std::bit_cast<std::uint64_t>(d); });
+}
+
+PyObject* nodes_to_bytes(const std::vector<std::optional<std::uint64_t>>& values) {
+  return to_bytes(values, [](const std::optional<std::uint64_t>& v) { return v.value_or(kAbsentNode); });
+}
+
+// The 8-byte words of `bytes`, which must hold exactly `count` of them.
+std::vector<std::uint64_t> words_of(PyObject* bytes, std::uint64_t count, const char* what) {
+  char* data = nullptr;
+  Py_ssize_t length = 0;
+  if (PyBytes_AsStringAndSize(bytes, &data, &length) != 0) throw_py_error();
+  if (count > static_cast<std::uint64_t>(length) / 8 || static_cast<std::uint64_t>(length) != count * 8) {
+    throw ValueErr(std::string("a pickled shortest-path result has the wrong size of ") + what);
+  }
+  std::vector<std::uint64_t> words(count);
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, data + 8 * i, 8);
+    words[i] = little_endian(w);
+  }
+  return words;
+}
+
+std::vector<double> doubles_of(PyObject* bytes, std::uint64_t count, const char* what) {
+  std::vector<double> out;
+  out.reserve(count);
+  for (std::uint64_t w : words_of(bytes, count, what)) out.push_back(std::bit_cast<double>(w));
+  return out;
+}
+
+// Node numbers below `n`, or absent.
+std::vector<std::optional<std::uint64_t>> nodes_of(PyObject* bytes, std::uint64_t count, std::uint64_t n,
+                                                   const char* what) {
+  std::vector<std::optional<std::uint64_t>> out;
+  out.reserve(count);
+  for (std::uint64_t w : words_of(bytes, count, what)) {
+    if (w != kAbsentNode && w >= n) throw ValueErr(std::string("a pickled shortest-path result names a node past its nodes in ") + what);
+    out.push_back(w == kAbsentNode ? std::nullopt : std::optional<std::uint64_t>(w));
+  }
+  return out;
+}
+
+// (the module's function `name`, args): what __reduce__ returns.
+PyObject* reduce_to(PyObject* self, const char* name, PyObject* args) {
+  PyRef owned_args = PyRef::steal(args);
+  if (!owned_args) throw_py_error();
+  PyRef restore = PyRef::steal(PyObject_GetAttrString(PyType_GetModule(Py_TYPE(self)), name));
+  if (!restore) throw_py_error();
+  return PyTuple_Pack(2, restore.get(), owned_args.get());
+}
+
 // ---- ShortestPaths
 
 PyObject* sp_source(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(core_of<ShortestPaths>(self).source); }
@@ -117,6 +196,17 @@ PyObject* path_to(ModuleState&, PyObject* self, const TargetArgs& a) {
   return node_list_or_none(core_of<ShortestPaths>(self).path_to(a.target));
 }
 
+PyObject* sp_reduce(PyObject* self, PyObject*) {
+  return guarded_on(self, [&] {
+    const auto& sp = core_of<ShortestPaths>(self);
+    PyRef dist = PyRef::steal(doubles_to_bytes(sp.dist));
+    PyRef pred = PyRef::steal(nodes_to_bytes(sp.pred));
+    return reduce_to(self, kRestoreShortestPaths,
+                     Py_BuildValue("(KOOO)", static_cast<unsigned long long>(sp.source),
+                                   sp.negative_cycle ? Py_True : Py_False, dist.get(), pred.get()));
+  });
+}
+
 PyGetSetDef sp_getset[] = {
     {"source", sp_source, nullptr, nullptr, nullptr},
     {"dist", sp_dist, nullptr, nullptr, nullptr},
@@ -126,7 +216,9 @@ PyGetSetDef sp_getset[] = {
 };
 
 PyMethodDef* sp_methods() {
-  static PyMethodDef defs[] = {method_of_class<kPathTo, path_to>(), {nullptr, nullptr, 0, nullptr}};
+  static PyMethodDef defs[] = {method_of_class<kPathTo, path_to>(),
+                               {"__reduce__", sp_reduce, METH_NOARGS, nullptr},
+                               {nullptr, nullptr, 0, nullptr}};
   return defs;
 }
 
@@ -187,6 +279,17 @@ PyObject* matrix(ModuleState&, PyObject* self, const NoArgs&) {
   return rows.release();
 }
 
+PyObject* ap_reduce(PyObject* self, PyObject*) {
+  return guarded_on(self, [&] {
+    const auto& ap = core_of<AllPairs>(self);
+    PyRef dist = PyRef::steal(doubles_to_bytes(ap.dist));
+    PyRef hops = PyRef::steal(nodes_to_bytes(ap.next_hop));
+    return reduce_to(self, kRestoreAllPairs,
+                     Py_BuildValue("(KOOO)", static_cast<unsigned long long>(ap.num_nodes),
+                                   ap.negative_cycle ? Py_True : Py_False, dist.get(), hops.get()));
+  });
+}
+
 PyGetSetDef ap_getset[] = {
     {"num_nodes", ap_num_nodes, nullptr, nullptr, nullptr},
     {"negative_cycle", ap_negative_cycle, nullptr, nullptr, nullptr},
@@ -195,7 +298,9 @@ PyGetSetDef ap_getset[] = {
 
 PyMethodDef* ap_methods() {
   static PyMethodDef defs[] = {method_of_class<kDistance, distance>(), method_of_class<kMatrix, matrix>(),
-                               method_of_class<kPath, path>(), {nullptr, nullptr, 0, nullptr}};
+                               method_of_class<kPath, path>(),
+                               {"__reduce__", ap_reduce, METH_NOARGS, nullptr},
+                               {nullptr, nullptr, 0, nullptr}};
   return defs;
 }
 
@@ -306,14 +411,55 @@ PyObject* floyd_warshall_py(ModuleState& state, const FloydWarshallArgs& a) {
 
 }  // namespace
 
+PyObject* restore_shortest_paths(PyObject* module, PyObject* args) {
+  ModuleState& state = state_of(module);
+  return guarded(state.internal_error, [&]() -> PyObject* {
+    unsigned long long source = 0;
+    int negative_cycle = 0;
+    PyObject *dist, *pred;
+    if (!PyArg_ParseTuple(args, "KpO!O!:_restore_shortest_paths", &source, &negative_cycle, &PyBytes_Type, &dist,
+                          &PyBytes_Type, &pred)) {
+      throw_py_error();
+    }
+    ShortestPaths sp;
+    sp.dist = doubles_of(dist, static_cast<std::uint64_t>(PyBytes_Size(dist)) / 8, "dist");
+    const std::uint64_t n = sp.dist.size();
+    sp.pred = nodes_of(pred, n, n, "pred");
+    sp.source = source;
+    sp.negative_cycle = negative_cycle != 0;
+    return wrap(state.shortest_paths_type, std::move(sp));
+  });
+}
+
+PyObject* restore_all_pairs(PyObject* module, PyObject* args) {
+  ModuleState& state = state_of(module);
+  return guarded(state.internal_error, [&]() -> PyObject* {
+    unsigned long long n = 0;
+    int negative_cycle = 0;
+    PyObject *dist, *hops;
+    if (!PyArg_ParseTuple(args, "KpO!O!:_restore_all_pairs", &n, &negative_cycle, &PyBytes_Type, &dist,
+                          &PyBytes_Type, &hops)) {
+      throw_py_error();
+    }
+    std::uint64_t cells = 0;
+    if (__builtin_mul_overflow(n, n, &cells)) throw ValueErr("a pickled shortest-path result has the wrong size of dist");
+    AllPairs ap;
+    ap.dist = doubles_of(dist, cells, "dist");
+    ap.next_hop = nodes_of(hops, cells, n, "next_hop");
+    ap.num_nodes = n;
+    ap.negative_cycle = negative_cycle != 0;
+    return wrap(state.all_pairs_type, std::move(ap));
+  });
+}
+
 PyMethodDef bellman_ford_method() { return method<kBellmanFord, bellman_ford_py>(); }
 PyMethodDef floyd_warshall_method() { return method<kFloydWarshall, floyd_warshall_py>(); }
 
 bool add_shortest_path_types(PyObject* module, ModuleState& state) {
-  static PyType_Spec sp_spec = holder_spec<ShortestPaths>("quellostrin_native.ShortestPaths", kShortestPathsDoc,
+  static PyType_Spec sp_spec = holder_spec<ShortestPaths>("quellostrin.quellostrin_native.ShortestPaths", kShortestPathsDoc,
                                                           sp_getset, sp_methods(), sp_repr);
   static PyType_Spec ap_spec =
-      holder_spec<AllPairs>("quellostrin_native.AllPairs", kAllPairsDoc, ap_getset, ap_methods(), ap_repr);
+      holder_spec<AllPairs>("quellostrin.quellostrin_native.AllPairs", kAllPairsDoc, ap_getset, ap_methods(), ap_repr);
   state.shortest_paths_type = PyType_FromModuleAndSpec(module, &sp_spec, nullptr);
   if (!state.shortest_paths_type ||
       PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(state.shortest_paths_type)) != 0) {

@@ -1,6 +1,6 @@
 """The module's registered surface and its life cycle: order, __all__,
-signatures against the type stubs, docstrings, and module objects that each
-own their classes (re-import, sub-interpreters)."""
+signatures against the type stubs, docstrings, module objects that each own
+their classes (re-import, sub-interpreters), and pickling."""
 
 import ast
 import importlib.util
@@ -90,3 +90,63 @@ def test_imports_and_searches_in_a_subinterpreter():
             interpreters.run_string(interp, code)
         finally:
             interpreters.destroy(interp)
+
+
+def _results():
+    """One object of every picklable kind, with the ways to read it back."""
+    from quellostrin import (bellman_ford, floyd_warshall, search_graph, search_grid, search_implicit)
+    neg = [(0, 1, 4.0), (0, 2, 1.0), (2, 1, -2.0), (3, 4, -1.0), (4, 3, -1.0)]
+    return [
+        search_graph(4, [(0, 1, 1.0), (1, 2, 2.5), (0, 2, 5.0), (2, 3, 1.0)], 0, 3, algorithm="dijkstra"),
+        search_graph(3, [(0, 1, 1.0)], 0, 2, record=False, max_nodes=1),
+        search_grid("S..#\n.#.G", algorithm="bidirectional"),
+        search_implicit(lambda s: [((s[0] + 1, -s[1]), 1.0)] if s[0] < 3 else [], (0, 5), (3, -5)),
+        bellman_ford(5, neg, 0),
+        bellman_ford(5, neg, 3),
+        floyd_warshall(5, neg),
+        floyd_warshall(0, []),
+    ]
+
+
+def _view(obj):
+    if isinstance(obj, native.SearchResult):
+        return (obj.path, obj.cost, obj.found, obj.nodes_expanded, obj.nodes_generated, obj.nodes_reopened,
+                obj.max_frontier_size, obj.elapsed, obj.stop_reason, obj.trace, obj.tree, repr(obj))
+    if isinstance(obj, native.ShortestPaths):
+        return (obj.source, obj.dist, obj.pred, obj.negative_cycle, [obj.path_to(v) for v in range(len(obj.dist))])
+    n = obj.num_nodes
+    return (n, obj.negative_cycle, obj.matrix(), [obj.path(a, b) for a in range(n) for b in range(n)])
+
+
+def test_results_and_errors_survive_pickle():
+    import pickle
+    for obj in _results():
+        for protocol in (0, pickle.HIGHEST_PROTOCOL):
+            back = pickle.loads(pickle.dumps(obj, protocol))
+            assert type(back) is type(obj)
+            assert str(_view(back)) == str(_view(obj))  # str: NaN-free, and -0.0 told from 0.0
+    for cls in (native.SearchResult, native.ShortestPaths, native.AllPairs, native.InternalError):
+        assert getattr(importlib.import_module(cls.__module__), cls.__name__) is cls
+    error = pickle.loads(pickle.dumps(native.InternalError("broken")))
+    assert type(error) is native.InternalError and error.args == ("broken",)
+    assert not {n for n in native.__all__ if n.startswith("_")}
+
+
+def test_results_come_back_from_worker_processes():
+    import concurrent.futures
+    import multiprocessing
+    from quellostrin import floyd_warshall
+    context = multiprocessing.get_context("spawn")
+    with concurrent.futures.ProcessPoolExecutor(1, mp_context=context) as pool:
+        back = pool.submit(floyd_warshall, 3, [(0, 1, 1.0), (1, 2, -0.5)]).result()
+    assert _view(back) == _view(floyd_warshall(3, [(0, 1, 1.0), (1, 2, -0.5)]))
+
+
+@pytest.mark.parametrize("args, message", [
+    ((2, False, b"\0" * 32, b"\xff" * 24), "wrong size of next_hop"),
+    ((2, False, b"\0" * 32, b"\x05" + b"\0" * 31), "names a node past its nodes in next_hop"),
+    ((2**32, False, b"", b""), "wrong size of dist"),
+])
+def test_a_bad_pickle_is_refused(args, message):
+    with pytest.raises(ValueError, match=message):
+        native._restore_all_pairs(*args)
