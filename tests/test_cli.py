@@ -145,6 +145,11 @@ def bad_map(tmp_path):
     return str(tmp_path / "bad.txt")
 
 
+def binary(tmp_path):
+    (tmp_path / "b.bin").write_bytes(b"S\xff\xfeG")
+    return str(tmp_path / "b.bin")
+
+
 def movingai_without_endpoints(tmp_path):
     (tmp_path / "m.map").write_text("type octile\nheight 2\nwidth 2\nmap\n..\n@.\n")
     return str(tmp_path / "m.map")
@@ -153,6 +158,7 @@ def movingai_without_endpoints(tmp_path):
 ERRORS = {
     "missing file": (lambda d: ["maze", str(d / "nope.txt")], "No such file"),
     "bad map": (lambda d: ["maze", bad_map(d)], "'S'"),
+    "binary file": (lambda d: ["maze", binary(d)], "not a UTF-8 text file"),
     "unknown algorithm": (lambda d: ["maze", "--sample", "open", "-a", "nope"], "unknown algorithm"),
     "unknown heuristic": (lambda d: ["maze", "--sample", "open", "--heuristic", "nope"], "unknown heuristic"),
     "bad random": (lambda d: ["maze", "--random", "5", "x", "0.1", "1"], "--random"),

@@ -100,6 +100,14 @@ class Maze:
         return self.ascii if self.ascii is not None else (self.costs or [])
 
 
+def read_text(path: str) -> str:
+    try:
+        with open(path, encoding="utf-8") as f:
+            return f.read()
+    except UnicodeDecodeError as e:
+        raise CliError(f"{path}: not a UTF-8 text file ({e.reason} at byte {e.start})") from None
+
+
 def parse_movingai(text: str, name: str) -> list[list[float]]:
     """A Moving AI .map ("type octile / height H / width W / map" and H rows)
     as a cost matrix: 1 for a passable cell, 0 (a wall) for the rest."""
@@ -130,8 +138,7 @@ def load_maze(args: argparse.Namespace) -> Maze:
         except ValueError:
             raise CliError("--random takes integers W H SEED and a number DENSITY") from None
     elif args.file is not None:
-        with open(args.file, encoding="utf-8") as f:
-            text = f.read()
+        text = read_text(args.file)
         if text.startswith("type "):
             if args.start is None or args.goal is None:
                 raise CliError(f"{args.file}: a Moving AI map needs --start R C and --goal R C")
@@ -236,11 +243,11 @@ def cmd_maze(args: argparse.Namespace) -> int:
     print(overlay(maze, result.path))
     print(stats_line(result))
     if drawing:
-        draw(maze, result, args.plot, args.animate)
+        draw(maze, result, args.plot, args.animate, args.frames)
     return 0 if result.found else 1
 
 
-def draw(maze: Maze, result: SearchResult, plot: str | None, animate: str | None) -> None:
+def draw(maze: Maze, result: SearchResult, plot: str | None, animate: str | None, frames: int) -> None:
     # Matplotlib is an optional extra: import the plotting module only when a
     # picture is asked for, and turn a missing matplotlib into one line.
     try:
@@ -250,7 +257,10 @@ def draw(maze: Maze, result: SearchResult, plot: str | None, animate: str | None
             ax.figure.savefig(plot)
             print(f"wrote {plot}")
         if animate is not None:
-            viz.animate_search(maze.picture(), result, filename=animate)
+            # Group expansions so that a long search still makes a GIF of at
+            # most `frames` frames.
+            step = max(1, -(-len(result.trace) // frames))
+            viz.animate_search(maze.picture(), result, filename=animate, step=step)
             print(f"wrote {animate}")
     except ImportError as e:
         missing = (e.name or "").split(".")[0]
@@ -311,8 +321,7 @@ def cmd_hanoi(args: argparse.Namespace) -> int:
 
 
 def cmd_ladder(args: argparse.Namespace) -> int:
-    with open(args.words, encoding="utf-8") as f:
-        words = f.read().split()
+    words = read_text(args.words).split()
     result = native.search_wordladder(args.start, args.goal, words, algorithm=args.algorithm, **search_options(args))
     if result.path:
         print(" -> ".join(result.path))
@@ -327,6 +336,13 @@ def cell(text: str) -> int:
     value = int(text)
     if value < 0:
         raise argparse.ArgumentTypeError(f"not a cell index: {text}")
+    return value
+
+
+def positive(text: str) -> int:
+    value = int(text)
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1: {text}")
     return value
 
 
@@ -393,6 +409,9 @@ def build_parser() -> argparse.ArgumentParser:
     add_search_options(p, "astar", GRID_HEURISTICS)
     p.add_argument("--plot", metavar="OUT.png", help="save a picture of the maze, the search and the path")
     p.add_argument("--animate", metavar="OUT.gif", help="save an animation of the search as a GIF")
+    p.add_argument(
+        "--frames", type=positive, default=200, help="most frames --animate makes; expansions are grouped to fit (default 200)"
+    )
     p.set_defaults(run=cmd_maze)
 
     p = sub.add_parser(
