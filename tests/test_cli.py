@@ -65,8 +65,9 @@ def test_compare_bounds_the_deepening_searches_and_shows_a_bar_on_a_terminal(cap
 MAZES = {
     "wall": ["--sample", "wall"],
     "open-diagonal": ["--sample", "open", "--diagonal"],
-    "random-bfs": ["--random", "40", "15", "0.25", "11", "-a", "bfs"],
-    "random-greedy": ["--random", "40", "15", "0.25", "11", "-a", "greedy", "--diagonal"],
+    "random-greedy": ["--random", "40", "15", "0.25", "9", "-a", "greedy", "--diagonal"],
+    "random-bfs": ["--random", "40", "15", "0.25", "14", "-a", "bfs"],
+    "random-unreachable": ["--random", "40", "15", "0.25", "11"],
 }
 
 
