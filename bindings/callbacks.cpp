@@ -74,27 +74,33 @@ void PyImplicitGraph::neighbors_into(const Node& state, SuccessorList<Node>& out
   }
   // First every item's shape and cost, then every state: a failing call never
   // yields a partial list.
-  std::vector<PyRef> items;
+  std::vector<PyRef> states;
   std::vector<double> costs;
-  items.reserve(static_cast<std::size_t>(n));
+  states.reserve(static_cast<std::size_t>(n));
   costs.reserve(static_cast<std::size_t>(n));
   for (Py_ssize_t i = 0; i < n; ++i) {
+    // A pair is a tuple, or any other sequence of two (a list, say).
     PyRef item = PyRef::steal(PySequence_GetItem(seq, i));
-    if (!item || !PyTuple_Check(item.get()) || PyTuple_Size(item.get()) != 2) {
-      slot_->store_value_error(kBadSuccessors);
-      return;
+    PyRef next_obj, cost_obj;
+    if (item && PyTuple_Check(item.get()) && PyTuple_Size(item.get()) == 2) {
+      next_obj = PyRef::borrow(PyTuple_GetItem(item.get(), 0));
+      cost_obj = PyRef::borrow(PyTuple_GetItem(item.get(), 1));
+    } else if (item && !PyTuple_Check(item.get()) && !PyUnicode_Check(item.get()) && PySequence_Check(item.get()) &&
+               PySequence_Size(item.get()) == 2) {
+      next_obj = PyRef::steal(PySequence_GetItem(item.get(), 0));
+      cost_obj = next_obj ? PyRef::steal(PySequence_GetItem(item.get(), 1)) : PyRef();
     }
-    const double cost = PyFloat_AsDouble(PyTuple_GetItem(item.get(), 1));
-    if (cost == -1.0 && PyErr_Occurred()) {
+    const double cost = cost_obj ? PyFloat_AsDouble(cost_obj.get()) : -1.0;
+    if (!cost_obj || (cost == -1.0 && PyErr_Occurred())) {
       slot_->store_value_error(kBadSuccessors);
       return;
     }
     costs.push_back(cost);
-    items.push_back(std::move(item));
+    states.push_back(std::move(next_obj));
   }
   const std::size_t before = out.size();
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    auto next = py_to_state(PyTuple_GetItem(items[i].get(), 0));
+  for (std::size_t i = 0; i < states.size(); ++i) {
+    auto next = py_to_state(states[i].get());
     if (!next) {
       out.resize(before);
       slot_->store_value_error(kBadState);

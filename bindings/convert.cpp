@@ -1,8 +1,11 @@
 #include "convert.hpp"
 
+#include <cmath>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
+#include "buffer.hpp"
 #include "py_ref.hpp"
 
 namespace quellostrin::py {
@@ -127,7 +130,58 @@ Py_ssize_t sequence_size(PyObject* obj, const char* name) {
   return n;
 }
 
+namespace {
+
+// A node number read from an (m, 3) array: floats must hold a whole number,
+// and signed integers must not be negative, as an int passed in a tuple.
+template <class T>
+std::uint64_t array_node(T value, Py_ssize_t i, const char* name) {
+  if constexpr (std::is_floating_point_v<T>) {
+    if (!(value >= 0 && value < 0x1p64) || value != std::floor(value)) {
+      type_error(name, "edge " + std::to_string(i) + " has a node number that is not a whole number >= 0 in range: " +
+                           std::to_string(value));
+    }
+    return static_cast<std::uint64_t>(value);
+  } else if constexpr (std::is_same_v<T, Flag>) {
+    return static_cast<bool>(value) ? 1 : 0;
+  } else {
+    if constexpr (std::is_signed_v<T>) {
+      if (value < 0) {
+        PyErr_SetString(PyExc_OverflowError, "can't convert negative int to unsigned");
+        raise_arg_error(name);
+      }
+    }
+    return static_cast<std::uint64_t>(value);
+  }
+}
+
+// A node number of an edge given as a sequence: an int, or a float holding a
+// whole number (from ndarray.tolist() of a float array, say).
+std::uint64_t sequence_node(PyObject* obj, Py_ssize_t i, const char* name) {
+  if (!PyFloat_Check(obj)) return to_u64(obj, name);
+  return array_node(PyFloat_AsDouble(obj), i, name);
+}
+
+// The edges of an (m, 3) array of numbers, or nothing when `obj` is not one.
+std::optional<std::vector<Edge>> edges_from_buffer(PyObject* obj, const char* name) {
+  const auto buffer = Buffer2D::of(obj, name);
+  if (!buffer || buffer->cols() != 3) return std::nullopt;
+  std::vector<Edge> edges(static_cast<std::size_t>(buffer->rows()));
+  const bool known = buffer->visit([&]<class T>(T) {
+    for (Py_ssize_t i = 0; i < buffer->rows(); ++i) {
+      edges[static_cast<std::size_t>(i)] = {array_node(buffer->at<T>(i, 0), i, name),
+                                            array_node(buffer->at<T>(i, 1), i, name),
+                                            static_cast<double>(buffer->at<T>(i, 2))};
+    }
+  });
+  if (!known) return std::nullopt;
+  return edges;
+}
+
+}  // namespace
+
 std::vector<Edge> to_edges(PyObject* obj, const char* name) {
+  if (auto edges = edges_from_buffer(obj, name)) return std::move(*edges);
   const Py_ssize_t n = sequence_size(obj, name);
   std::vector<Edge> edges;
   edges.reserve(static_cast<std::size_t>(n));
@@ -137,14 +191,25 @@ std::vector<Edge> to_edges(PyObject* obj, const char* name) {
     // mutates the container.
     PyRef item = is_list ? PyRef::borrow(PyList_GetItem(obj, i)) : PyRef::steal(PySequence_GetItem(obj, i));
     if (!item) raise_arg_error(name);
-    if (!PyTuple_Check(item.get()) || PyTuple_Size(item.get()) != 3) {
-      type_error(name, "edge " + std::to_string(i) + " must be a tuple (u, v, w), got " + type_name(item.get()) +
-                           (PyTuple_Check(item.get()) ? " of length " + std::to_string(PyTuple_Size(item.get())) : ""));
+    // Any sequence of three: tuples, lists from JSON or ndarray.tolist(),
+    // the rows of an array.
+    const bool sequence = !PyUnicode_Check(item.get()) && !PyBytes_Check(item.get()) && PySequence_Check(item.get());
+    const Py_ssize_t length = sequence ? PySequence_Size(item.get()) : -1;
+    if (sequence && length < 0) raise_arg_error(name);
+    if (length != 3) {
+      type_error(name, "edge " + std::to_string(i) + " must be a sequence (u, v, w), got " + type_name(item.get()) +
+                           (sequence ? " of length " + std::to_string(length) : ""));
     }
+    auto part = [&](Py_ssize_t k) {
+      PyRef p = PyTuple_Check(item.get()) ? PyRef::borrow(PyTuple_GetItem(item.get(), k))
+                                          : PyRef::steal(PySequence_GetItem(item.get(), k));
+      if (!p) raise_arg_error(name);
+      return p;
+    };
     Edge e{};
-    e.u = to_u64(PyTuple_GetItem(item.get(), 0), name);
-    e.v = to_u64(PyTuple_GetItem(item.get(), 1), name);
-    e.w = to_double(PyTuple_GetItem(item.get(), 2), name);
+    e.u = sequence_node(part(0).get(), i, name);
+    e.v = sequence_node(part(1).get(), i, name);
+    e.w = to_double(part(2).get(), name);
     edges.push_back(e);
     if (is_list && PyList_Size(obj) != n) {
       // An item's conversion hook resized the list under us.

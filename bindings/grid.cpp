@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "buffer.hpp"
 #include "entry_points.hpp"
 #include "runner.hpp"
 
@@ -64,110 +65,28 @@ PyObject* search_grid(ModuleState& state, const MapArgs& a) {
 
 // ---- search_grid_costs
 
-// A '?' element: any non-zero byte is true, as in the struct module. Read as
-// a byte, since a bool object holding another value than 0 or 1 is undefined.
-struct Flag {
-  unsigned char byte;
-  explicit operator double() const { return byte != 0 ? 1.0 : 0.0; }
-};
-
-[[noreturn]] void unsupported_view(const Py_buffer& view, const char* name) {
-  type_error(name, "expected a matrix of numbers, got a " + std::to_string(view.ndim) +
-                       "-dimensional memoryview of format '" + (view.format ? view.format : "B") + "'");
-}
-
 // A 2-D buffer of numbers (a NumPy array, say), read without touching its
 // elements as Python objects. Nothing, with no error set, when `obj` offers no
 // such buffer; the sequence path then handles it. A memoryview cannot take
 // that path (it does not index its multi-dimensional views), so one of more
 // than one dimension in a format not read here is refused with TypeError.
 std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj, const char* name) {
-  if (!PyObject_CheckBuffer(obj)) return std::nullopt;
-  Py_buffer view;
-  if (PyObject_GetBuffer(obj, &view, PyBUF_RECORDS_RO) != 0) {
-    PyErr_Clear();
-    return std::nullopt;
-  }
-  struct Release {
-    Py_buffer* view;
-    ~Release() { PyBuffer_Release(view); }
-  } release{&view};
-  std::string_view format = view.format ? view.format : "B";
-  if (!format.empty() && (format[0] == '@' || format[0] == '=' || format[0] == '<')) format.remove_prefix(1);
-  if (view.ndim != 2 || format.size() != 1) {
-    if (view.ndim > 1 && PyMemoryView_Check(obj)) unsupported_view(view, name);
-    return std::nullopt;
-  }
-  const auto height = static_cast<std::uint64_t>(view.shape[0]);
-  const auto width = static_cast<std::uint64_t>(view.shape[1]);
+  const auto buffer = Buffer2D::of(obj, name);
+  if (!buffer) return std::nullopt;
+  const auto height = static_cast<std::uint64_t>(buffer->rows());
+  const auto width = static_cast<std::uint64_t>(buffer->cols());
   GridGraph::check_size(width, height);
   CostMatrix m{width, height, {}};
-  // One loop per element type, so the type is looked at once, not per cell.
-  auto copy = [&]<class T>(T) {
+  const bool known = buffer->visit([&]<class T>(T) {
     m.cells.resize(width * height);
-    const char* base = static_cast<const char*>(view.buf);
     for (std::uint64_t r = 0; r < height; ++r) {
-      const char* row = base + static_cast<Py_ssize_t>(r) * view.strides[0];
       double* out = m.cells.data() + r * width;
       for (std::uint64_t c = 0; c < width; ++c) {
-        T v;
-        std::memcpy(&v, row + static_cast<Py_ssize_t>(c) * view.strides[1], sizeof v);
-        out[c] = static_cast<double>(v);
+        out[c] = static_cast<double>(buffer->at<T>(static_cast<Py_ssize_t>(r), static_cast<Py_ssize_t>(c)));
       }
     }
-    return true;
-  };
-  bool known = true;
-  switch (format[0]) {
-    case 'd':
-      copy(double{});
-      break;
-    case 'f':
-      copy(float{});
-      break;
-    case 'b':
-      copy(static_cast<signed char>(0));
-      break;
-    case 'B':
-      copy(static_cast<unsigned char>(0));
-      break;
-    case '?':
-      copy(Flag{});
-      break;
-    case 'h':
-      copy(short{});
-      break;
-    case 'H':
-      copy(static_cast<unsigned short>(0));
-      break;
-    case 'i':
-      copy(int{});
-      break;
-    case 'I':
-      copy(0u);
-      break;
-    case 'l':
-      copy(0l);
-      break;
-    case 'L':
-      copy(0ul);
-      break;
-    case 'q':
-      copy(0ll);
-      break;
-    case 'Q':
-      copy(0ull);
-      break;
-    case 'n':
-      copy(Py_ssize_t{});
-      break;
-    case 'N':
-      copy(std::size_t{});
-      break;
-    default:
-      known = false;  // the sequence path handles the rest
-  }
-  if (!known && PyMemoryView_Check(obj)) unsupported_view(view, name);
+  });
+  if (!known && PyMemoryView_Check(obj)) buffer->unsupported(name);
   if (!known) return std::nullopt;
   return m;
 }

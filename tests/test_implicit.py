@@ -23,6 +23,8 @@ def counter(s):
 def test_state_forms():
     r = search_implicit(counter, 0, 3)
     assert r.path == [0, 1, 2, 3] and r.cost == 3.0 and all(type(n) is int for n in r.path)
+    listed = search_implicit(lambda s: [[s + 1, 1.0]], 0, 3)  # pairs may be lists (from JSON, say)
+    assert (listed.path, listed.trace, listed.tree) == (r.path, r.trace, r.tree)
     assert search_implicit(lambda s: [((s + 1,), 1.0)], (0,), (2,)).path == [0, 1, 2]  # 1-tuples are ints
     assert search_implicit(lambda s: [], (), ()).path == [()]
     seen = []
@@ -48,7 +50,7 @@ def test_bad_states_fail_at_once(start, goal):
 
 @pytest.mark.parametrize("successors, heuristic, message", [
     *[(lambda s, bad=bad: bad, None, PAIRS_MSG)
-      for bad in [{1: 1.0}, (1, 1.0), [[1, 1.0]], [(1, "1.0")], [(1, 1.0, 2)], "ab", None, 42]],
+      for bad in [{1: 1.0}, (1, 1.0), [[1, 1.0, 2]], ["ab"], [(1, "1.0")], [(1, 1.0, 2)], "ab", None, 42]],
     (lambda s: [(1, 1.0), ("x", 1.0)], None, STATES_MSG),
     *[(counter, h, H_MSG) for h in [lambda a, b: None, lambda a, b: "1.0", lambda a: 0.0, 3]],
 ])

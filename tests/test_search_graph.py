@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 from conftest import ALGORITHMS, ALIASES, RUNNABLE, random_edges
-from quellostrin import SearchResult, bellman_ford, search_graph, search_implicit
+from quellostrin import SearchResult, bellman_ford, floyd_warshall, search_graph, search_implicit
 
 LINE = [(0, 1, 1.0), (1, 2, 1.0)]
 BASE = dict(num_nodes=3, edges=LINE, start=0, goal=2)
@@ -47,8 +47,11 @@ class TestErrors:
         (dict(undirected=None), "undirected", TypeError),
         (dict(algorithm=b"bfs"), "algorithm", TypeError),
         (dict(weight="2"), "weight", TypeError),
-        (dict(edges=[[0, 1, 1.0]]), "edges", TypeError),  # a list is not a tuple
-        (dict(edges=[(0.0, 1, 1.0)]), "edges", TypeError),
+        (dict(edges=[[0, 1, 1.0, 2]]), "edges", TypeError),
+        (dict(edges=["abc"]), "edges", TypeError),  # a str is no edge
+        (dict(edges=[(0.5, 1, 1.0)]), "edges", TypeError),  # whole floats are node numbers, others not
+        (dict(edges=np.array([[0.5, 1, 1.0]])), "edges", TypeError),  # arrays: node numbers must be whole
+        (dict(edges=np.array([[0, -1, 1]])), "edges", OverflowError),
         (dict(edges=((0, 1, 1.0) for _ in range(1))), "edges", TypeError),  # generators are refused
         (dict(num_nodes=0, reopen=1, algorithm="nope"), "reopen", TypeError),  # before any value check
         (dict(start=-1), "start", OverflowError),
@@ -96,6 +99,23 @@ class TestErrors:
         # weights are not inspected
         assert search_graph(3, [(0, 1, -1.0), (1, 2, math.inf), (0, 2, math.nan)], 0, 2, undirected=False).found
 
+    @pytest.mark.parametrize("seed", range(8))
+    def test_edge_lists_in_every_form_give_the_same_answers(self, seed):
+        # Tuples, lists (JSON, ndarray.tolist()), rows of an array, and (m, 3)
+        # arrays of floats or ints, contiguous or not: one answer for all.
+        n, edges = random_edges(seed)
+        array = np.array(edges)
+        ints = [(u, v, round(w)) for u, v, w in edges]
+        runs = [lambda e: (lambda r: (r.path, r.cost, r.trace, r.tree))(search_graph(n, e, 0, n - 1)),
+                lambda e: (lambda r: (r.dist, r.pred))(bellman_ford(n, e, 0, undirected=True)),
+                lambda e: floyd_warshall(n, e).matrix()]
+        for run in runs:
+            expected = repr(run(edges))
+            for form in [[list(e) for e in edges], array.tolist(), list(array), array, np.asfortranarray(array)]:
+                assert repr(run(form)) == expected
+            expected = repr(run(ints))
+            for form in [np.array(ints, dtype=np.int64), np.array(ints, dtype=np.uint16), np.array(ints)[::-1][::-1]]:
+                assert repr(run(form)) == expected
 
 class TestDispatch:
     @pytest.mark.parametrize("algorithm", RUNNABLE)

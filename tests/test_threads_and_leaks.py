@@ -223,7 +223,7 @@ CASES = {
     "bf_bad_undirected": (T, P(bellman_ford, 3, T3, 0, undirected="yes")),
     "floyd_warshall": (None, P(floyd_warshall, 3, T3, undirected=True)), "fw_edge": (V, P(floyd_warshall, 2, T3)),
     "fw_minus_inf": (V, P(floyd_warshall, 3, [(0, 1, -INF)])), "fw_too_large": (M, P(floyd_warshall, 2**40, [])),
-    "fw_edge_shape": (T, P(floyd_warshall, 3, [[0, 1, 1.0]])), "er_p_str": (T, P(gen_erdos_renyi, 6, "p", 1)),
+    "fw_edge_shape": (T, P(floyd_warshall, 3, [[0, 1]])), "er_p_str": (T, P(gen_erdos_renyi, 6, "p", 1)),
     "erdos_renyi": (None, P(gen_erdos_renyi, 6, 0.5, 1)), "ws_float_seed": (T, P(gen_watts_strogatz, 6, 2, 0.5, 1.5)),
     "barabasi_albert": (None, P(gen_barabasi_albert, 6, 2, 1)), "ba_m": (V, P(gen_barabasi_albert, 2, 2, 1)),
     "watts_strogatz": (None, P(gen_watts_strogatz, 6, 2, 0.5, 1)), "ws_odd_k": (V, P(gen_watts_strogatz, 6, 3, 0.5, 1)),

@@ -51,6 +51,10 @@ class _SupportsArray(Protocol):
 
     def __array__(self) -> Any: ...
 
+# An edge list: (u, v, w) triples as tuples, or as any other sequences of
+# three (lists from JSON or ndarray.tolist()), or an (m, 3) array of numbers.
+Edges = Sequence[tuple[int, int, float]] | Sequence[Sequence[float]] | _SupportsArray
+
 def search_grid(
     map: str,
     algorithm: str = "astar",
@@ -90,7 +94,7 @@ def search_grid_costs(
 
 def search_graph(
     num_nodes: int,
-    edges: Sequence[tuple[int, int, float]],
+    edges: Edges,
     start: int,
     goal: int,
     algorithm: str = "bfs",
@@ -104,7 +108,7 @@ def search_graph(
     reopen: bool = False,
 ) -> SearchResult: ...
 def search_implicit(
-    successors: Callable[[S], Sequence[tuple[S | Sequence[int], float]]],
+    successors: Callable[[S], Sequence[tuple[S | Sequence[int], float] | Sequence[Any]]],
     start: S | Sequence[int],
     goal: S | Sequence[int],
     algorithm: str = "astar",
@@ -150,9 +154,9 @@ class AllPairs:
     def path(self, from_: int, to: int) -> list[int] | None: ...
 
 def bellman_ford(
-    num_nodes: int, edges: Sequence[tuple[int, int, float]], source: int, undirected: bool = False
+    num_nodes: int, edges: Edges, source: int, undirected: bool = False
 ) -> ShortestPaths: ...
-def floyd_warshall(num_nodes: int, edges: Sequence[tuple[int, int, float]], undirected: bool = False) -> AllPairs: ...
+def floyd_warshall(num_nodes: int, edges: Edges, undirected: bool = False) -> AllPairs: ...
 def search_npuzzle(
     tiles: Sequence[int],
     algorithm: str = "astar",
