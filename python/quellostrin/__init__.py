@@ -1,9 +1,38 @@
 """State-space search and shortest paths with a C++20 core.
 
-Every search function takes `algorithm` (one of "bfs", "dfs", "ucs",
-"dijkstra", "greedy", "astar", "weighted_astar", "iddfs", "dls", "ida_star",
-"beam", "bidirectional"), `heuristic` (a built-in name or a callable
-`h(node, goal) -> float`) and these options:
+Problems: mazes as ASCII maps (`search_grid`) or cost matrices
+(`search_grid_costs`), edge lists (`search_graph`), Towers of Hanoi
+(`search_hanoi`), the sliding-tile puzzle (`search_npuzzle`), word ladders
+(`search_wordladder`), and implicit graphs given by a Python callable
+(`search_implicit`). Also `bellman_ford`, `floyd_warshall`, seeded random
+graphs (`gen_erdos_renyi`, `gen_barabasi_albert`, `gen_watts_strogatz`) and
+mazes (`sample_maze`, `random_maze_ascii`). Pictures: `quellostrin.viz`
+(`pip install quellostrin[viz]`); a command line: `python -m quellostrin`.
+
+Every search function takes `algorithm` and `heuristic` (a built-in name or a
+callable `h(node, goal) -> float`). The algorithms, and what they use:
+
+    "bfs", "dfs"      frontier in first-in-first-out / last-in-first-out
+                      order; on a weighted graph they still relax costs (a
+                      node is pushed again when a cheaper way to it turns up),
+                      and the path they return is neither the cheapest nor
+                      always the one with fewest edges
+    "ucs", "dijkstra" cheapest first (the same search); optimal for costs >= 0
+    "greedy"          smallest heuristic first; fast, not optimal
+    "astar" ("a*")    g + h first; optimal with an admissible, consistent h
+    "weighted_astar" ("wastar")   g + weight * h (`weight`, default 2.0)
+    "iddfs"           depth-first with depth bounds 0, 1, ... `depth_limit`
+                      (1000 when None); fewest edges, costs ignored
+    "dls"             one depth-first search to `depth_limit` (required)
+    "ida_star" ("idastar")  iterative deepening on g + h; optimal like A*
+    "beam"            layer by layer, keeping the `beam_width` nodes of each
+                      layer with the smallest h (None keeps them all)
+    "bidirectional" ("bidir")  breadth-first from both ends; ignores costs and
+                      the heuristic, and finds the fewest edges on undirected
+                      graphs
+
+`search_graph` defaults to "bfs" and `undirected=True`; the other searches
+default to "astar". The options, all keyword arguments:
 
     record=True       fill `trace` and `tree` of the result; False leaves them empty
     weight=2.0        the heuristic weight of "weighted_astar"
@@ -14,11 +43,17 @@ Every search function takes `algorithm` (one of "bfs", "dfs", "ucs",
                       with stop_reason "node_limit" and no path; "iddfs" and
                       "ida_star" count over all their iterations, and
                       "bidirectional" checks after each layer
-    reopen=False      let the frontier algorithms reopen a closed node when a
-                      cheaper path to it turns up
+    reopen=False      let the frontier algorithms (bfs to weighted_astar)
+                      reopen a closed node when a cheaper path to it turns up;
+                      a negative cycle reachable from the start is then
+                      refused with ValueError
 
+Nodes come back as Python values: ints for graphs, (row, col) tuples for
+grids, tuples for puzzle states, str for words; implicit states as tuples,
+except that a state of one element comes back as a plain int. A search with a
+built-in heuristic releases the GIL, so threads run searches in parallel.
 A search can be interrupted with Ctrl-C; an exception raised by a callback
-ends the search at once and is raised by the call.
+ends the search at once and is raised by the call. Results pickle.
 """
 
 __version__ = "0.1.0"
