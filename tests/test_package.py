@@ -2,6 +2,8 @@ import ast
 import importlib.metadata
 import pathlib
 import runpy
+import subprocess
+import sys
 import textwrap
 
 import quellostrin
@@ -28,7 +30,7 @@ def test_package_reexports_the_native_names():
     assert ast.literal_eval(stub_all) == quellostrin_native.__all__
 
 
-def test_typed_callers_pass_mypy(tmp_path):
+def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
     from mypy import api
 
     example = tmp_path / "example.py"
@@ -71,6 +73,26 @@ def test_typed_callers_pass_mypy(tmp_path):
             # that silences nothing is an error.
             search_implicit(succ, 1, 10, heuristic=manhattan)  # type: ignore[arg-type]
     """))
-    out, err, status = api.run(["--strict", "--cache-dir", str(tmp_path / "cache"), str(example)])
+    # One mypy run for both: the examples of examples/ are typed callers too.
+    examples = sorted(map(str, (pathlib.Path(__file__).parent.parent / "examples").glob("*.py")))
+    assert len(examples) >= 6
+    out, err, status = api.run(["--strict", "--cache-dir", str(tmp_path / "cache"), str(example), *examples])
     assert status == 0, out + err
     runpy.run_path(str(example))  # and what mypy accepts runs
+
+
+def test_stubs_match_the_modules_at_runtime(tmp_path):
+    # stubtest imports each module and compares what it holds with what type
+    # checkers are told: every name, signature and class. The allowlist names
+    # its accepted differences, each with the reason.
+    modules = ["quellostrin.quellostrin_native", "quellostrin.cli"]
+    allowlist = ["--allowlist", str(pathlib.Path(__file__).with_name("stubtest_allowlist.txt"))]
+    try:
+        import matplotlib  # noqa: F401
+
+        modules.append("quellostrin.viz")
+    except ImportError:
+        allowlist.append("--ignore-unused-allowlist")
+    proc = subprocess.run([sys.executable, "-m", "mypy.stubtest", *modules, *allowlist], capture_output=True,
+                          text=True, cwd=tmp_path, timeout=600)
+    assert proc.returncode == 0, proc.stdout + proc.stderr

@@ -3,14 +3,14 @@ from typing import Any, Protocol, TypeVar, final
 
 from typing_extensions import Buffer
 
-Node = Any
+_Node = Any
 
 @final
 class SearchResult:
     """The outcome of a search."""
 
     @property
-    def path(self) -> list[Node] | None: ...
+    def path(self) -> list[_Node] | None: ...
     @property
     def cost(self) -> float: ...
     @property
@@ -28,23 +28,23 @@ class SearchResult:
     @property
     def stop_reason(self) -> str: ...
     @property
-    def trace(self) -> list[tuple[Node, float | None, int]]: ...
+    def trace(self) -> list[tuple[_Node, float | None, int]]: ...
     @property
-    def tree(self) -> list[tuple[Node, Node]]: ...
+    def tree(self) -> list[tuple[_Node, _Node]]: ...
 
 class InternalError(BaseException):
     """A broken internal invariant of quellostrin (a bug, never a property of the input)."""
 
-State = int | tuple[int, ...]
+_State = int | tuple[int, ...]
 
 # The state type of one implicit search, taken from the caller's successor
 # function, start and heuristic: an int, or a tuple of ints of any shape (a
 # function over `tuple[int, int]` grid positions is accepted as it is). States
 # reach the callables as ints or tuples, a state of one element as an int; a
 # successor may also return other int sequences.
-S = TypeVar("S", bound=State)
+_S = TypeVar("_S", bound=_State)
 
-Cell = tuple[int, int]
+_Cell = tuple[int, int]
 
 class _SupportsArray(Protocol):
     """A NumPy array or anything else NumPy turns into one."""
@@ -53,12 +53,12 @@ class _SupportsArray(Protocol):
 
 # An edge list: (u, v, w) triples as tuples, or as any other sequences of
 # three (lists from JSON or ndarray.tolist()), or an (m, 3) array of numbers.
-Edges = Sequence[tuple[int, int, float]] | Sequence[Sequence[float]] | _SupportsArray
+_Edges = Sequence[tuple[int, int, float]] | Sequence[Sequence[float]] | _SupportsArray
 
 def search_grid(
     map: str,
     algorithm: str = "astar",
-    heuristic: str | Callable[[Cell, Cell], float] | None = None,
+    heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
     beam_width: int | None = None,
@@ -76,10 +76,10 @@ def search_grid(
 
 def search_grid_costs(
     costs: Sequence[Sequence[float]] | Buffer | _SupportsArray,
-    start: Cell,
-    goal: Cell,
+    start: _Cell,
+    goal: _Cell,
     algorithm: str = "astar",
-    heuristic: str | Callable[[Cell, Cell], float] | None = None,
+    heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
     beam_width: int | None = None,
@@ -94,7 +94,7 @@ def search_grid_costs(
 
 def search_graph(
     num_nodes: int,
-    edges: Edges,
+    edges: _Edges,
     start: int,
     goal: int,
     algorithm: str = "bfs",
@@ -108,11 +108,11 @@ def search_graph(
     reopen: bool = False,
 ) -> SearchResult: ...
 def search_implicit(
-    successors: Callable[[S], Sequence[tuple[S | Sequence[int], float] | Sequence[Any]]],
-    start: S | Sequence[int],
-    goal: S | Sequence[int],
+    successors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]],
+    start: _S | Sequence[int],
+    goal: _S | Sequence[int],
     algorithm: str = "astar",
-    heuristic: Callable[[S, S], float] | None = None,
+    heuristic: Callable[[_S, _S], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
     beam_width: int | None = None,
@@ -154,9 +154,9 @@ class AllPairs:
     def path(self, from_: int, to: int) -> list[int] | None: ...
 
 def bellman_ford(
-    num_nodes: int, edges: Edges, source: int, undirected: bool = False
+    num_nodes: int, edges: _Edges, source: int, undirected: bool = False
 ) -> ShortestPaths: ...
-def floyd_warshall(num_nodes: int, edges: Edges, undirected: bool = False) -> AllPairs: ...
+def floyd_warshall(num_nodes: int, edges: _Edges, undirected: bool = False) -> AllPairs: ...
 def search_npuzzle(
     tiles: Sequence[int],
     algorithm: str = "astar",
