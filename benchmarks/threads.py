@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Threads benchmark: a fixed batch of grid A* queries on one thread and on
+a ThreadPoolExecutor of two.
+
+    python3 benchmarks/threads.py            # 48 queries, 7 repetitions
+    python3 benchmarks/threads.py --quick    # 12 queries, 3 repetitions
+
+A search with a built-in heuristic releases the interpreter lock for the
+whole search, so two threads should answer a batch about twice as fast as
+one on two free cores (the target is 2x; the threads share nothing but the
+read-only cost matrix). The batch: 8-connected A* (orthogonal steps 1,
+diagonal sqrt(2), no corner cutting) with the octile heuristic and
+record=False, through search_grid_costs on a float64 NumPy matrix of the
+Moving AI map maze512-32-9 (512 x 512), scenarios spread evenly over the
+map's difficulty buckets. Without the Moving AI folder a seeded
+random_maze_ascii of the same size and random open-cell pairs stand in.
+
+Before anything is timed, the one-thread and the two-thread answers must be
+equal (path and cost, query by query), and on the Moving AI map each cost
+must equal the scenario's optimal length. Then the two runs alternate for
+the repetitions, and the medians give the throughput (queries and
+expansions per second) of each and their ratio. The machine's load average
+is printed too: with other work on the cores the ratio falls short of 2x
+for reasons outside this library.
+"""
+
+from __future__ import annotations
+
+import argparse
+import math
+import os
+import random
+import statistics
+import sys
+import time
+from collections.abc import Callable, Sequence
+from concurrent.futures import ThreadPoolExecutor
+from typing import Any
+
+from common import fmt_time, import_or_exit
+from grid import OPT_TOL, PASSABLE, data_dir, pick_scenarios, read_map, read_scen, rel_close
+
+MAP = "maze512-32-9"
+THREADS = 2
+TARGET_RATIO = 2.0
+
+Cell = tuple[int, int]
+Query = tuple[Cell, Cell, float | None]  # start, goal, known optimal cost
+
+
+def moving_ai_batch(np: Any, n: int) -> tuple[str, Any, list[Query]] | None:
+    folder = data_dir()
+    if folder is None or not (folder / f"{MAP}.map").is_file():
+        return None
+    rows = read_map(folder / f"{MAP}.map")
+    scen = next((p for p in sorted(folder.glob("*.scen")) if read_scen(p)[0] == f"{MAP}.map"), None)
+    if scen is None:
+        return None
+    costs = np.array([[1.0 if ch in PASSABLE else 0.0 for ch in row] for row in rows])
+    picked = pick_scenarios(read_scen(scen)[1], n)
+    return f"{MAP} from {folder}", costs, [(s.start, s.goal, s.optimal) for s in picked]
+
+
+def generated_batch(qs: Any, np: Any, n: int) -> tuple[str, Any, list[Query]]:
+    text = qs.random_maze_ascii(512, 512, 0.25, seed=1)
+    costs = np.array([[0.0 if ch == "#" else 1.0 for ch in row] for row in text.splitlines()])
+    open_cells = [(int(r), int(c)) for r, c in np.argwhere(costs > 0)]
+    rng = random.Random(1)
+    pairs = [rng.sample(open_cells, 2) for _ in range(n)]
+    return "random_maze_ascii(512, 512, 0.25, seed=1)", costs, [(s, g, None) for s, g in pairs]
+
+
+def main(argv: list[str] | None = None) -> int:
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--quick", action="store_true", help="12 queries, 3 repetitions (smoke test)")
+    ap.add_argument("--queries", type=int, default=None, help="queries in the batch (default 48, quick 12)")
+    ap.add_argument("--reps", type=int, default=None, help="repetitions of each run (default 7, quick 3)")
+    args = ap.parse_args(argv)
+    n = args.queries if args.queries is not None else (12 if args.quick else 48)
+    reps = args.reps if args.reps is not None else (3 if args.quick else 7)
+    if n < 1 or reps < 1:
+        ap.error("--queries and --reps must be at least 1")
+    mods = import_or_exit("benchmarks/threads.py", ["quellostrin", "numpy"])
+    qs, np = mods["quellostrin"], mods["numpy"]
+
+    source, costs, batch = moving_ai_batch(np, n) or generated_batch(qs, np, n)
+    # Longest first: a long query picked up last would leave one thread idle
+    # while the other finishes it.
+    batch.sort(key=lambda q: -(q[2] if q[2] is not None else math.dist(q[0], q[1])))
+
+    def solve(q: Query) -> Any:
+        return qs.search_grid_costs(costs, q[0], q[1], diagonal=True, heuristic="octile", record=False)
+
+    def serial() -> list[Any]:
+        return [solve(q) for q in batch]
+
+    pool = ThreadPoolExecutor(max_workers=THREADS)
+
+    def threaded() -> list[Any]:
+        return list(pool.map(solve, batch))
+
+    print(f"Threads benchmark: {len(batch)} A* queries (8-connected, octile, record=False) on {source}")
+    print(f"quellostrin {qs.__version__}, numpy {np.__version__}, Python {sys.version.split()[0]}; "
+          f"{os.cpu_count()} cores, load average {os.getloadavg()[0]:.2f} at the start")
+
+    one, two = serial(), threaded()
+    for i, (q, a, b) in enumerate(zip(batch, one, two)):
+        if (a.found, a.cost, a.path) != (b.found, b.cost, b.path):
+            print(f"FAIL: query {i} {q[:2]}: one thread {a}, two threads {b}")
+            return 1
+        if q[2] is not None and not rel_close(a.cost, q[2], OPT_TOL):
+            print(f"FAIL: query {i} {q[:2]}: cost {a.cost}, scenario optimum {q[2]}")
+            return 1
+    expanded = sum(r.nodes_expanded for r in one)
+    checked = "equal, and equal to the scenario optima" if batch[0][2] is not None else "equal"
+    print(f"answers: one thread and {THREADS} threads {checked} on all {len(batch)}; "
+          f"{expanded:,} expansions per batch")
+
+    runs: dict[str, list[float]] = {"1 thread": [], f"{THREADS} threads": []}
+    fns: dict[str, Callable[[], Sequence[Any]]] = {"1 thread": serial, f"{THREADS} threads": threaded}
+    for rep in range(reps):
+        # Alternate which goes first, so that drift in the machine's load
+        # does not favour either.
+        for name in sorted(fns, reverse=bool(rep % 2)):
+            t0 = time.perf_counter()
+            fns[name]()
+            runs[name].append(time.perf_counter() - t0)
+    pool.shutdown()
+
+    med = {name: statistics.median(ts) for name, ts in runs.items()}
+    print(f"\nmedians of {reps} repetitions:")
+    for name, t in med.items():
+        print(f"  {name:10} {fmt_time(t)} per batch   {len(batch) / t:9.1f} queries/s   {expanded / t / 1e6:7.2f} M "
+              f"expansions/s")
+    ratio = med["1 thread"] / med[f"{THREADS} threads"]
+    verdict = "meets" if ratio >= 0.9 * TARGET_RATIO else "falls short of"
+    print(f"  ratio: {THREADS} threads answer {ratio:.2f}x as many queries per second as 1 thread "
+          f"({verdict} the {TARGET_RATIO:g}x target); load average {os.getloadavg()[0]:.2f} at the end")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
