@@ -4,6 +4,7 @@ browser."""
 
 import itertools
 import math
+import os
 import shutil
 import subprocess
 import sys
@@ -235,6 +236,8 @@ def test_html_page_plays_to_the_path_in_a_real_browser(tmp_path):
         [browser(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
          "--virtual-time-budget=20000", "--window-size=900,900", f"--screenshot={shot}", page.as_uri()],
         capture_output=True, timeout=20, check=True,
+        # The browser is no place for a sanitizer runtime preloaded into the tests.
+        env={k: v for k, v in os.environ.items() if k != "LD_PRELOAD"},
     )  # fmt: skip
     img = np.asarray(Image.open(shot).convert("RGB"), float)
     for color in (viz.WALL_COLOR, viz.PATH_COLOR, viz.GOAL_COLOR):
