@@ -80,6 +80,9 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
   SearchResult<Node> result;
   std::uint64_t expanded = 0, generated = 1, max_frontier = 1, reopened = 0;
   StopGate gate(Limits{options.max_nodes, options.stop});
+  // A local, so that the loop need not read it again after every store (the
+  // node store's byte-wide flags may alias anything).
+  const bool reopen = options.reopen;
 
   store.reach(start, nullptr, 0.0);
   frontier.push(start, priority(0.0, start));
@@ -90,7 +93,7 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
     const auto closed_g = store.close(node);
     if (!closed_g) continue;  // stale duplicate of a node expanded already
     const double g = *closed_g;
-    const std::uint64_t hops = options.reopen ? store.hops(node) + 1 : 0;
+    const std::uint64_t hops = reopen ? store.hops(node) + 1 : 0;
     if (options.record) result.trace.push_back(TraceStep<Node>{node, g, frontier.len()});
     ++expanded;
     if (node == goal) {
@@ -108,7 +111,7 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
     graph.neighbors_into(node, buffer);
     for (auto& [succ, w] : buffer) {
       const double new_g = g + w;
-      switch (store.relax(succ, node, new_g, options.reopen)) {
+      switch (store.relax(succ, node, new_g, reopen)) {
         case Relaxed::Skipped:
           continue;
         case Relaxed::Discovered:
@@ -120,7 +123,7 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
         case Relaxed::Improved:
           break;
       }
-      if (options.reopen) {
+      if (reopen) {
         if (hops >= store.reached_count()) throw InputError(kNegativeCycle);
         if (new_g == -std::numeric_limits<double>::infinity()) throw InputError(kMinusInfinity);
         store.set_hops(succ, hops);
