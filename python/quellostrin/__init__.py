@@ -59,7 +59,46 @@ ends the search at once and is raised by the call. Results pickle.
 __version__ = "0.1.0"
 
 from . import quellostrin_native
-from .quellostrin_native import *  # noqa: F401,F403
-from .quellostrin_native import InternalError
+from .quellostrin_native import (
+    AllPairs,
+    InternalError,
+    SearchResult,
+    ShortestPaths,
+    bellman_ford,
+    floyd_warshall,
+    gen_barabasi_albert,
+    gen_erdos_renyi,
+    gen_watts_strogatz,
+    random_maze_ascii,
+    sample_maze,
+    search_graph,
+    search_grid,
+    search_grid_costs,
+    search_hanoi,
+    search_implicit,
+    search_npuzzle,
+    search_wordladder,
+)
 
-__all__ = [*quellostrin_native.__all__, "InternalError"]
+# The module's names in its registration order, then InternalError; written
+# out so that type checkers see them (a test keeps it equal to the module's).
+__all__ = [
+    "search_grid",
+    "search_grid_costs",
+    "search_graph",
+    "search_implicit",
+    "gen_erdos_renyi",
+    "gen_barabasi_albert",
+    "gen_watts_strogatz",
+    "sample_maze",
+    "random_maze_ascii",
+    "bellman_ford",
+    "floyd_warshall",
+    "search_npuzzle",
+    "search_hanoi",
+    "search_wordladder",
+    "SearchResult",
+    "ShortestPaths",
+    "AllPairs",
+    "InternalError",
+]
