@@ -30,7 +30,14 @@ straight-line distance when your nodes have coordinates. `weight` sets the
 
 With a custom heuristic, consider `reopen=True`: a hand-written `h` that is
 admissible but not *consistent* can make A\* close a node too early and return
-a sub-optimal path. `SearchResult.nodes_reopened` reports what it cost.)",
+a sub-optimal path. `SearchResult.nodes_reopened` reports what it cost.
+
+Defaults differ from the other searches: `algorithm="bfs"` and
+`undirected=True`. On a weighted graph `"bfs"` and `"dfs"` still relax costs
+(a node is pushed again when a cheaper way to it appears), so the path they
+return is neither the cheapest nor always the one with the fewest edges: use
+`"dijkstra"` for the cheapest. `"bidirectional"` ignores costs. Edges may be
+tuples, lists or an `(m, 3)` NumPy array.)",
     P::required<&GraphArgs::num_nodes, to_u64>("num_nodes"), P::required<&GraphArgs::edges, to_edges>("edges"),
     P::required<&GraphArgs::start, to_u64>("start"), P::required<&GraphArgs::goal, to_u64>("goal"), S::algorithm,
     S::heuristic, P::optional<&GraphArgs::undirected, to_bool>("undirected"), S::options);

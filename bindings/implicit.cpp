@@ -18,7 +18,11 @@ constexpr auto kSearchImplicit = signature<ImplicitArgs>(
     "search_implicit",
     R"(Search an implicit graph defined by a Python successor callable
 `successors(state) -> [(state, cost), ...]`. States are ints or tuples of
-ints. `heuristic`, if given, is a callable `h(state, goal) -> float`.)",
+ints. `heuristic`, if given, is a callable `h(state, goal) -> float`.
+
+Pairs may also be lists, and a successor state any sequence of ints; states
+come back (in the result and in the callbacks' arguments) as tuples, except
+that a state of one element comes back as a plain int.)",
     P::required<&ImplicitArgs::successors, as_object>("successors"),
     P::required<&ImplicitArgs::start, as_object>("start"), P::required<&ImplicitArgs::goal, as_object>("goal"),
     S::algorithm, S::heuristic, S::options);
