@@ -15,7 +15,8 @@ Three parts, every answer checked before anything is timed:
   length; Korf's goal has the blank first). Our cost must equal the published
   optimal length and our path must be a legal sequence of moves. Reported:
   seconds per instance and expansions per second of the search itself
-  (``nodes_expanded / elapsed``), against a target of 3 million per second.
+  (``nodes_expanded / elapsed``), against a target of 30 million per second
+  (this pair runs the sliding-tile IDA* of the core, not the general one).
 * 8-puzzle, A* with Manhattan distance on random solvable starts (fixed seed),
   against a plain Python A* written here (heapq frontier, dict of g-costs,
   tuple states, the Manhattan sum recomputed per state: the way networkx or
@@ -46,7 +47,7 @@ from typing import Any
 
 from common import fmt_time, fmt_vs, import_or_exit
 
-TARGET_EXPANSIONS = 3e6  # 15-puzzle IDA*: expansions per second of the search itself
+TARGET_EXPANSIONS = 30e6  # 15-puzzle IDA*: expansions per second of the search itself
 EIGHT_SEED = 20240611
 LADDER_SEED = 5757
 LADDER_EDGES = 14135  # one-letter-change edges among the 5,757 words (Knuth, SGB)
@@ -179,7 +180,7 @@ def bench_fifteen(qs: Any, instances: list[tuple[int, list[int], int]], korf_nod
           f"{min(r[2] / r[3] for r in rows) / 1e6:.2f}..{max(r[2] / r[3] for r in rows) / 1e6:.2f})")
     print("  (Korf gen.: nodes generated in Korf's 1985 IDA* runs, his own counting: for scale only)")
     ok = rate >= TARGET_EXPANSIONS
-    print(f"  target: >= {TARGET_EXPANSIONS / 1e6:g} M expansions/s through the generic engine: "
+    print(f"  target: >= {TARGET_EXPANSIONS / 1e6:g} M expansions/s through the public API: "
           f"{rate / 1e6:.2f} M/s   {'MET' if ok else 'MISSED'}")
     print()
     return ok

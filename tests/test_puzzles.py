@@ -104,12 +104,51 @@ def test_eight_puzzle_optimal_against_breadth_first():
         search_npuzzle(list(unsolvable))
 
 
-def words_file():
+def shared_file(*parts):
     here = pathlib.Path(__file__).resolve().parents[1]
     for root in (os.environ.get("QUELLOSTRIN_SHARED"), here.parent / "shared", "/work/shared"):
-        if root and (pathlib.Path(root) / "data" / "words" / "sgb-words.txt").is_file():
-            return pathlib.Path(root) / "data" / "words" / "sgb-words.txt"
-    raise FileNotFoundError("the shared word list (../shared/data/words/sgb-words.txt) is missing")
+        if root and pathlib.Path(root, "data", *parts).is_file():
+            return pathlib.Path(root, "data", *parts)
+    raise FileNotFoundError(f"the shared file ../shared/data/{'/'.join(parts)} is missing")
+
+
+def words_file():
+    return shared_file("words", "sgb-words.txt")
+
+
+def korf_instances():
+    """{id: (tiles, optimal length)} of Korf's 100 15-puzzles (goal 0, 1, ..., 15)."""
+    rows = (line.split("\t") for line in shared_file("korf100", "korf100.tsv").read_text().splitlines()
+            if line and not line.startswith(("#", "id\t")))
+    return {int(f[0]): ([int(x) for x in f[1].split(",")], int(f[2])) for f in rows}
+
+
+def test_korf_instances_at_their_optimal_length():
+    """IDA* with the built-in Manhattan distance (the sliding-tile fast path)
+    on easy instances of Korf's 100: the published optimal length and a
+    path of legal slides. Against the same distance as a callable, which runs
+    the general strategy: the same result, trace included, up to a node limit."""
+    korf = korf_instances()
+    goal = tuple(range(16))
+
+    def manhattan(state, _goal):
+        return sum(abs(i // 4 - t // 4) + abs(i % 4 - t % 4) for i, t in enumerate(state) if t)
+
+    for kid in (55, 42, 79):
+        tiles, optimal = korf[kid]
+        r = search_npuzzle(tiles, goal=goal, algorithm="ida_star", heuristic="manhattan", record=False)
+        assert (r.cost, len(r.path) - 1, r.path[0], r.path[-1]) == (optimal, optimal, tuple(tiles), goal), kid
+        for a, b in zip(r.path, r.path[1:]):
+            za, zb = a.index(0), b.index(0)
+            assert abs(za // 4 - zb // 4) + abs(za % 4 - zb % 4) == 1 and a[zb] == b[za], kid
+            assert [x for i, x in enumerate(a) if i not in (za, zb)] == [x for i, x in enumerate(b) if i not in (za, zb)]
+        for max_nodes in (None, 3000) if kid == 55 else (3000,):
+            fields = [(x.path, x.cost, x.nodes_expanded, x.nodes_generated, x.max_frontier_size, x.stop_reason,
+                       x.trace, x.tree)
+                      for h in ("manhattan", manhattan)
+                      for x in [search_npuzzle(tiles, goal=goal, algorithm="ida_star", heuristic=h,
+                                               max_nodes=max_nodes, record=max_nodes is not None)]]
+            assert fields[0] == fields[1], (kid, max_nodes)
 
 
 def test_word_ladders_against_networkx():

@@ -7,7 +7,12 @@
 //                        slides away from the goal;
 //   hanoi/astar          A* with HanoiMisplaced, 1 to 10 disks on 3 pegs and
 //                        1 to 8 disks on 4 pegs;
-//   hanoi/bfs            breadth-first search over the same instances.
+//   hanoi/bfs            breadth-first search over the same instances;
+//   fifteen_puzzle/ida_star/{general,npuzzle_ida}
+//                        IDA* with PuzzleManhattan on three easy instances of
+//                        Korf's 100 (#55, #42, #79; goal 0, 1, ..., 15, blank
+//                        first): the general strategy, then the sliding-tile
+//                        one that run_algo picks for this pair.
 // Each reports the time of the whole batch and the expansions per second.
 #include <benchmark/benchmark.h>
 
@@ -19,7 +24,9 @@
 
 #include "quellostrin/puzzles/hanoi.hpp"
 #include "quellostrin/puzzles/npuzzle.hpp"
+#include "quellostrin/puzzles/npuzzle_ida.hpp"
 #include "quellostrin/search.hpp"
+#include "quellostrin/strategies/ida_star.hpp"
 
 namespace {
 
@@ -100,6 +107,24 @@ void BM_Hanoi(benchmark::State& st) {
   st.counters["expanded/s"] = benchmark::Counter(static_cast<double>(expanded), benchmark::Counter::kIsRate);
 }
 
+void BM_KorfIda(benchmark::State& st) {
+  const NPuzzle p{4};
+  const std::vector<SmallBytes> starts = {{13, 8, 14, 3, 9, 1, 0, 7, 15, 5, 4, 10, 12, 2, 6, 11},
+                                          {4, 5, 7, 2, 9, 14, 12, 13, 0, 3, 6, 11, 8, 1, 15, 10},
+                                          {0, 1, 9, 7, 11, 13, 5, 3, 14, 12, 4, 2, 8, 6, 10, 15}};
+  SmallBytes goal(16, 0);
+  std::iota(goal.begin(), goal.end(), std::uint8_t{0});
+  std::uint64_t expanded = 0;
+  for (auto _ : st) {
+    for (const SmallBytes& s : starts) {
+      auto r = st.range(0) == 0 ? ida_star(p, PuzzleManhattan{4}, s, goal, false) : npuzzle_ida_star(p, s, goal, false);
+      expanded += r.nodes_expanded;
+      benchmark::DoNotOptimize(r);
+    }
+  }
+  st.counters["expanded/s"] = benchmark::Counter(static_cast<double>(expanded), benchmark::Counter::kIsRate);
+}
+
 BENCHMARK(BM_EightPuzzle<SmallBytes>)->Name("eight_puzzle/astar/small_bytes")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EightPuzzle<Vec>)->Name("eight_puzzle/astar/vector")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FifteenPuzzle<SmallBytes>)->Name("fifteen_puzzle/astar/small_bytes")->Unit(benchmark::kMillisecond);
@@ -108,6 +133,8 @@ BENCHMARK(BM_Hanoi<SmallBytes>)->Name("hanoi/astar/small_bytes")->Arg(0)->Unit(b
 BENCHMARK(BM_Hanoi<Vec>)->Name("hanoi/astar/vector")->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Hanoi<SmallBytes>)->Name("hanoi/bfs/small_bytes")->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Hanoi<Vec>)->Name("hanoi/bfs/vector")->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KorfIda)->Name("fifteen_puzzle/ida_star/general")->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KorfIda)->Name("fifteen_puzzle/ida_star/npuzzle_ida")->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,0 +1,113 @@
+// npuzzle_ida_star against the general ida_star over the same puzzle and
+// heuristic: every field of the result but the elapsed time, on random boards
+// of sides 1 to 5 and random goals, with and without a trace, a node limit
+// that cuts the search anywhere, and a stop hook whose polls are counted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "quellostrin/algorithms.hpp"
+#include "quellostrin/puzzles/npuzzle_ida.hpp"
+#include "table.hpp"
+
+using namespace quellostrin;
+
+namespace {
+
+using S = SmallBytes;
+
+// Counts its polls and asks to stop at the `stop_at`-th.
+struct CountingHook {
+  std::uint64_t polls = 0;
+  std::uint64_t stop_at = 0;
+  static bool poll(void* self) {
+    auto& h = *static_cast<CountingHook*>(self);
+    return ++h.polls == h.stop_at;
+  }
+};
+
+// `steps` random slides away from `goal`; a shuffle of it (solvable or not) for 0.
+S scrambled(const NPuzzle& p, const S& goal, int steps, std::mt19937& rng) {
+  S s = goal;
+  if (steps == 0) std::shuffle(s.begin(), s.end(), rng);
+  for (int i = 0; i < steps; ++i) {
+    const auto next = p.neighbors(s);
+    s = next[rng() % next.size()].first;
+  }
+  return s;
+}
+
+// Both searches under the same options, hooks of the same settings included.
+void expect_same_search(const NPuzzle& p, const S& start, const S& goal, bool record,
+                        std::optional<std::uint64_t> max_nodes, std::uint64_t every = 0, std::uint64_t stop_at = 0) {
+  CountingHook fast_hook{0, stop_at}, general_hook{0, stop_at};
+  auto limits = [&](CountingHook& h) {
+    return Limits{max_nodes, every == 0 ? StopHook{} : StopHook{&CountingHook::poll, &h, every}};
+  };
+  const auto fast = npuzzle_ida_star(p, start, goal, record, limits(fast_hook));
+  const auto general = ida_star(p, PuzzleManhattan{p.side}, start, goal, record, limits(general_hook));
+  table::expect_same(fast, general);
+  EXPECT_EQ(fast_hook.polls, general_hook.polls);
+}
+
+}  // namespace
+
+TEST(NPuzzleIda, SameResultsAsTheGeneralStrategy) {
+  struct Case {
+    std::uint64_t side;
+    int boards;
+    int steps;         // slides from the goal; 0: a shuffle
+    bool random_goal;  // a shuffled goal, else the canonical one
+  };
+  const Case cases[] = {
+      {1, 1, 0, false},   {2, 40, 0, true},  {3, 150, 0, false}, {3, 60, 0, true},
+      {4, 30, 36, false}, {4, 20, 40, true}, {5, 8, 24, false},  {5, 4, 28, true},
+  };
+  std::mt19937 rng(7);
+  for (const Case& c : cases) {
+    const NPuzzle p{c.side};
+    for (int i = 0; i < c.boards; ++i) {
+      S goal = p.goal();
+      if (c.random_goal) std::shuffle(goal.begin(), goal.end(), rng);
+      S start = scrambled(p, goal, c.steps, rng);
+      // Only side 2 keeps unsolvable boards: there a search ends "exhausted" after a few passes.
+      while (c.side > 2 && !p.is_solvable(start, goal)) start = scrambled(p, goal, c.steps, rng);
+      SCOPED_TRACE(testing::Message() << "side " << c.side << ", board " << i);
+
+      const auto full = npuzzle_ida_star(p, start, goal, false);
+      const std::uint64_t e = full.nodes_expanded;
+      expect_same_search(p, start, goal, false, std::nullopt);
+      // A node limit anywhere in the search, the last expansion included.
+      expect_same_search(p, start, goal, true, std::uniform_int_distribution<std::uint64_t>(1, e)(rng));
+      // A hook polled every few expansions that stops the search midway, or
+      // not at all.
+      const std::uint64_t every = rng() % 7 + 1;
+      expect_same_search(p, start, goal, rng() % 2 == 0, std::nullopt, every, rng() % (e / every + 2) + 1);
+      if (c.side <= 3) expect_same_search(p, start, goal, true, std::nullopt);
+    }
+  }
+}
+
+// run_algo takes the special path for ida_star with PuzzleManhattan of the
+// puzzle's side only; a heuristic of another side (which measures another
+// board) and boards that are not permutations keep the general strategy.
+TEST(NPuzzleIda, DispatchKeepsTheGeneralStrategyElsewhere) {
+  const AlgorithmInfo& ida = find_algorithm("ida_star");
+  const NPuzzle p{3};
+  const S goal = p.goal();
+  const S start{8, 6, 7, 2, 5, 4, 3, 0, 1};
+  table::expect_same(run_algo(ida, p, PuzzleManhattan{3}, start, goal, {}),
+                     ida_star(p, PuzzleManhattan{3}, start, goal, true));
+  table::expect_same(run_algo(ida, p, PuzzleManhattan{4}, start, goal, {}),
+                     ida_star(p, PuzzleManhattan{4}, start, goal, true));
+  EXPECT_TRUE(npuzzle_ida_applies(p, PuzzleManhattan{3}, start, goal));
+  EXPECT_FALSE(npuzzle_ida_applies(p, PuzzleManhattan{4}, start, goal));
+  EXPECT_FALSE(npuzzle_ida_applies(p, PuzzleManhattan{3}, S{8, 6, 7, 2, 5, 4, 3, 0, 0}, goal));
+  EXPECT_FALSE(npuzzle_ida_applies(p, PuzzleManhattan{3}, start, S{1, 2, 3}));
+  EXPECT_FALSE(npuzzle_ida_applies(NPuzzle{std::uint64_t{1} << 32}, PuzzleManhattan{std::uint64_t{1} << 32}, S{}, S{}));
+}
