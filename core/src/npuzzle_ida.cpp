@@ -29,15 +29,22 @@ bool permutation_of(const SmallBytes& state, std::size_t n) {
   return true;
 }
 
-// A node of the current path, or the child being looked at. Its board is
-// the solver's one board when it is the deepest; the others are rebuilt by
-// undoing moves.
+// One move of the blank: the cell it moves to, and the move list of the
+// child it leads to.
+struct Move {
+  std::uint16_t to;
+  std::uint16_t list;
+};
+
+// A node of the current path. The board of the deepest one is the solver's
+// one board; the others are rebuilt by undoing moves.
 struct Frame {
   std::uint64_t hash;   // xor of the keys of its (tile, cell) pairs, the blank left out
   int h;                // Manhattan distance to the goal
   std::uint16_t blank;  // the blank's cell
   std::uint16_t from;   // the blank's cell in the parent; kNoCell at the bottom
-  std::uint8_t next;    // the index, among the blank's moves, of the next one to try
+  std::uint16_t list;   // its move list
+  std::uint8_t next;    // the index in that list of the next move to try
 };
 
 class Solver {
@@ -56,26 +63,33 @@ class Solver {
         keys_[t * n_ + c] = splitmix(seed);
       }
     }
-    // The blank's moves from each cell, in the domain's order: up, down, left, right.
-    moves_.assign(n_ * 4, kNoCell);
-    move_count_.assign(n_, 0);
+    // Move list b * 5 + k: the blank's moves from cell b in the domain's
+    // order (up, down, left, right, numbered 0 to 3), without move k, which
+    // would take it back to the parent's board; k = 4, at the start, keeps
+    // all four. Moving in direction d leads to the list that leaves out d ^ 1.
+    moves_.assign(n_ * 5 * 4, Move{kNoCell, 0});
+    move_count_.assign(n_ * 5, 0);
     for (std::size_t b = 0; b < n_; ++b) {
       const std::size_t r = b / side, c = b % side;
-      std::uint16_t* m = &moves_[b * 4];
-      std::uint8_t& k = move_count_[b];
-      if (r > 0) m[k++] = static_cast<std::uint16_t>(b - side);
-      if (r + 1 < side) m[k++] = static_cast<std::uint16_t>(b + side);
-      if (c > 0) m[k++] = static_cast<std::uint16_t>(b - 1);
-      if (c + 1 < side) m[k++] = static_cast<std::uint16_t>(b + 1);
+      const bool exists[4] = {r > 0, r + 1 < side, c > 0, c + 1 < side};
+      const std::size_t target[4] = {b - side, b + side, b - 1, b + 1};
+      for (std::size_t k = 0; k < 5; ++k) {
+        for (std::size_t d = 0; d < 4; ++d) {
+          if (!exists[d] || d == k) continue;
+          moves_[(b * 5 + k) * 4 + move_count_[b * 5 + k]++] =
+              Move{static_cast<std::uint16_t>(target[d]), static_cast<std::uint16_t>(target[d] * 5 + (d ^ 1))};
+        }
+      }
     }
     std::copy(start.begin(), start.end(), board_.begin());
-    root_ = Frame{0, 0, kNoCell, kNoCell, 0};
+    root_ = Frame{0, 0, 0, kNoCell, 0, 0};
     for (std::size_t c = 0; c < n_; ++c) {
       const std::size_t t = board_[c];
       if (t == 0) root_.blank = static_cast<std::uint16_t>(c);
       root_.hash ^= keys_[t * n_ + c];
       root_.h += dist_[t * n_ + c];
     }
+    root_.list = static_cast<std::uint16_t>(root_.blank * 5 + 4);
   }
 
   SearchResult<SmallBytes> run(const NPuzzle& puzzle) {
@@ -96,71 +110,85 @@ class Solver {
     return z ^ (z >> 31);
   }
 
-  // Puts the board of `f` back to its parent's.
-  void undo(const Frame& f) {
-    board_[f.blank] = board_[f.from];
-    board_[f.from] = 0;
-  }
-
   // One pass with f bound `bound`, from the start with every move undone
   // when it returns the next bound (kNothingPruned when nothing was pruned).
   // A pass that finds the goal or is stopped sets `found_` or `stopped_` and
   // leaves the path in `frames_`.
   //
-  // Invariant: frames_[0, depth) are the expanded nodes of the current path,
-  // each one move from the one below, and frames_[depth] is the node being
-  // looked at, whose board is `board_`.
+  // Invariant: frames_[0, depth) are the nodes of the current path, each one
+  // move from the one below, the top one's board on `board_`. A child is
+  // counted, tested against the bound and, when pruned, dropped before the
+  // board is touched.
   int pass(int bound) {
+    if (root_.h > bound) return root_.h;  // never after the first bound, which is the start's f
     if (frames_.size() < static_cast<std::size_t>(bound) + 2) frames_.resize(static_cast<std::size_t>(bound) + 2);
+    // The loop works on locals: a move is a byte store, which the compiler
+    // must assume may change any member, so members would be reloaded after
+    // every move.
     Frame* const fr = frames_.data();
+    std::uint8_t* const board = board_.data();
+    const std::uint8_t* const dist = dist_.data();
+    const std::uint64_t* const keys = keys_.data();
+    const Move* const moves = moves_.data();
+    const std::uint8_t* const move_count = move_count_.data();
+    std::uint32_t* const filter = filter_.data();
+    const std::size_t n = n_;
+    const bool record = record_;
+    std::uint64_t expanded = expanded_, generated = generated_, max_frontier = max_frontier_;
+    auto finish = [&](int result) {
+      expanded_ = expanded, generated_ = generated, max_frontier_ = max_frontier;
+      return result;
+    };
     fr[0] = root_;
     int depth = 0;
     int next_bound = kNothingPruned;
     for (;;) {
+      // Expand fr[depth], whose f is within the bound.
       Frame& cur = fr[depth];
-      const int f = depth + cur.h;
-      if (f > bound) {
-        if (depth == 0) return f;
-        next_bound = std::min(next_bound, f);
-        undo(cur);
-      } else {
-        ++expanded_;
-        if (record_) {
-          trace_.push_back({SmallBytes(std::span<const std::uint8_t>(board_.data(), n_)), static_cast<double>(depth),
-                            static_cast<std::uint64_t>(depth)});
-        }
-        if (cur.h == 0) {  // with both boards permutations of 0..n-1, only the goal has distance 0
-          found_ = true;
-          goal_depth_ = depth;
-          return next_bound;
-        }
-        if (gate_(expanded_)) {
-          stopped_ = true;
-          return next_bound;
-        }
-        ++filter_[cur.hash >> kFilterShift];
-        cur.next = 0;
-        ++depth;
-        max_frontier_ = std::max(max_frontier_, static_cast<std::uint64_t>(depth));
+      ++expanded;
+      if (record) {
+        trace_.push_back({SmallBytes(std::span<const std::uint8_t>(board, n)), static_cast<double>(depth),
+                          static_cast<std::uint64_t>(depth)});
       }
-      // The next child of the top frame that is not on the path; exhausted frames are popped.
+      if (cur.h == 0) {  // with both boards permutations of 0..n-1, only the goal has distance 0
+        found_ = true;
+        goal_depth_ = depth;
+        return finish(next_bound);
+      }
+      if (gate_(expanded)) {
+        stopped_ = true;
+        return finish(next_bound);
+      }
+      ++filter[cur.hash >> kFilterShift];
+      cur.next = 0;
+      ++depth;
+      max_frontier = std::max(max_frontier, static_cast<std::uint64_t>(depth));
+      // The next child of the top frame that is not on the path and within
+      // the bound; exhausted frames are popped.
       for (;;) {
-        if (depth == 0) return next_bound;
+        if (depth == 0) return finish(next_bound);
         Frame& top = fr[depth - 1];
-        if (top.next == move_count_[top.blank]) {
-          --filter_[top.hash >> kFilterShift];
-          if (--depth > 0) undo(top);
+        if (top.next == move_count[top.list]) {
+          --filter[top.hash >> kFilterShift];
+          if (--depth > 0) {  // back to the parent's board
+            board[top.blank] = board[top.from];
+            board[top.from] = 0;
+          }
           continue;
         }
-        const std::uint16_t to = moves_[top.blank * 4u + top.next++];
-        if (to == top.from) continue;  // back to the parent
-        const std::size_t tile = board_[to];
-        const std::uint64_t hash = top.hash ^ keys_[tile * n_ + to] ^ keys_[tile * n_ + top.blank];
-        if (filter_[hash >> kFilterShift] != 0 && on_path(depth, hash, to)) continue;
-        board_[top.blank] = static_cast<std::uint8_t>(tile);
-        board_[to] = 0;
-        fr[depth] = Frame{hash, top.h + dist_[tile * n_ + top.blank] - dist_[tile * n_ + to], to, top.blank, 0};
-        ++generated_;
+        const Move m = moves[top.list * 4u + top.next++];
+        const std::size_t b = top.blank, tile = board[m.to];
+        const std::uint64_t hash = top.hash ^ keys[tile * n + m.to] ^ keys[tile * n + b];
+        if (filter[hash >> kFilterShift] != 0 && on_path(depth, hash, m.to)) continue;
+        ++generated;
+        const int h = top.h + dist[tile * n + b] - dist[tile * n + m.to];
+        if (depth + h > bound) {
+          next_bound = std::min(next_bound, depth + h);
+          continue;
+        }
+        fr[depth] = Frame{hash, h, m.to, top.blank, m.list, 0};
+        board[b] = static_cast<std::uint8_t>(tile);
+        board[m.to] = 0;
         break;
       }
     }
@@ -204,9 +232,9 @@ class Solver {
   SmallBytes start_;
   bool record_;
   StopGate gate_;
-  std::vector<std::uint8_t> dist_;    // [tile * n + cell]: the tile's Manhattan distance from there to its goal cell
-  std::vector<std::uint64_t> keys_;   // [tile * n + cell]: random keys of the hash; zero for the blank
-  std::vector<std::uint16_t> moves_;  // [cell * 4 + i]: the blank's i-th move from the cell
+  std::vector<std::uint8_t> dist_;   // [tile * n + cell]: the tile's Manhattan distance from there to its goal cell
+  std::vector<std::uint64_t> keys_;  // [tile * n + cell]: random keys of the hash; zero for the blank
+  std::vector<Move> moves_;          // [list * 4 + i]: the i-th move of a list
   std::vector<std::uint8_t> move_count_;
   std::array<std::uint8_t, kMaxPuzzleCells> board_{};
   Frame root_{};

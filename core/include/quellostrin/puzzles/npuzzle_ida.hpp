@@ -6,15 +6,17 @@
 // What the general strategy does per node (copy the board for each
 // successor, recompute the Manhattan sum, keep a hash set of the path), this
 // one does on a single board edited in place: the blank's cell is tracked,
-// the moves of each cell are a precomputed list (up, down, left, right, the
-// domain's order), and the distance changes by one table lookup per move.
+// its moves come from precomputed lists (up, down, left, right, the domain's
+// order), the distance changes by two table lookups per move, and a child
+// beyond the bound is counted and dropped before the board is touched.
 //
 // Rules kept from the general strategy, on which the counters depend:
 // - the successor that undoes the last move is the parent, which is on the
-//   path: skipped, not counted. Every other successor is tested against the
-//   whole path (a board can come back after twelve or more moves): an
-//   incrementally updated 64-bit hash filters, and a hash that matches is
-//   confirmed by rebuilding the ancestor's board, so the test is exact;
+//   path: skipped, not counted (the move lists leave it out). Every other
+//   successor is tested against the whole path (a board can come back after
+//   twelve or more moves): an incrementally updated 64-bit hash filters, and
+//   a hash that matches is confirmed by rebuilding the ancestor's board, so
+//   the test is exact;
 // - bounds, pruning (f > bound), the goal test, the stop gate, the trace and
 //   the counters follow the general strategy step for step.
 //
