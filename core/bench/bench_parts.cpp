@@ -92,6 +92,8 @@ class RecordingStore {
   }
   const Node* parent(const Node& node) const { return inner_.parent(node); }
   std::size_t reached_count() const { return inner_.reached_count(); }
+  std::uint64_t hops(const Node& node) const { return inner_.hops(node); }
+  void set_hops(const Node& node, std::uint64_t hops) { inner_.set_hops(node, hops); }
 
  private:
   DenseStore<CsrGraph> inner_;
