@@ -107,8 +107,6 @@ HUGE = {
     "gen_barabasi_albert(2**62, 2, 0)": "cannot allocate a generated graph of 4611686018427387904 nodes and "
                                         "9223372036854775805 edges: its size does not fit in 64 bits",
 }
-if 16 * (2**31 - 1) > physical_memory():
-    HUGE["random_maze_ascii(2**31 - 1, 1, 0.1, 0)"] = "cannot allocate a 2147483647\u00d71 random maze: "
 
 
 def test_what_cannot_fit_in_memory_is_refused_up_front():
