@@ -178,6 +178,26 @@ std::optional<std::vector<Edge>> edges_from_buffer(PyObject* obj, const char* na
   return edges;
 }
 
+// The common form of an edge, read without a reference count or a call into
+// Python code: an exact tuple of two exact ints and an exact float. False
+// (nothing raised) for anything else, or a value the general path refuses,
+// which then reads the item again and raises the precise error.
+bool plain_edge(PyObject* item, Edge& e) {
+  if (!Py_IS_TYPE(item, &PyTuple_Type) || PyTuple_Size(item) != 3) return false;
+  PyObject* u = PyTuple_GetItem(item, 0);
+  PyObject* v = PyTuple_GetItem(item, 1);
+  PyObject* w = PyTuple_GetItem(item, 2);
+  if (!Py_IS_TYPE(u, &PyLong_Type) || !Py_IS_TYPE(v, &PyLong_Type) || !Py_IS_TYPE(w, &PyFloat_Type)) return false;
+  const unsigned long long a = PyLong_AsUnsignedLongLong(u);
+  const unsigned long long b = PyLong_AsUnsignedLongLong(v);
+  if ((a == static_cast<unsigned long long>(-1) || b == static_cast<unsigned long long>(-1)) && PyErr_Occurred()) {
+    PyErr_Clear();
+    return false;
+  }
+  e = Edge{a, b, PyFloat_AsDouble(w)};  // cannot fail on an exact float
+  return true;
+}
+
 }  // namespace
 
 std::vector<Edge> to_edges(PyObject* obj, const char* name) {
@@ -186,7 +206,17 @@ std::vector<Edge> to_edges(PyObject* obj, const char* name) {
   std::vector<Edge> edges;
   edges.reserve(static_cast<std::size_t>(n));
   const bool is_list = PyList_Check(obj);
+  const bool is_tuple = PyTuple_Check(obj);
   for (Py_ssize_t i = 0; i < n; ++i) {
+    if (is_list || is_tuple) {
+      // Borrowed: reading a plain edge runs no Python code, so nothing can
+      // change the list meanwhile.
+      Edge e;
+      if (plain_edge(is_list ? PyList_GetItem(obj, i) : PyTuple_GetItem(obj, i), e)) {
+        edges.push_back(e);
+        continue;
+      }
+    }
     // Hold our own reference: converting an item may run Python code that
     // mutates the container.
     PyRef item = is_list ? PyRef::borrow(PyList_GetItem(obj, i)) : PyRef::steal(PySequence_GetItem(obj, i));

@@ -47,17 +47,17 @@ constexpr HeuristicTable<Zero> kGraphHeuristics{
 
 PyObject* search_graph(ModuleState& state, const GraphArgs& a) {
   if (a.start >= a.num_nodes || a.goal >= a.num_nodes) throw ValueErr("start and goal must be < num_nodes");
-  check_edges(a.num_nodes, a.edges);
   // With far more node numbers than edges, only the nodes that the edges, the
   // start and the goal name are searched: the same search, with arrays that
   // grow with the edges instead of num_nodes.
   if (a.num_nodes / 4 > a.edges.size()) {
+    check_edges(a.num_nodes, a.edges);
     const std::uint64_t named[] = {a.start, a.goal};
     const CompactGraph compact = compact_graph(a.edges, a.undirected, named);
     return run_search(state, compact.graph, compact.compact(a.start), compact.compact(a.goal), a, kGraphHeuristics,
                       NodeIds{compact.ids});
   }
-  const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);
+  const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);  // checks the edges' range
   return run_search(state, graph, a.start, a.goal, a, kGraphHeuristics);
 }
 
