@@ -42,6 +42,7 @@ from typing import Any
 
 from common import fmt_time, import_or_exit
 from grid import OPT_TOL, PASSABLE, data_dir, pick_scenarios, read_map, read_scen, rel_close
+from report import REPORT, seconds
 
 MAP = "maze512-32-9"
 THREADS = 2
@@ -78,6 +79,7 @@ def main(argv: list[str] | None = None) -> int:
     ap.add_argument("--quick", action="store_true", help="12 queries, 3 repetitions (smoke test)")
     ap.add_argument("--queries", type=int, default=None, help="queries in the batch (default 48, quick 12)")
     ap.add_argument("--reps", type=int, default=None, help="repetitions of each run (default 7, quick 3)")
+    ap.add_argument("--check", action="store_true", help="check the answers, time nothing")
     args = ap.parse_args(argv)
     n = args.queries if args.queries is not None else (12 if args.quick else 48)
     reps = args.reps if args.reps is not None else (3 if args.quick else 7)
@@ -118,6 +120,9 @@ def main(argv: list[str] | None = None) -> int:
     checked = "equal, and equal to the scenario optima" if batch[0][2] is not None else "equal"
     print(f"answers: one thread and {THREADS} threads {checked} on all {len(batch)}; "
           f"{expanded:,} expansions per batch")
+    if args.check:
+        pool.shutdown()
+        return 0
 
     runs: dict[str, list[float]] = {"1 thread": [], f"{THREADS} threads": []}
     cpu: dict[str, list[float]] = {name: [] for name in runs}  # process CPU time per batch
@@ -143,6 +148,14 @@ def main(argv: list[str] | None = None) -> int:
     verdict = "meets" if ratio >= 0.9 * TARGET_RATIO else "falls short of"
     print(f"  ratio: {THREADS} threads answer {ratio:.2f}x as many queries per second as 1 thread "
           f"({verdict} the {TARGET_RATIO:g}x target); load average {os.getloadavg()[0]:.2f} at the end")
+    sec = REPORT.section(
+        "Threads",
+        f"A batch of {len(batch)} grid A* queries on {source} through a ThreadPoolExecutor: searches with a "
+        "built-in heuristic release the GIL, so threads run them in parallel. On a shared machine the "
+        "second core is not always free; the load average is given for that reason.")
+    sec.table("", ["run", "per batch", "queries/s", "M expansions/s"],
+              [[name, seconds(t), f"{len(batch) / t:.0f}", f"{expanded / t / 1e6:.2f}"] for name, t in med.items()])
+    sec.note(f"{THREADS} threads / 1 thread: {ratio:.2f}x; load average {os.getloadavg()[0]:.2f} at the end.")
     return 0
 
 
