@@ -71,9 +71,14 @@ struct AllPairs {
 };
 
 // Seeds the tables with the cheapest edge per pair (a self-loop only when
-// below 0.0), then for k, i, j in that order relaxes dist[i][j] through k in
-// place, skipping row i when dist[i][k] is not finite.
-// `stop`, when set, is polled before every pivot k, as for bellman_ford.
+// below 0.0), then ends with the tables, bit for bit, of relaxing dist[i][j]
+// through k in place for k, i, j in that order, skipping row i when
+// dist[i][k] is not finite. (The work is reordered for the cache: pivots go
+// in blocks, and each row takes a whole block's pivots in turn; every row
+// still sees the same operations on the same values in the same order.)
+// `stop`, when set, is polled once per pivot k, as for bellman_ford, before
+// that pivot's block rows are updated; a block's other rows follow without a
+// poll.
 AllPairs floyd_warshall(const CsrGraph& graph, const StopHook& stop = {});
 
 }  // namespace quellostrin
