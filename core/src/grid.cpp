@@ -91,6 +91,7 @@ GridGraph GridGraph::shaped(std::uint64_t width, std::uint64_t height) {
 
 GridGraph::GridGraph(std::uint64_t width, std::uint64_t height) : GridGraph(shaped(width, height)) {
   costs_.assign(width * height, 1.0);
+  max_cost_ = 1.0;
   for (std::int64_t r = 0; r < height_; ++r) {
     std::fill_n(open_.begin() + static_cast<std::ptrdiff_t>(padded(r, 0)), width_, std::uint8_t{1});
   }
@@ -133,11 +134,17 @@ GridGraph GridGraph::from_costs(CostMatrix costs) {
     fail_invariant("a {}x{} cost matrix holds {} entries", costs.width, costs.height, costs.cells.size());
   }
   const double* in = costs.cells.data();
+  double max_cost = 0.0;
   for (std::int64_t r = 0; r < g.height_; ++r, in += g.width_) {
     std::uint8_t* out = g.open_.data() + g.padded(r, 0);
     // Open exactly when finite and strictly positive (NaN fails both tests).
-    for (std::int64_t c = 0; c < g.width_; ++c) out[c] = (in[c] > 0.0) & (in[c] < kInfinity);
+    for (std::int64_t c = 0; c < g.width_; ++c) {
+      const bool open = (in[c] > 0.0) & (in[c] < kInfinity);
+      out[c] = open;
+      max_cost = std::max(max_cost, open ? in[c] : 0.0);
+    }
   }
+  g.max_cost_ = max_cost;
   g.costs_ = std::move(costs.cells);
   return g;
 }
@@ -161,6 +168,7 @@ AsciiGrid GridGraph::from_ascii(std::string_view map) {
         goal = cell;
       } else if (ch >= '1' && ch <= '9') {
         grid.costs_[i] = ch - '0';
+        grid.max_cost_ = std::max<double>(grid.max_cost_, ch - '0');
       }
       ++i;
       ++c;

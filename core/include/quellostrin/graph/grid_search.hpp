@@ -1,0 +1,64 @@
+// The priority-queue frontier algorithms (uniform-cost, Dijkstra, greedy,
+// A*, weighted A*) on a GridGraph under one of its own heuristics (Zero,
+// Manhattan, Euclidean, Octile), specialised: the same search as
+// `search_with_options` (search.hpp) with the same result to the last field,
+// several times faster.
+//
+// What the general driver does through the domain's interface (a successor
+// list per expansion, a node store keyed by Cell, a heap of Cells), this one
+// does on the grid's own layout: a cell is its int32 index into the padded
+// wall array, whose border of walls lets every neighbour be read without a
+// bounds test; the search's per-cell flags sit in a copy of that array, and
+// the cost labels and parents in flat arrays over it, allocated once per
+// search and never cleared (a label is read only where the flags say it was
+// written); the frontier is a 4-ary heap of 16-byte entries.
+//
+// Rules kept from the general driver, on which the counters depend: the goal
+// test on pop; stale heap entries skipped on pop; a successor pushed only
+// when new or strictly cheaper, never when closed (no reopening); successors
+// in the domain's order; the heuristic called once per push; the stop gate
+// asked after the goal test; trace and tree as the general driver records
+// them. The heap orders entries by (priority, push sequence), which is the
+// general frontier's order and, with no NaN priority, a total order: any
+// correct heap pops the same entries in the same order.
+//
+// `grid_search_applies` says when this path may replace the general one: a
+// priority-queue algorithm without reopening, start and goal in bounds, a
+// grid small enough for 32-bit indices, and weights and costs for which no
+// priority can be NaN (no cost label can overflow to infinity, which greedy's
+// 0 * g would turn into NaN). For anything else the general driver runs.
+#pragma once
+
+#include <type_traits>
+
+#include "quellostrin/graph/grid.hpp"
+#include "quellostrin/result.hpp"
+#include "quellostrin/search.hpp"
+
+namespace quellostrin {
+
+template <class H>
+inline constexpr bool is_grid_heuristic = std::is_same_v<H, Zero> || std::is_same_v<H, Manhattan> ||
+                                          std::is_same_v<H, Euclidean> || std::is_same_v<H, Octile>;
+
+bool grid_search_applies(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind,
+                         const SearchOptions& options);
+
+// The search `kind` from `start` to `goal`, which `grid_search_applies` must
+// accept; the result equals search_with_options(grid, start, goal, kind,
+// heuristic, options) in every field but the elapsed time.
+template <class H>
+  requires is_grid_heuristic<H>
+SearchResult<Cell> grid_search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind,
+                               const H& heuristic, const SearchOptions& options);
+
+extern template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Zero&,
+                                               const SearchOptions&);
+extern template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Manhattan&,
+                                               const SearchOptions&);
+extern template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Euclidean&,
+                                               const SearchOptions&);
+extern template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Octile&,
+                                               const SearchOptions&);
+
+}  // namespace quellostrin

@@ -1,0 +1,301 @@
+#include "quellostrin/graph/grid_search.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
+#include "quellostrin/stop.hpp"
+
+namespace quellostrin {
+
+namespace {
+
+// Grids up to this many cells: their padded indices fit in 31 bits, and the
+// pushes of a search (at most 8 per cell plus the start's) in the 32 bits of
+// sequence number an entry keeps.
+constexpr std::uint64_t kMaxCells = std::uint64_t{1} << 28;
+
+// Bytes per padded cell: a cost label, a parent and the flags.
+constexpr std::uint64_t kBytesPerCell = sizeof(double) + sizeof(std::int32_t) + 1;
+
+// The flags of a cell, over a copy of the grid's wall array. An enum rather
+// than a plain byte, so that a store to it cannot alias the search's other
+// data and force the compiler to reload it.
+enum class Flags : std::uint8_t {};
+constexpr std::uint8_t kOpen = 1, kReached = 2, kClosed = 4;
+
+inline bool has(Flags f, std::uint8_t bit) { return (static_cast<std::uint8_t>(f) & bit) != 0; }
+inline Flags with(Flags f, std::uint8_t bit) { return static_cast<Flags>(static_cast<std::uint8_t>(f) | bit); }
+
+// A frontier entry, one 128-bit integer whose order is the general
+// frontier's order: the priority's order key in the high half, then the push
+// sequence number, then the padded cell in the low 32 bits (the sequence
+// numbers are unique, so the cell never decides).
+__extension__ using Entry = unsigned __int128;
+
+// An unsigned integer in the order of the priorities (which are never NaN
+// here): the sign bit flipped for a non-negative value, every bit flipped for
+// a negative one. -0.0 + 0.0 is +0.0, so the two zeros, equal priorities,
+// get one key.
+inline std::uint64_t order_key(double priority) {
+  const auto bits = std::bit_cast<std::uint64_t>(priority + 0.0);
+  const auto negative = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63);
+  return bits ^ (negative | (std::uint64_t{1} << 63));
+}
+
+inline Entry make_entry(double priority, std::uint64_t seq, std::uint32_t cell) {
+  return Entry{order_key(priority)} << 64 | Entry{seq} << 32 | cell;
+}
+
+inline std::uint32_t cell_of(Entry e) { return static_cast<std::uint32_t>(e); }
+
+// 4-ary min-heap (children of i at 4i+1 .. 4i+4): half the levels of a
+// binary heap, and the four children of a node fill one 64-byte cache line
+// (the root is placed 16 bytes before a line boundary, so every family
+// starts on one).
+class QuadHeap {
+ public:
+  QuadHeap() { grow(); }
+  QuadHeap(const QuadHeap&) = delete;
+  QuadHeap& operator=(const QuadHeap&) = delete;
+  ~QuadHeap() { ::operator delete(storage_, std::align_val_t{kLine}); }
+
+  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return size_; }
+
+  void push(Entry e) {
+    if (size_ == capacity_) grow();
+    Entry* const a = heap_;
+    std::size_t i = size_++;
+    while (i > 0) {
+      const std::size_t parent = (i - 1) / 4;
+      if (!(e < a[parent])) break;
+      a[i] = a[parent];
+      i = parent;
+    }
+    a[i] = e;
+  }
+
+  // The least entry, removed; the heap must not be empty. The hole left at
+  // the root goes down along the least child to the bottom, and the last
+  // entry is sifted up from there: it mostly belongs near the bottom, so
+  // this saves comparing it at every level on the way down.
+  Entry pop() {
+    Entry* const a = heap_;
+    const Entry top = a[0];
+    const std::size_t n = --size_;
+    const Entry last = a[n];
+    if (n == 0) return top;
+    std::size_t hole = 0;
+    for (std::size_t first = 1; first + 3 < n; first = 4 * hole + 1) {
+      // A full family: a tournament of three selects, no data-dependent branch.
+      const std::size_t b01 = a[first + 1] < a[first] ? first + 1 : first;
+      const std::size_t b23 = a[first + 3] < a[first + 2] ? first + 3 : first + 2;
+      const std::size_t best = a[b23] < a[b01] ? b23 : b01;
+      a[hole] = a[best];
+      hole = best;
+    }
+    if (const std::size_t first = 4 * hole + 1; first < n) {
+      std::size_t best = first;
+      for (std::size_t c = first + 1; c < n; ++c) best = a[c] < a[best] ? c : best;
+      a[hole] = a[best];
+      hole = best;
+    }
+    while (hole > 0) {
+      const std::size_t parent = (hole - 1) / 4;
+      if (!(last < a[parent])) break;
+      a[hole] = a[parent];
+      hole = parent;
+    }
+    a[hole] = last;
+    return top;
+  }
+
+ private:
+  static constexpr std::size_t kLine = 64;
+  static constexpr std::size_t kLead = kLine / sizeof(Entry) - 1;  // slots before the root
+
+  void grow() {
+    const std::size_t capacity = capacity_ == 0 ? 1024 : 2 * capacity_;
+    auto* storage = static_cast<Entry*>(::operator new((capacity + kLead) * sizeof(Entry), std::align_val_t{kLine}));
+    if (size_ > 0) std::memcpy(storage + kLead, heap_, size_ * sizeof(Entry));
+    ::operator delete(storage_, std::align_val_t{kLine});
+    storage_ = storage;
+    heap_ = storage + kLead;
+    capacity_ = capacity;
+  }
+
+  Entry* storage_ = nullptr;
+  Entry* heap_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+template <class H, bool kDiagonal>
+SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind, const H& heuristic,
+                          const SearchOptions& options) {
+  const std::int64_t width = grid.width(), pw = width + 2;
+  const std::size_t padded = static_cast<std::size_t>(pw * (std::int64_t{grid.height()} + 2));
+  auto to_padded = [&](Cell c) { return static_cast<std::uint32_t>((c.row + 1) * pw + c.col + 1); };
+  const auto row_length = static_cast<std::uint32_t>(pw);
+  auto to_cell = [&](std::uint32_t p) {
+    const std::uint32_t r = p / row_length;
+    return Cell{static_cast<std::int32_t>(r) - 1, static_cast<std::int32_t>(p - r * row_length) - 1};
+  };
+
+  std::vector<Flags> flags_store(padded);
+  std::copy_n(reinterpret_cast<const Flags*>(grid.padded_open()), padded, flags_store.begin());
+  const auto g_store = std::make_unique_for_overwrite<double[]>(padded);
+  const auto parent_store = std::make_unique_for_overwrite<std::int32_t[]>(padded);
+  Flags* const flags = flags_store.data();
+  double* const g = g_store.get();
+  std::int32_t* const parent = parent_store.get();
+  const double* const costs = grid.costs();
+  const double g_weight = kind.g_weight, h_weight = kind.h_weight;
+  const bool record = options.record;
+
+  QuadHeap frontier;
+  std::vector<std::uint32_t> discovered;
+  SearchResult<Cell> result;
+  std::uint64_t expanded = 0, generated = 1, max_frontier = 1, seq = 0;
+  StopGate gate(Limits{options.max_nodes, options.stop});
+
+  const std::uint32_t start_p = to_padded(start), goal_p = to_padded(goal);
+  flags[start_p] = with(flags[start_p], kReached);
+  g[start_p] = 0.0;
+  parent[start_p] = -1;
+  frontier.push(make_entry(g_weight * 0.0 + h_weight * heuristic.estimate(start, goal), seq++, start_p));
+
+  result.stop_reason = StopReason::Exhausted;
+  while (!frontier.empty()) {
+    const std::uint32_t p = cell_of(frontier.pop());
+    if (has(flags[p], kClosed)) continue;  // stale duplicate of a cell expanded already
+    flags[p] = with(flags[p], kClosed);
+    const double gp = g[p];
+    if (record) result.trace.push_back(TraceStep<Cell>{to_cell(p), gp, frontier.size()});
+    ++expanded;
+    if (p == goal_p) {
+      result.stop_reason = StopReason::Goal;
+      std::vector<Cell> path;
+      for (std::int32_t q = static_cast<std::int32_t>(p); q >= 0; q = parent[q]) {
+        path.push_back(to_cell(static_cast<std::uint32_t>(q)));
+      }
+      std::reverse(path.begin(), path.end());
+      result.path = std::move(path);
+      result.cost = gp;
+      break;
+    }
+    if (gate(expanded)) {
+      result.stop_reason = gate.reason();
+      break;
+    }
+
+    const Cell here = to_cell(p);
+    const double* cost = costs + here.row * width + here.col;
+    // The general driver's relaxation of one successor, `q` at (qr, qc) for
+    // a move costing `w`. Inlined at each of its eight uses: a call would
+    // cost more than the common case, a successor reached already.
+    auto relax = [&](std::uint32_t q, std::int32_t qr, std::int32_t qc, double w) __attribute__((always_inline)) {
+      const Flags f = flags[q];
+      const double new_g = gp + w;
+      if (has(f, kReached)) {
+        if (has(f, kClosed) || !(new_g < g[q])) return;
+      } else {
+        flags[q] = with(f, kReached);
+        if (record) discovered.push_back(q);
+      }
+      g[q] = new_g;
+      parent[q] = static_cast<std::int32_t>(p);
+      const double h = heuristic.estimate(Cell{qr, qc}, goal);
+      frontier.push(make_entry(g_weight * new_g + h_weight * h, seq++, q));
+      ++generated;
+      max_frontier = std::max<std::uint64_t>(max_frontier, frontier.size());
+    };
+    const std::uint32_t up = p - row_length, down = p + row_length;
+    const bool open_up = has(flags[up], kOpen), open_down = has(flags[down], kOpen);
+    const bool open_left = has(flags[p - 1], kOpen), open_right = has(flags[p + 1], kOpen);
+    const std::int32_t r = here.row, c = here.col;
+    if (open_up) relax(up, r - 1, c, cost[-width]);
+    if (open_down) relax(down, r + 1, c, cost[width]);
+    if (open_left) relax(p - 1, r, c - 1, cost[-1]);
+    if (open_right) relax(p + 1, r, c + 1, cost[1]);
+    if constexpr (kDiagonal) {
+      if (open_up && open_left && has(flags[up - 1], kOpen)) relax(up - 1, r - 1, c - 1, cost[-width - 1] * kSqrt2);
+      if (open_up && open_right && has(flags[up + 1], kOpen)) relax(up + 1, r - 1, c + 1, cost[-width + 1] * kSqrt2);
+      if (open_down && open_left && has(flags[down - 1], kOpen)) {
+        relax(down - 1, r + 1, c - 1, cost[width - 1] * kSqrt2);
+      }
+      if (open_down && open_right && has(flags[down + 1], kOpen)) {
+        relax(down + 1, r + 1, c + 1, cost[width + 1] * kSqrt2);
+      }
+    }
+  }
+
+  if (record) {
+    result.tree.reserve(discovered.size());
+    for (const std::uint32_t q : discovered) {
+      result.tree.emplace_back(to_cell(static_cast<std::uint32_t>(parent[q])), to_cell(q));
+    }
+  }
+  result.nodes_expanded = expanded;
+  result.nodes_generated = generated;
+  result.max_frontier_size = max_frontier;
+  return result;
+}
+
+}  // namespace
+
+bool grid_search_applies(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind,
+                         const SearchOptions& options) {
+  const std::uint64_t cells = grid.index_space();
+  const std::uint64_t padded = (std::uint64_t(grid.width()) + 2) * (std::uint64_t(grid.height()) + 2);
+  // A cost label is a sum of fewer than `cells` moves of at most
+  // max_cost * sqrt(2) each; below this bound it stays finite, so that
+  // g_weight * g is finite for a g_weight in [0, 1] and adding h_weight * h,
+  // even an infinite one, cannot give NaN.
+  const double finite_labels = std::numeric_limits<double>::max() / (4.0 * static_cast<double>(cells));
+  return kind.frontier == FrontierKind::PriorityQueue && !options.reopen && grid.in_bounds(start) &&
+         grid.in_bounds(goal) && cells <= kMaxCells && kind.g_weight >= 0.0 && kind.g_weight <= 1.0 &&
+         std::isfinite(kind.h_weight) && grid.max_cost() <= finite_labels &&
+         size_mul(padded, kBytesPerCell) <= physical_memory();
+}
+
+template <class H>
+  requires is_grid_heuristic<H>
+SearchResult<Cell> grid_search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind,
+                               const H& heuristic, const SearchOptions& options) {
+  if (!grid_search_applies(grid, start, goal, kind, options)) {
+    fail_invariant("grid_search on a search the general driver must run");
+  }
+  // The general driver's dense node store refuses a grid beyond the
+  // machine's memory up front; so does this search, with its message.
+  if (options.dense) {
+    const std::uint64_t n = grid.index_space();
+    require_memory(size_mul(n, sizeof(double) + sizeof(Cell) + 1),
+                   detail::format("the node store of a search over {} nodes", n));
+  }
+  return timed([&] {
+    return grid.diagonal() ? search<H, true>(grid, start, goal, kind, heuristic, options)
+                           : search<H, false>(grid, start, goal, kind, heuristic, options);
+  });
+}
+
+template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Zero&,
+                                        const SearchOptions&);
+template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Manhattan&,
+                                        const SearchOptions&);
+template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Euclidean&,
+                                        const SearchOptions&);
+template SearchResult<Cell> grid_search(const GridGraph&, Cell, Cell, const AlgorithmKind&, const Octile&,
+                                        const SearchOptions&);
+
+}  // namespace quellostrin

@@ -1,0 +1,180 @@
+// grid_search against the general frontier driver over the same grid,
+// algorithm and heuristic: every field of the result but the elapsed time, on
+// random grids of walls and terrain costs, with and without diagonal moves,
+// under every built-in grid heuristic and every priority-queue algorithm,
+// with and without a trace, with node limits that cut the search anywhere and
+// stop hooks whose polls are counted.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "quellostrin/algorithms.hpp"
+#include "quellostrin/graph/grid_search.hpp"
+#include "table.hpp"
+
+using namespace quellostrin;
+
+namespace {
+
+// Counts its polls and asks to stop at the `stop_at`-th.
+struct CountingHook {
+  std::uint64_t polls = 0;
+  std::uint64_t stop_at = 0;
+  static bool poll(void* self) {
+    auto& h = *static_cast<CountingHook*>(self);
+    return ++h.polls == h.stop_at;
+  }
+};
+
+// A random grid: walls with probability `walls`, open cells of cost 1 or, with
+// `terrain`, of a cost drawn from a few values (some below 1, which makes the
+// heuristics inconsistent, so that cells are improved while open).
+GridGraph random_grid(std::mt19937& rng, std::int32_t width, std::int32_t height, double walls, bool terrain) {
+  static constexpr double kCosts[] = {1.0, 0.25, 0.5, 2.0, 3.7, 9.0};
+  CostMatrix m{static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), {}};
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (std::int64_t i = 0; i < std::int64_t{width} * height; ++i) {
+    m.cells.push_back(u(rng) < walls ? 0.0 : terrain ? kCosts[rng() % std::size(kCosts)] : 1.0);
+  }
+  return GridGraph::from_costs(std::move(m));
+}
+
+Cell random_cell(std::mt19937& rng, const GridGraph& g) {
+  return {static_cast<std::int32_t>(rng() % static_cast<std::uint32_t>(g.height())),
+          static_cast<std::int32_t>(rng() % static_cast<std::uint32_t>(g.width()))};
+}
+
+struct Options {
+  bool record = false;
+  bool dense = true;
+  std::optional<std::uint64_t> max_nodes;
+  std::uint64_t every = 0;  // 0: no hook
+  std::uint64_t stop_at = 0;
+};
+
+// Both searches under the same options, hooks of the same settings included.
+template <class H>
+void expect_same_search(const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind, const H& h, const Options& o) {
+  CountingHook fast_hook{0, o.stop_at}, general_hook{0, o.stop_at};
+  auto options = [&](CountingHook& hook) {
+    return SearchOptions{.max_nodes = o.max_nodes,
+                         .record = o.record,
+                         .dense = o.dense,
+                         .stop = o.every == 0 ? StopHook{} : StopHook{&CountingHook::poll, &hook, o.every}};
+  };
+  ASSERT_TRUE(grid_search_applies(g, s, t, kind, options(fast_hook)));
+  const auto fast = grid_search(g, s, t, kind, h, options(fast_hook));
+  const auto general = search_with_options(g, s, t, kind, h, options(general_hook));
+  table::expect_same(fast, general);
+  EXPECT_EQ(fast_hook.polls, general_hook.polls);
+}
+
+template <class H>
+void expect_same_searches(std::mt19937& rng, const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind,
+                          const H& h) {
+  const auto full = grid_search(g, s, t, kind, h, {.dense = true});
+  const std::uint64_t e = full.nodes_expanded;
+  expect_same_search(g, s, t, kind, h, {.record = true});
+  expect_same_search(g, s, t, kind, h, {.dense = false});
+  // A node limit anywhere in the search, the last expansion included.
+  expect_same_search(g, s, t, kind, h,
+                     {.record = rng() % 2 == 0, .max_nodes = std::uniform_int_distribution<std::uint64_t>(1, e)(rng)});
+  // A hook polled every few expansions that stops the search midway, or not at all.
+  const std::uint64_t every = rng() % 5 + 1;
+  expect_same_search(g, s, t, kind, h, {.every = every, .stop_at = rng() % (e / every + 2) + 1});
+}
+
+}  // namespace
+
+TEST(GridSearch, SameResultsAsTheGeneralDriver) {
+  struct Case {
+    std::int32_t width, height;
+    double walls;
+    bool terrain;
+    int queries;
+  };
+  const Case cases[] = {
+      {1, 1, 0.0, false, 1},   {1, 9, 0.1, false, 4},   {7, 5, 0.2, true, 8},    {16, 16, 0.3, false, 8},
+      {16, 16, 0.25, true, 8}, {40, 23, 0.35, true, 6}, {64, 64, 0.2, false, 3}, {33, 47, 0.45, false, 6},
+  };
+  const AlgorithmKind kinds[] = {AlgorithmKind::ucs(),
+                                 AlgorithmKind::dijkstra(),
+                                 AlgorithmKind::greedy(),
+                                 AlgorithmKind::astar(),
+                                 AlgorithmKind::weighted_astar(2.0),
+                                 AlgorithmKind::weighted_astar(0.5),
+                                 AlgorithmKind::weighted_astar(-1.5),
+                                 AlgorithmKind::weighted_astar(1e308)};
+  std::mt19937 rng(11);
+  for (const Case& c : cases) {
+    for (int i = 0; i < c.queries; ++i) {
+      GridGraph g = random_grid(rng, c.width, c.height, c.walls, c.terrain);
+      g.set_diagonal(rng() % 2 == 0);
+      // Start and goal anywhere, walls included (the start is expanded all
+      // the same, a wall goal is never reached); now and then the same cell.
+      const Cell s = random_cell(rng, g);
+      const Cell t = rng() % 8 == 0 ? s : random_cell(rng, g);
+      SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " query " << i << " diagonal " << g.diagonal());
+      for (const AlgorithmKind& kind : kinds) {
+        SCOPED_TRACE(testing::Message() << kind.label << " weight " << kind.h_weight);
+        expect_same_searches(rng, g, s, t, kind, Zero{});
+        expect_same_searches(rng, g, s, t, kind, Manhattan{});
+        expect_same_searches(rng, g, s, t, kind, Euclidean{});
+        expect_same_searches(rng, g, s, t, kind, Octile{});
+      }
+    }
+  }
+}
+
+// A goal walled off: the search exhausts the start's region.
+TEST(GridSearch, UnreachableGoal) {
+  const AsciiGrid parsed = GridGraph::from_ascii("S.#..\n..#.G\n###..\n");
+  for (const bool diagonal : {false, true}) {
+    GridGraph g = parsed.grid;
+    g.set_diagonal(diagonal);
+    expect_same_search(g, parsed.start, parsed.goal, AlgorithmKind::astar(), Octile{}, {.record = true});
+    const auto r = grid_search(g, parsed.start, parsed.goal, AlgorithmKind::astar(), Octile{}, {});
+    EXPECT_EQ(r.stop_reason, StopReason::Exhausted);
+    EXPECT_EQ(r.nodes_expanded, 4u);
+  }
+}
+
+// run_algo takes the special path for the priority-queue algorithms under a
+// grid heuristic only where no priority can be NaN and no reopening is
+// asked for; everywhere else the general driver runs, with its results.
+TEST(GridSearch, DispatchKeepsTheGeneralDriverElsewhere) {
+  std::mt19937 rng(5);
+  GridGraph g = random_grid(rng, 12, 9, 0.2, true);
+  g.set_diagonal(true);
+  const Cell s{0, 0}, t{8, 11};
+  const SearchOptions plain{.record = true, .dense = true};
+  EXPECT_TRUE(grid_search_applies(g, s, t, AlgorithmKind::astar(), plain));
+  EXPECT_FALSE(grid_search_applies(g, s, t, AlgorithmKind::bfs(), plain));
+  EXPECT_FALSE(grid_search_applies(g, s, t, AlgorithmKind::astar(), {.reopen = true}));
+  EXPECT_FALSE(grid_search_applies(g, s, Cell{9, 0}, AlgorithmKind::astar(), plain));
+  EXPECT_FALSE(grid_search_applies(g, Cell{-1, 3}, t, AlgorithmKind::astar(), plain));
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_FALSE(grid_search_applies(g, s, t, AlgorithmKind::weighted_astar(inf), plain));
+  EXPECT_FALSE(grid_search_applies(g, s, t, AlgorithmKind::weighted_astar(std::nan("")), plain));
+  // Costs so large that a label can overflow to infinity, where greedy's
+  // 0 * g is NaN.
+  const GridGraph huge = GridGraph::from_costs({{1e308, 1e308, 1e308}, {1e308, 1e308, 1e308}});
+  EXPECT_FALSE(grid_search_applies(huge, Cell{0, 0}, Cell{1, 2}, AlgorithmKind::greedy(), plain));
+
+  for (const char* name : {"ucs", "dijkstra", "greedy", "astar", "weighted_astar", "bfs", "dfs"}) {
+    for (const bool reopen : {false, true}) {
+      SCOPED_TRACE(testing::Message() << name << (reopen ? " reopening" : ""));
+      const AlgorithmInfo& algo = find_algorithm(name);
+      const AlgoOptions options{.weight = 3.0, .reopen = reopen, .dense = true};
+      const SearchOptions so{.record = true, .reopen = reopen, .dense = true};
+      table::expect_same(run_algo(algo, g, Octile{}, s, t, options),
+                         search_with_options(g, s, t, algo.kind(3.0), Octile{}, so));
+      table::expect_same(run_algo(algo, huge, Manhattan{}, Cell{0, 0}, Cell{1, 2}, options),
+                         search_with_options(huge, Cell{0, 0}, Cell{1, 2}, algo.kind(3.0), Manhattan{}, so));
+    }
+  }
+}
