@@ -73,18 +73,38 @@ TEST(ChaCha, SeedVectors) {
 TEST(ChaCha, WordStreamIsTheBlocksInCounterOrder) {
   const auto seeded = ChaCha8Rng::seed_from_u64(7);
   const Words words = first_words(seeded, 3 * ChaCha8Rng::kBufferWords);
-  for (std::uint64_t block = 0; block < 12; ++block) {
+  for (std::uint64_t block = 0; block < 3 * ChaCha8Rng::kBufferWords / 16; ++block) {
     const auto expected = detail::chacha_block(block_input(seeded.key(), block), 8);
     for (std::size_t i = 0; i < 16; ++i) ASSERT_EQ(words[16 * block + i], expected[i]) << block << ":" << i;
   }
 
   // A 64-bit draw with one word left takes it as the low half and the first
-  // word of the next buffer (block 4) as the high half; nothing is skipped.
-  for (const std::size_t before : {std::size_t{62}, std::size_t{63}, std::size_t{64}}) {
+  // word of the next buffer as the high half; nothing is skipped.
+  constexpr std::size_t kEnd = ChaCha8Rng::kBufferWords;
+  for (const std::size_t before : {kEnd - 2, kEnd - 1, kEnd}) {
     auto rng = seeded;
     for (std::size_t i = 0; i < before; ++i) rng.next_u32();
     EXPECT_EQ(rng.next_u64(), std::uint64_t{words[before + 1]} << 32 | words[before]) << before;
     EXPECT_EQ(rng.next_u32(), words[before + 2]);
+  }
+}
+
+// The side-by-side blocks against the one-block function, for every count up
+// to past two groups of lanes and from counters whose low word overflows
+// within the run (the carry goes into word 13).
+TEST(ChaCha, BlocksSideBySideAreTheSingleBlocks) {
+  const ChaCha8Rng::Key key = ChaCha8Rng::seed_from_u64(99).key();
+  for (const std::uint64_t first : {std::uint64_t{0}, std::uint64_t{5}, std::uint64_t{0xFFFFFFFA},
+                                    std::uint64_t{0xFFFFFFFFFFFFFFF9u}}) {
+    for (std::size_t count = 0; count <= 19; ++count) {
+      Words out(16 * count + 1, 0xDEADBEEF);
+      detail::chacha8_blocks(key, 0, first, count, out.data());
+      for (std::size_t b = 0; b < count; ++b) {
+        const auto expected = detail::chacha_block(block_input(key, first + b), 8);
+        for (std::size_t i = 0; i < 16; ++i) ASSERT_EQ(out[16 * b + i], expected[i]) << first << "+" << b << ":" << i;
+      }
+      EXPECT_EQ(out[16 * count], 0xDEADBEEF) << "wrote past the blocks";
+    }
   }
 }
 

@@ -2,9 +2,10 @@
 //
 // The ChaCha stream cipher with 8 rounds used as a keystream: a 256-bit key,
 // a 64-bit block counter starting at 0 and a 64-bit stream number fixed at 0.
-// Blocks come out in counter order and their 16 words are read in order, four
-// blocks buffered at a time; 32- and 64-bit draws consume the one word stream
-// (a 64-bit draw takes the low half first, across a buffer refill if need be).
+// Blocks come out in counter order and their 16 words are read in order, eight
+// blocks buffered at a time (computed side by side); 32- and 64-bit draws
+// consume the one word stream (a 64-bit draw takes the low half first, across
+// a buffer refill if need be).
 // `seed_from_u64` expands a 64-bit seed into the key with a PCG32 sequence.
 //
 // The samplers on top of the raw words are the only ones the generators use,
@@ -63,13 +64,21 @@ inline constexpr std::array<std::uint32_t, 16> chacha_block(const std::array<std
   return x;
 }
 
+// `count` consecutive ChaCha8 keystream blocks of `key` and `stream`, from
+// block number `counter` on, into out[0 .. 16 * count) in counter order: word
+// for word what chacha_block gives for each (the 64-bit counter carried from
+// word 12 into word 13), with eight blocks computed side by side in vector
+// lanes.
+void chacha8_blocks(const std::array<std::uint32_t, 8>& key, std::uint64_t stream, std::uint64_t counter,
+                    std::size_t count, std::uint32_t* out);
+
 }  // namespace detail
 
 class ChaCha8Rng {
  public:
   using Key = std::array<std::uint32_t, 8>;
   static constexpr int kRounds = 8;
-  static constexpr std::size_t kBufferWords = 64;  // four blocks
+  static constexpr std::size_t kBufferWords = 128;  // eight blocks
 
   explicit ChaCha8Rng(const Key& key) : key_(key) {}
 
