@@ -1,7 +1,10 @@
 // The seeded random graphs, returned as edge lists ready for search_graph,
 // bellman_ford and floyd_warshall, and the mazes, returned as ASCII maps ready
 // for search_grid. The interpreter lock is held throughout.
+#include <algorithm>
+#include <bit>
 #include <string>
+#include <vector>
 
 #include "entry_points.hpp"
 #include "quellostrin/domains/graphs.hpp"
@@ -11,16 +14,47 @@
 namespace quellostrin::py {
 namespace {
 
-// Each undirected edge once (u < v, so self-loops drop out), in the graph's
-// edge order.
-PyObject* edge_list(const CsrGraph& graph) {
-  PyRef list = PyRef::steal(PyList_New(0));
+// The (u, v, w) tuples of a generated edge list, already in its final order.
+// Node numbers repeat (each node is in about 2m/n of the tuples), so each
+// node's int is made once and shared, and so is each distinct weight in a row
+// (all 1.0 here): the list then costs little more than its tuples.
+PyObject* edge_list(const std::vector<Edge>& edges) {
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(edges.size())));
   if (!list) throw_py_error();
-  for (const Edge& e : graph.edges()) {
-    if (e.u >= e.v) continue;
-    PyRef tuple = PyRef::steal(Py_BuildValue("(KKd)", static_cast<unsigned long long>(e.u),
-                                             static_cast<unsigned long long>(e.v), e.w));
-    if (!tuple || PyList_Append(list.get(), tuple.get()) != 0) throw_py_error();
+  // node -> its int, made on first use; owned by `ints`.
+  std::vector<PyObject*> ints;
+  struct Release {
+    std::vector<PyObject*>& objects;
+    ~Release() {
+      for (PyObject* o : objects) Py_XDECREF(o);
+    }
+  } release_ints{ints};
+  std::uint64_t nodes = 0;
+  for (const Edge& e : edges) nodes = std::max({nodes, e.u + 1, e.v + 1});
+  ints.assign(static_cast<std::size_t>(nodes), nullptr);
+  const auto int_of = [&](std::uint64_t node) {
+    PyObject*& slot = ints[static_cast<std::size_t>(node)];
+    if (!slot) {
+      slot = PyLong_FromUnsignedLongLong(node);
+      if (!slot) throw_py_error();
+    }
+    return Py_NewRef(slot);
+  };
+  PyRef weight;
+  double weight_value = 0.0;
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    const Edge& e = edges[i];
+    if (!weight || std::bit_cast<std::uint64_t>(e.w) != std::bit_cast<std::uint64_t>(weight_value)) {
+      weight = PyRef::steal(PyFloat_FromDouble(e.w));
+      if (!weight) throw_py_error();
+      weight_value = e.w;
+    }
+    PyObject* tuple = PyTuple_New(3);
+    if (!tuple) throw_py_error();
+    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), tuple);  // steals; the list frees it on error
+    PyTuple_SetItem(tuple, 0, int_of(e.u));
+    PyTuple_SetItem(tuple, 1, int_of(e.v));
+    PyTuple_SetItem(tuple, 2, Py_NewRef(weight.get()));
   }
   return list.release();
 }
@@ -57,7 +91,7 @@ constexpr auto kErdosRenyi = signature<ErdosRenyiArgs>(
 // n(n-1)/2 draws with the lock held: the signal handlers run once per row of
 // pairs, so Ctrl-C stops a large graph.
 PyObject* gen_erdos_renyi(ModuleState& state, const ErdosRenyiArgs& a) {
-  return polled(state, [&](const StopHook& stop) { return erdos_renyi(a.n, a.p, a.seed, stop); }, edge_list);
+  return polled(state, [&](const StopHook& stop) { return erdos_renyi_edges(a.n, a.p, a.seed, stop); }, edge_list);
 }
 
 struct BarabasiAlbertArgs {
@@ -71,7 +105,7 @@ constexpr auto kBarabasiAlbert = signature<BarabasiAlbertArgs>(
     BP::required<&BarabasiAlbertArgs::n, to_u64>("n"), BP::required<&BarabasiAlbertArgs::m, to_u64>("m"),
     BP::required<&BarabasiAlbertArgs::seed, to_u64>("seed"));
 PyObject* gen_barabasi_albert(ModuleState& state, const BarabasiAlbertArgs& a) {
-  return polled(state, [&](const StopHook& stop) { return barabasi_albert(a.n, a.m, a.seed, stop); }, edge_list);
+  return polled(state, [&](const StopHook& stop) { return barabasi_albert_edges(a.n, a.m, a.seed, stop); }, edge_list);
 }
 
 struct WattsStrogatzArgs {
@@ -86,7 +120,7 @@ constexpr auto kWattsStrogatz = signature<WattsStrogatzArgs>(
     WP::required<&WattsStrogatzArgs::n, to_u64>("n"), WP::required<&WattsStrogatzArgs::k, to_u64>("k"),
     WP::required<&WattsStrogatzArgs::beta, to_double>("beta"), WP::required<&WattsStrogatzArgs::seed, to_u64>("seed"));
 PyObject* gen_watts_strogatz(ModuleState& state, const WattsStrogatzArgs& a) {
-  return polled(state, [&](const StopHook& stop) { return watts_strogatz(a.n, a.k, a.beta, a.seed, stop); },
+  return polled(state, [&](const StopHook& stop) { return watts_strogatz_edges(a.n, a.k, a.beta, a.seed, stop); },
                 edge_list);
 }
 

@@ -43,6 +43,23 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
   return g;
 }
 
+std::vector<Edge> undirected_edges_once(std::uint64_t num_nodes, std::span<const Edge> edges) {
+  // A stable counting sort on the smaller end.
+  std::vector<std::uint64_t> start(num_nodes + 1, 0);
+  for (const Edge& e : edges) {
+    if (e.u >= num_nodes || e.v >= num_nodes) fail_invariant("edge ({}, {}) is past {} nodes", e.u, e.v, num_nodes);
+    if (e.u != e.v) ++start[std::min(e.u, e.v) + 1];
+  }
+  for (std::uint64_t i = 0; i < num_nodes; ++i) start[i + 1] += start[i];
+  std::vector<Edge> out(start[num_nodes]);
+  for (const Edge& e : edges) {
+    if (e.u == e.v) continue;
+    const auto [a, b] = std::minmax(e.u, e.v);
+    out[start[a]++] = {a, b, e.w};
+  }
+  return out;
+}
+
 namespace {
 
 // Position of `id` in the ascending `ids`, where it must be.

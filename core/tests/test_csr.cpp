@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 using namespace quellostrin;
@@ -36,4 +37,20 @@ TEST(CsrGraph, OutOfRangeErrors) {
   Succ out;
   EXPECT_THROW(CsrGraph::from_edges(0, {}, false).neighbors(0), InvariantError);
   EXPECT_THROW(CsrGraph::from_edges(3, {}, false).neighbors_into(3, out), InvariantError);
+}
+
+// The edge list of an undirected graph without the graph: against the
+// built graph's entries with u < v, on multigraphs with self-loops.
+TEST(CsrGraph, UndirectedEdgesOnceListsWhatTheGraphLists) {
+  std::mt19937_64 rng(5);
+  for (int round = 0; round < 50; ++round) {
+    const std::uint64_t n = 1 + rng() % 12;
+    std::vector<Edge> edges;
+    for (std::uint64_t e = rng() % 40; e > 0; --e) edges.push_back({rng() % n, rng() % n, double(rng() % 4)});
+    std::vector<Edge> expected;
+    for (const Edge& e : CsrGraph::from_edges(n, edges, true).edges()) {
+      if (e.u < e.v) expected.push_back(e);
+    }
+    EXPECT_EQ(undirected_edges_once(n, edges), expected) << round;
+  }
 }

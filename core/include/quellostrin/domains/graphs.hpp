@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "quellostrin/graph/csr.hpp"
 #include "quellostrin/stop.hpp"
@@ -30,9 +31,9 @@ CsrGraph erdos_renyi(std::uint64_t n, double p, std::uint64_t seed, const StopHo
 // (a, b), a < b, in order: one uniform double x; unless x >= beta (so a NaN
 // beta rewires every pair), (a, b) is removed and (a, w) inserted for the
 // first w drawn below n with w != a and (a, w) not an edge. n*k/2 edges.
-// `stop`, when set, is polled as a StopGate polls it, counting ring nodes and
-// then pairs considered for rewiring; when it answers true an empty graph is
-// returned for the caller to discard.
+// `stop`, when set, is polled as a StopGate polls it, counting the pairs
+// considered for rewiring; when it answers true an empty graph is returned for
+// the caller to discard.
 CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint64_t seed,
                         const StopHook& stop = {});
 
@@ -41,5 +42,15 @@ CsrGraph watts_strogatz(std::uint64_t n, std::uint64_t k, double beta, std::uint
 // that list is empty). m(m-1)/2 + (n-m)m edges. `stop` as for
 // watts_strogatz, counting the nodes t.
 CsrGraph barabasi_albert(std::uint64_t n, std::uint64_t m, std::uint64_t seed, const StopHook& stop = {});
+
+// The same three graphs as edge lists, without building the graph: exactly
+// undirected_edges_once of the graph's edges, that is what the graph's
+// edges() lists with u < v, in that order. Draws, refusals and `stop` as
+// above (a stopped run returns a list for the caller to discard).
+std::vector<Edge> erdos_renyi_edges(std::uint64_t n, double p, std::uint64_t seed, const StopHook& stop = {});
+std::vector<Edge> watts_strogatz_edges(std::uint64_t n, std::uint64_t k, double beta, std::uint64_t seed,
+                                       const StopHook& stop = {});
+std::vector<Edge> barabasi_albert_edges(std::uint64_t n, std::uint64_t m, std::uint64_t seed,
+                                        const StopHook& stop = {});
 
 }  // namespace quellostrin

@@ -27,6 +27,13 @@ struct Edge {
   friend bool operator==(const Edge&, const Edge&) = default;
 };
 
+// Each edge of `edges` once, as (smaller end, larger end, w), self-loops left
+// out, in the order CsrGraph::from_edges(num_nodes, edges, true).edges() lists
+// the entries with u < v: by smaller end, and in input order among edges with
+// the same smaller end. The graph itself is not built. Endpoints must be below
+// num_nodes.
+std::vector<Edge> undirected_edges_once(std::uint64_t num_nodes, std::span<const Edge> edges);
+
 class CsrGraph {
  public:
   using Node = std::uint64_t;
