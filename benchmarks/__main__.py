@@ -8,7 +8,8 @@
 It runs, in one process and one after the other, benchmarks/run.py
 (search_graph Dijkstra), grid.py (A* on the Moving AI maps), puzzles.py
 (15-puzzle IDA*, 8-puzzle A*, word ladders), shortest_paths.py
-(Floyd-Warshall, Bellman-Ford, generators) and threads.py, each printing its
+(Floyd-Warshall, Bellman-Ford, generators), recording.py (what record=True
+costs) and threads.py, each printing its
 detailed account as it goes. Each checks every answer against the peers
 before timing anything and exits non-zero on a disagreement, which stops the
 suite. Afterwards the report — a table per area with the peers' versions and
@@ -40,6 +41,7 @@ SCRIPTS = [
     ("grid", "grid A*"),
     ("puzzles", "puzzles"),
     ("shortest_paths", "shortest paths and generators"),
+    ("recording", "record=True against record=False"),
     ("threads", "threads"),
 ]
 PEERS = ["networkx", "scipy", "rustworkx", "igraph", "pyastar2d", "pathfinding", "numpy"]
@@ -131,7 +133,7 @@ def write(report: Report, out: Path, mode: str, took: float) -> None:
                   "| Area | Target | Measured | Goal | |", "|---|---|---:|---:|---|"]
         for area, t in targets:
             m = f"{t.measured:.3g}{t.unit}" if t.measured < 1e4 else f"{t.measured:.0f}{t.unit}"
-            lines.append(f"| {cell(area)} | {cell(t.what)} | {m} | {t.goal:g}{t.unit} | "
+            lines.append(f"| {cell(area)} | {cell(t.what)} | {m} | {'≤' if t.at_most else '≥'} {t.goal:g}{t.unit} | "
                          f"{'met' if t.met else '**missed**'} |")
         lines.append("")
     for s in report.sections:
@@ -164,7 +166,7 @@ def main(argv: list[str] | None = None) -> int:
     ap.add_argument("--korf100", action="store_true",
                     help="solve all of Korf's 100 fifteen-puzzle instances (about half an hour on one core)")
     ap.add_argument("--only", default=None, help="comma-separated scripts to run (run, grid, puzzles, "
-                                                 "shortest_paths, threads)")
+                                                 "shortest_paths, recording, threads)")
     ap.add_argument("--output", type=Path, default=HERE.parent / "docs" / "performance.md",
                     help="the report (default docs/performance.md; pictures go beside it)")
     args = ap.parse_args(argv)

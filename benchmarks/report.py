@@ -36,10 +36,11 @@ class Target:
     measured: float
     goal: float
     unit: str = "x"
+    at_most: bool = False  # the measured figure must stay at or below the goal
 
     @property
     def met(self) -> bool:
-        return self.measured >= self.goal
+        return self.measured <= self.goal if self.at_most else self.measured >= self.goal
 
 
 @dataclasses.dataclass
@@ -54,8 +55,8 @@ class Section:
     def table(self, caption: str, header: list[str], rows: list[list[Any]]) -> None:
         self.tables.append((caption, header, rows))
 
-    def target(self, what: str, measured: float, goal: float, unit: str = "x") -> bool:
-        t = Target(what, measured, goal, unit)
+    def target(self, what: str, measured: float, goal: float, unit: str = "x", at_most: bool = False) -> bool:
+        t = Target(what, measured, goal, unit, at_most)
         self.targets.append(t)
         return t.met
 

@@ -69,4 +69,21 @@ class GilRelease {
   PyThreadState* save_;
 };
 
+// Pauses the cyclic garbage collector for the life of the guard, while a
+// conversion builds many new tuples: each batch of allocations would otherwise
+// start a collection that walks the growing lists for nothing (tuples of ints
+// and strings cannot form cycles). Restores the collector's earlier state.
+class GcPause {
+ public:
+  GcPause() : was_enabled_(PyGC_Disable() != 0) {}
+  ~GcPause() {
+    if (was_enabled_) PyGC_Enable();
+  }
+  GcPause(const GcPause&) = delete;
+  GcPause& operator=(const GcPause&) = delete;
+
+ private:
+  bool was_enabled_;
+};
+
 }  // namespace quellostrin::py

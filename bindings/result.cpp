@@ -7,6 +7,9 @@
 #include <iterator>
 #include <cstddef>
 #include <string>
+#include <utility>
+
+#include "quellostrin/errors.hpp"
 
 namespace quellostrin::py {
 
@@ -22,8 +25,9 @@ struct PySearchResult {
   unsigned long long max_frontier_size;
   double elapsed;
   const char* stop_reason;  // static text
-  PyObject* trace;
-  PyObject* tree;
+  PyObject* trace;         // nullptr until built from `recording`
+  PyObject* tree;          // likewise
+  Recording* recording;    // owned; nullptr once both lists exist
 };
 
 // Shortest decimal that reads back as the same double, never with an exponent
@@ -81,21 +85,44 @@ void result_dealloc(PyObject* self_obj) {
   PyTypeObject* type = Py_TYPE(self_obj);
   PyObject_GC_UnTrack(self_obj);
   result_clear(self_obj);
+  auto* self = reinterpret_cast<PySearchResult*>(self_obj);
+  delete std::exchange(self->recording, nullptr);
   auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_fn(self_obj);
   Py_DECREF(type);
 }
+
+// `trace` or `tree` (`field`), built from the recording on first read.
+PyObject* recorded(PyObject* self_obj, PyObject* PySearchResult::*field) {
+  return guarded(state_of_type(Py_TYPE(self_obj)).internal_error, [&]() -> PyObject* {
+    auto* self = reinterpret_cast<PySearchResult*>(self_obj);
+    if (!(self->*field)) {
+      if (!self->recording) fail_invariant("a SearchResult with neither a list nor a recording");
+      PyObject* list = field == &PySearchResult::trace ? self->recording->trace() : self->recording->tree();
+      if (!list) throw_py_error();
+      self->*field = list;
+      if (self->trace && self->tree) delete std::exchange(self->recording, nullptr);
+    }
+    return Py_NewRef(self->*field);
+  });
+}
+
+PyObject* get_trace(PyObject* self, void*) { return recorded(self, &PySearchResult::trace); }
+PyObject* get_tree(PyObject* self, void*) { return recorded(self, &PySearchResult::tree); }
 
 // Pickling: the module's private _restore_search_result called with every
 // attribute but `found` (which is `path is not None`), in member order.
 PyObject* result_reduce(PyObject* self_obj, PyObject*) {
   return guarded(state_of_type(Py_TYPE(self_obj)).internal_error, [&]() -> PyObject* {
     auto* self = reinterpret_cast<PySearchResult*>(self_obj);
+    PyRef trace = PyRef::steal(get_trace(self_obj, nullptr));
+    PyRef tree = trace ? PyRef::steal(get_tree(self_obj, nullptr)) : PyRef();
+    if (!tree) throw_py_error();
     PyRef restore = PyRef::steal(PyObject_GetAttrString(PyType_GetModule(Py_TYPE(self_obj)), kRestoreResult));
     if (!restore) throw_py_error();
     return Py_BuildValue("(O(OdKKKKdsOO))", restore.get(), self->path, self->cost, self->nodes_expanded,
                          self->nodes_generated, self->nodes_reopened, self->max_frontier_size, self->elapsed,
-                         self->stop_reason, self->trace, self->tree);
+                         self->stop_reason, trace.get(), tree.get());
   });
 }
 
@@ -116,11 +143,15 @@ PyMemberDef result_members[] = {
     QS_MEMBER(max_frontier_size, T_ULONGLONG),
     QS_MEMBER(elapsed, T_DOUBLE),
     QS_MEMBER(stop_reason, T_STRING),
-    QS_MEMBER(trace, T_OBJECT),
-    QS_MEMBER(tree, T_OBJECT),
     {nullptr, 0, 0, 0, nullptr},
 };
 #undef QS_MEMBER
+
+PyGetSetDef result_getset[] = {
+    {"trace", get_trace, nullptr, nullptr, nullptr},
+    {"tree", get_tree, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
 
 const char kResultDoc[] = R"(The outcome of a search.
 
@@ -156,6 +187,7 @@ PyType_Slot result_slots[] = {
     {Py_tp_doc, const_cast<char*>(kResultDoc)},
     {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
     {Py_tp_members, result_members},
+    {Py_tp_getset, result_getset},
     {Py_tp_methods, result_methods},
     {Py_tp_traverse, reinterpret_cast<void*>(result_traverse)},
     {Py_tp_clear, reinterpret_cast<void*>(result_clear)},
@@ -203,14 +235,15 @@ PyObject* restore_search_result(PyObject* module, PyObject* args) {
     parts.path = path == Py_None ? nullptr : Py_NewRef(path);
     parts.trace = Py_NewRef(trace);
     parts.tree = Py_NewRef(tree);
-    return make_result(state, parts);
+    return make_result(state, std::move(parts));
   });
 }
 
-PyObject* make_result(const ModuleState& state, ResultParts parts) {
+PyObject* make_result(const ModuleState& state, ResultParts&& parts) {
   PyRef path = parts.path ? PyRef::steal(parts.path) : PyRef::borrow(Py_None);
   PyRef trace = PyRef::steal(parts.trace);
   PyRef tree = PyRef::steal(parts.tree);
+  if ((!trace || !tree) && !parts.recording) fail_invariant("a SearchResult made without its trace and tree");
   auto* type = reinterpret_cast<PyTypeObject*>(state.result_type);
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   auto* self = reinterpret_cast<PySearchResult*>(alloc(type, 0));
@@ -219,6 +252,7 @@ PyObject* make_result(const ModuleState& state, ResultParts parts) {
   self->path = path.release();
   self->trace = trace.release();
   self->tree = tree.release();
+  self->recording = parts.recording.release();
   self->cost = parts.cost;
   self->nodes_expanded = parts.nodes_expanded;
   self->nodes_generated = parts.nodes_generated;

@@ -11,6 +11,8 @@
 #include <Python.h>
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -65,19 +67,33 @@ inline PyObject* into_py_node(const ImplicitState& state) {
 // adds it to the module.
 bool add_result_type(PyObject* module, ModuleState& state);
 
+// A search's trace and search tree, kept in their core form until Python
+// first reads them: a recording search returns as fast as its search, and the
+// lists of tuples (hundreds of bytes per step) are built only when wanted.
+class Recording {
+ public:
+  virtual ~Recording() = default;
+  // Each builds its new list once (a new reference, or nullptr with a Python
+  // error set) and then lets the core form go.
+  virtual PyObject* trace() = 0;
+  virtual PyObject* tree() = 0;
+};
+
 // The parts of a result that do not depend on the node type; the lists are
-// stolen by make_result.
+// stolen by make_result. `trace` and `tree` are lists, or both nullptr with a
+// `recording` to build them from when first read.
 struct ResultParts {
   PyObject* path = nullptr;  // list, or nullptr for "no path"
   PyObject* trace = nullptr;
   PyObject* tree = nullptr;
+  std::unique_ptr<Recording> recording;
   double cost = 0.0;
   std::uint64_t nodes_expanded = 0, nodes_generated = 0, nodes_reopened = 0, max_frontier_size = 0;
   double elapsed = 0.0;
   StopReason stop_reason = StopReason::Exhausted;
 };
 
-PyObject* make_result(const ModuleState& state, ResultParts parts);
+PyObject* make_result(const ModuleState& state, ResultParts&& parts);
 
 // The module's private function that unpickles a SearchResult (`module` is
 // its self), under the name kRestoreResult.
@@ -96,40 +112,69 @@ PyRef node_list(const std::vector<Node>& nodes) {
   return list;
 }
 
-// Converts a core result into a new Python SearchResult.
+template <class Node>
+class RecordingOf final : public Recording {
+ public:
+  RecordingOf(std::vector<TraceStep<Node>>&& trace, std::vector<std::pair<Node, Node>>&& tree)
+      : trace_(std::move(trace)), tree_(std::move(tree)) {}
+
+  PyObject* trace() override {
+    const GcPause pause;
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(trace_.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < trace_.size(); ++i) {
+      const auto& step = trace_[i];
+      PyRef node = PyRef::steal(into_py_node(step.node));
+      PyRef g = step.g ? PyRef::steal(PyFloat_FromDouble(*step.g)) : PyRef::borrow(Py_None);
+      PyRef size = PyRef::steal(PyLong_FromUnsignedLongLong(step.frontier_size));
+      if (!node || !g || !size) return nullptr;
+      PyObject* tuple = PyTuple_Pack(3, node.get(), g.get(), size.get());
+      if (!tuple) return nullptr;
+      PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), tuple);  // steals
+    }
+    std::vector<TraceStep<Node>>().swap(trace_);
+    return list.release();
+  }
+
+  PyObject* tree() override {
+    const GcPause pause;
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(tree_.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < tree_.size(); ++i) {
+      PyRef parent = PyRef::steal(into_py_node(tree_[i].first));
+      PyRef child = parent ? PyRef::steal(into_py_node(tree_[i].second)) : PyRef();
+      if (!child) return nullptr;
+      PyObject* tuple = PyTuple_Pack(2, parent.get(), child.get());
+      if (!tuple) return nullptr;
+      PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), tuple);
+    }
+    std::vector<std::pair<Node, Node>>().swap(tree_);
+    return list.release();
+  }
+
+ private:
+  std::vector<TraceStep<Node>> trace_;
+  std::vector<std::pair<Node, Node>> tree_;
+};
+
+// Converts a core result into a new Python SearchResult; a non-empty trace or
+// tree stays in core form until first read.
 template <class Node>
 PyObject* to_py_result(const ModuleState& state, SearchResult<Node>&& r) {
-  PyRef path;
-  if (r.path) path = node_list(*r.path);
-
-  PyRef trace = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(r.trace.size())));
-  if (!trace) throw_py_error();
-  for (std::size_t i = 0; i < r.trace.size(); ++i) {
-    const auto& step = r.trace[i];
-    PyRef node = PyRef::steal(into_py_node(step.node));
-    PyRef g = step.g ? PyRef::steal(PyFloat_FromDouble(*step.g)) : PyRef::borrow(Py_None);
-    PyRef size = PyRef::steal(PyLong_FromUnsignedLongLong(step.frontier_size));
-    if (!node || !g || !size) throw_py_error();
-    PyObject* tuple = PyTuple_Pack(3, node.get(), g.get(), size.get());
-    if (!tuple) throw_py_error();
-    PyList_SetItem(trace.get(), static_cast<Py_ssize_t>(i), tuple);
-  }
-
-  PyRef tree = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(r.tree.size())));
-  if (!tree) throw_py_error();
-  for (std::size_t i = 0; i < r.tree.size(); ++i) {
-    PyRef parent = PyRef::steal(into_py_node(r.tree[i].first));
-    PyRef child = PyRef::steal(into_py_node(r.tree[i].second));
-    if (!parent || !child) throw_py_error();
-    PyObject* tuple = PyTuple_Pack(2, parent.get(), child.get());
-    if (!tuple) throw_py_error();
-    PyList_SetItem(tree.get(), static_cast<Py_ssize_t>(i), tuple);
-  }
-
   ResultParts parts;
-  parts.path = path.release();
-  parts.trace = trace.release();
-  parts.tree = tree.release();
+  if (r.path) parts.path = node_list(*r.path).release();
+  if (r.trace.empty() && r.tree.empty()) {
+    parts.trace = PyList_New(0);
+    parts.tree = PyList_New(0);
+    if (!parts.trace || !parts.tree) {
+      Py_XDECREF(parts.path);
+      Py_XDECREF(parts.trace);
+      Py_XDECREF(parts.tree);
+      throw_py_error();
+    }
+  } else {
+    parts.recording = std::make_unique<RecordingOf<Node>>(std::move(r.trace), std::move(r.tree));
+  }
   parts.cost = r.cost;
   parts.nodes_expanded = r.nodes_expanded;
   parts.nodes_generated = r.nodes_generated;
@@ -137,7 +182,7 @@ PyObject* to_py_result(const ModuleState& state, SearchResult<Node>&& r) {
   parts.max_frontier_size = r.max_frontier_size;
   parts.elapsed = r.elapsed.seconds();
   parts.stop_reason = r.stop_reason;
-  PyObject* out = make_result(state, parts);
+  PyObject* out = make_result(state, std::move(parts));
   if (!out) throw_py_error();
   return out;
 }

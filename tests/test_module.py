@@ -132,6 +132,19 @@ def test_results_and_errors_survive_pickle():
     assert not {n for n in native.__all__ if n.startswith("_")}
 
 
+def test_a_recording_is_built_once_when_first_read():
+    import pickle
+    from quellostrin import search_grid
+    fresh = lambda: search_grid("S..\n.#.\n..G", algorithm="astar", record=True)  # noqa: E731
+    read = fresh()
+    trace, tree = read.trace, read.tree
+    assert read.trace is trace and read.tree is tree and trace and tree
+    # Either list first, or neither before pickling: the same lists come out.
+    tree_first = fresh()
+    assert (tree_first.tree, tree_first.trace) == (tree, trace)
+    assert (pickle.loads(pickle.dumps(fresh())).trace, fresh().tree) == (trace, tree)
+
+
 def test_results_come_back_from_worker_processes():
     import concurrent.futures
     import multiprocessing
