@@ -166,22 +166,39 @@ ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source, const St
   std::vector<double>& dist = out.dist;
   std::vector<std::optional<std::uint64_t>>& pred = out.pred;
   dist[source] = 0.0;
+  // A node's edges are passed over while its distance is what it was when
+  // they were last relaxed: each of their targets then already holds at most
+  // w + dist[u] (distances only go down), so none of them would relax (nor
+  // would any from a distance that is not finite, then as now). The passes
+  // make exactly the relaxations of the plain loop over every edge, in its
+  // order, and so end after the same pass.
+  std::vector<std::uint8_t> dirty(n, 0);
+  dirty[source] = 1;
+  const auto& offsets = graph.offsets();
+  const auto& targets = graph.targets();
+  const auto& weights = graph.weights();
   for (std::uint64_t pass = 1; pass < n; ++pass) {
     if (stop_now(stop)) {
       out.cancelled = true;
       return out;
     }
     bool changed = false;
-    for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
-      if (!std::isfinite(dist[u])) return false;
-      const double candidate = w + dist[u];
-      if (candidate < dist[v]) {
-        dist[v] = candidate;
-        pred[v] = u;
-        changed = true;
+    for (std::uint64_t u = 0; u < n; ++u) {
+      if (!dirty[u]) continue;
+      dirty[u] = 0;
+      // dist[u] is read per edge: a self-loop can lower it midway.
+      for (std::uint64_t e = offsets[u]; e < offsets[u + 1]; ++e) {
+        if (!std::isfinite(dist[u])) continue;
+        const std::uint64_t v = targets[e];
+        const double candidate = weights[e] + dist[u];
+        if (candidate < dist[v]) {
+          dist[v] = candidate;
+          pred[v] = u;
+          dirty[v] = 1;
+          changed = true;
+        }
       }
-      return false;
-    });
+    }
     if (!changed) break;
   }
   out.negative_cycle = for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {

@@ -117,6 +117,44 @@ TEST(FloydWarshall, DesignedExamples) {
   EXPECT_FALSE(none.negative_cycle);
 }
 
+// Bellman-Ford against the plain loop over every edge in every pass, on
+// graphs with ties, zero, negative, NaN and +inf weights, self-loops and
+// negative cycles: distances to the bit, predecessors and the cycle flag.
+TEST(BellmanFord, MatchesThePlainPasses) {
+  const double weights[] = {-3, -1, -0.0, 0, 1, 1, 2, 2, 5, kInf, kNaN, 1e308, -1e308};
+  for (std::uint64_t seed = 0; seed < 300; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937_64 rng(seed);
+    const std::uint64_t n = 1 + rng() % 60;
+    std::vector<Edge> edges;
+    for (std::uint64_t e = rng() % (4 * n); e > 0; --e) {
+      double w = weights[rng() % std::size(weights)];
+      if (seed % 2 && w < 0) w = -w;
+      edges.push_back({rng() % n, rng() % n, w});
+    }
+    const auto g = directed(n, edges);
+    const std::uint64_t source = rng() % n;
+    std::vector<double> dist(n, kInf);
+    Hops pred(n);
+    dist[source] = 0.0;
+    for (std::uint64_t pass = 1; pass < n; ++pass) {
+      bool changed = false;
+      for (const Edge& e : g.edges()) {
+        if (std::isfinite(dist[e.u]) && e.w + dist[e.u] < dist[e.v]) {
+          dist[e.v] = e.w + dist[e.u], pred[e.v] = e.u, changed = true;
+        }
+      }
+      if (!changed) break;
+    }
+    bool cycle = false;
+    for (const Edge& e : g.edges()) cycle = cycle || (std::isfinite(dist[e.u]) && e.w + dist[e.u] < dist[e.v]);
+    const auto fast = bellman_ford(g, source);
+    EXPECT_TRUE(same_bits(fast.dist, dist));
+    EXPECT_EQ(fast.pred, pred);
+    EXPECT_EQ(fast.negative_cycle, cycle);
+  }
+}
+
 // The fast row update and the blocked pivot order against the triple loop,
 // bit for bit, on graphs with ties, zero and negative weights, NaN and +inf
 // weights and negative cycles; sizes run past several vector widths so that
