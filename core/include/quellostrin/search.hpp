@@ -109,6 +109,9 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
     if (const Node* next = frontier.peek()) prefetch(graph, *next);
     buffer.clear();
     graph.neighbors_into(node, buffer);
+    if constexpr (requires { store.prefetch(node); }) {
+      for (const auto& entry : buffer) store.prefetch(entry.first);
+    }
     for (auto& [succ, w] : buffer) {
       const double new_g = g + w;
       switch (store.relax(succ, node, new_g, reopen)) {
