@@ -1,6 +1,7 @@
 #include "quellostrin/graph/grid.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -13,7 +14,7 @@ namespace quellostrin {
 
 namespace {
 
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kLargest = std::numeric_limits<double>::max();
 
 // The decimal digits of a product of two 64-bit values, exact even when it
 // does not fit in 64 bits.
@@ -91,7 +92,6 @@ GridGraph GridGraph::shaped(std::uint64_t width, std::uint64_t height) {
 
 GridGraph::GridGraph(std::uint64_t width, std::uint64_t height) : GridGraph(shaped(width, height)) {
   costs_.assign(width * height, 1.0);
-  max_cost_ = 1.0;
   for (std::int64_t r = 0; r < height_; ++r) {
     std::fill_n(open_.begin() + static_cast<std::ptrdiff_t>(padded(r, 0)), width_, std::uint8_t{1});
   }
@@ -116,6 +116,16 @@ void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) cons
   }
 }
 
+double GridGraph::max_cost() const {
+  double largest = 0.0;
+  for (std::int64_t r = 0; r < height_; ++r) {
+    const std::uint8_t* open = open_.data() + padded(r, 0);
+    const double* cost = costs_.data() + index(r, 0);
+    for (std::int64_t c = 0; c < width_; ++c) largest = std::max(largest, open[c] ? cost[c] : 0.0);
+  }
+  return largest;
+}
+
 CostMatrix CostMatrix::from_rows(const std::vector<std::vector<double>>& rows) {
   CostMatrix m;
   m.height = rows.size();
@@ -134,17 +144,16 @@ GridGraph GridGraph::from_costs(CostMatrix costs) {
     fail_invariant("a {}x{} cost matrix holds {} entries", costs.width, costs.height, costs.cells.size());
   }
   const double* in = costs.cells.data();
-  double max_cost = 0.0;
   for (std::int64_t r = 0; r < g.height_; ++r, in += g.width_) {
     std::uint8_t* out = g.open_.data() + g.padded(r, 0);
-    // Open exactly when finite and strictly positive (NaN fails both tests).
+    // Open exactly when finite and strictly positive: read as integers, the
+    // bits of such a double run from 1 (the least subnormal) to those of the
+    // largest double; zero, negatives, infinity and NaN fall outside. A test
+    // on the bits that the compiler turns into vector code.
     for (std::int64_t c = 0; c < g.width_; ++c) {
-      const bool open = (in[c] > 0.0) & (in[c] < kInfinity);
-      out[c] = open;
-      max_cost = std::max(max_cost, open ? in[c] : 0.0);
+      out[c] = std::bit_cast<std::uint64_t>(in[c]) - 1 < std::bit_cast<std::uint64_t>(kLargest);
     }
   }
-  g.max_cost_ = max_cost;
   g.costs_ = std::move(costs.cells);
   return g;
 }
@@ -168,7 +177,6 @@ AsciiGrid GridGraph::from_ascii(std::string_view map) {
         goal = cell;
       } else if (ch >= '1' && ch <= '9') {
         grid.costs_[i] = ch - '0';
-        grid.max_cost_ = std::max<double>(grid.max_cost_, ch - '0');
       }
       ++i;
       ++c;

@@ -258,15 +258,20 @@ bool grid_search_applies(const GridGraph& grid, Cell start, Cell goal, const Alg
                          const SearchOptions& options) {
   const std::uint64_t cells = grid.index_space();
   const std::uint64_t padded = (std::uint64_t(grid.width()) + 2) * (std::uint64_t(grid.height()) + 2);
-  // A cost label is a sum of fewer than `cells` moves of at most
-  // max_cost * sqrt(2) each; below this bound it stays finite, so that
-  // g_weight * g is finite for a g_weight in [0, 1] and adding h_weight * h,
-  // even an infinite one, cannot give NaN.
-  const double finite_labels = std::numeric_limits<double>::max() / (4.0 * static_cast<double>(cells));
-  return kind.frontier == FrontierKind::PriorityQueue && !options.reopen && grid.in_bounds(start) &&
-         grid.in_bounds(goal) && cells <= kMaxCells && kind.g_weight >= 0.0 && kind.g_weight <= 1.0 &&
-         std::isfinite(kind.h_weight) && grid.max_cost() <= finite_labels &&
-         size_mul(padded, kBytesPerCell) <= physical_memory();
+  if (kind.frontier != FrontierKind::PriorityQueue || options.reopen || !grid.in_bounds(start) ||
+      !grid.in_bounds(goal) || cells > kMaxCells || size_mul(padded, kBytesPerCell) > physical_memory()) {
+    return false;
+  }
+  // Costs are positive, so a cost label is in (0, +inf] and, with g_weight
+  // 1 and a finite h_weight of either sign, g + h_weight * h is NaN only when
+  // g is +inf and h_weight * h is -inf; a non-negative h_weight rules that
+  // out. Otherwise (greedy's g_weight 0 would make 0 * inf NaN) the labels
+  // must stay finite: a label is a sum of fewer than `cells` moves of at
+  // most max_cost * sqrt(2) each, far below the largest double under this
+  // bound.
+  if (!std::isfinite(kind.h_weight) || !(kind.g_weight >= 0.0 && kind.g_weight <= 1.0)) return false;
+  if (kind.g_weight == 1.0 && kind.h_weight >= 0.0) return true;
+  return grid.max_cost() <= std::numeric_limits<double>::max() / (4.0 * static_cast<double>(cells));
 }
 
 template <class H>

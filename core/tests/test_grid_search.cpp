@@ -164,6 +164,10 @@ TEST(GridSearch, DispatchKeepsTheGeneralDriverElsewhere) {
   // 0 * g is NaN.
   const GridGraph huge = GridGraph::from_costs({{1e308, 1e308, 1e308}, {1e308, 1e308, 1e308}});
   EXPECT_FALSE(grid_search_applies(huge, Cell{0, 0}, Cell{1, 2}, AlgorithmKind::greedy(), plain));
+  EXPECT_FALSE(grid_search_applies(huge, Cell{0, 0}, Cell{1, 2}, AlgorithmKind::weighted_astar(-1.0), plain));
+  // With g_weight 1 and a non-negative h_weight an infinite label stays a
+  // NaN-free priority.
+  EXPECT_TRUE(grid_search_applies(huge, Cell{0, 0}, Cell{1, 2}, AlgorithmKind::astar(), plain));
 
   for (const char* name : {"ucs", "dijkstra", "greedy", "astar", "weighted_astar", "bfs", "dfs"}) {
     for (const bool reopen : {false, true}) {

@@ -132,10 +132,10 @@ class GridGraph {
   // (r + 1) * (width + 2) + c + 1; and the costs, row-major without a border.
   const std::uint8_t* padded_open() const { return open_.data(); }
   const double* costs() const { return costs_.data(); }
-  // At least the cost of every open cell (the blank grid and ASCII maps say
-  // 1.0 even when all their cells are walls): a bound on the cost of any
-  // move but a diagonal one, which costs up to this times kSqrt2.
-  double max_cost() const { return max_cost_; }
+  // The largest cost of an open cell (0.0 when every cell is a wall): a bound
+  // on the cost of any move but a diagonal one, which costs up to this times
+  // kSqrt2. Reads every cell.
+  double max_cost() const;
 
   std::optional<std::uint64_t> node_index(Cell c) const {
     if (!in_bounds(c)) return std::nullopt;
@@ -166,7 +166,6 @@ class GridGraph {
   // outer ring is all walls.
   std::vector<std::uint8_t> open_;
   std::vector<double> costs_;  // cost of entering each cell, row-major; meaningless for walls
-  double max_cost_ = 0.0;      // see max_cost()
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   bool diagonal_ = false;
