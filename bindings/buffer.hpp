@@ -5,6 +5,7 @@
 
 #include <Python.h>
 
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -57,6 +58,18 @@ class Buffer2D {
 
   Py_ssize_t rows() const { return view_.shape[0]; }
   Py_ssize_t cols() const { return view_.shape[1]; }
+
+  // Row `r` as a plain array of T, when the elements of a row are adjacent
+  // and aligned for T; null otherwise.
+  template <class T>
+  const T* row(Py_ssize_t r) const {
+    const char* p = static_cast<const char*>(view_.buf) + r * view_.strides[0];
+    if (view_.strides[1] != static_cast<Py_ssize_t>(sizeof(T)) ||
+        view_.itemsize != static_cast<Py_ssize_t>(sizeof(T)) || reinterpret_cast<std::uintptr_t>(p) % alignof(T) != 0) {
+      return nullptr;
+    }
+    return reinterpret_cast<const T*>(p);
+  }
 
   template <class T>
   T at(Py_ssize_t r, Py_ssize_t c) const {

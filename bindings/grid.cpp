@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 #include "buffer.hpp"
 #include "entry_points.hpp"
@@ -78,6 +79,17 @@ std::optional<CostMatrix> cost_matrix_from_buffer(PyObject* obj, const char* nam
   GridGraph::check_size(width, height);
   CostMatrix m{width, height, {}};
   const bool known = buffer->visit([&]<class T>(T) {
+    if constexpr (std::is_same_v<T, double>) {
+      // Rows of adjacent doubles (a C-ordered float64 array, or a slice of
+      // rows of one) are copied as they are, without a pass that zeroes first.
+      m.cells.reserve(width * height);
+      for (std::uint64_t r = 0; r < height; ++r) {
+        const double* row = buffer->row<double>(static_cast<Py_ssize_t>(r));
+        if (!row) break;
+        m.cells.insert(m.cells.end(), row, row + width);
+      }
+      if (m.cells.size() == width * height) return;
+    }
     m.cells.resize(width * height);
     for (std::uint64_t r = 0; r < height; ++r) {
       double* out = m.cells.data() + r * width;
