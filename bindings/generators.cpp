@@ -16,7 +16,7 @@ namespace {
 
 // The (u, v, w) tuples of a generated edge list, already in its final order.
 // Node numbers repeat (each node is in about 2m/n of the tuples), so each
-// node's int is made once and shared, and so is each distinct weight in a row
+// node's int is made once and shared, and so is each run of equal weights
 // (all 1.0 here): the list then costs little more than its tuples.
 PyObject* edge_list(const std::vector<Edge>& edges) {
   PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(edges.size())));
@@ -55,6 +55,10 @@ PyObject* edge_list(const std::vector<Edge>& edges) {
     PyTuple_SetItem(tuple, 0, int_of(e.u));
     PyTuple_SetItem(tuple, 1, int_of(e.v));
     PyTuple_SetItem(tuple, 2, Py_NewRef(weight.get()));
+    // Ints and a float cannot form a cycle: the collector need not track the
+    // tuple (it would find that out itself, after visiting it), which keeps
+    // the collections that a large list sets off short.
+    PyObject_GC_UnTrack(tuple);
   }
   return list.release();
 }
