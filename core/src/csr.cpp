@@ -14,7 +14,7 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
   const std::uint64_t entries = size_mul(edges.size(), undirected ? 2 : 1);
   require_memory(size_add(size_mul(size_add(num_nodes, 1), 2 * sizeof(std::uint64_t)),
                           size_mul(entries, sizeof(std::uint64_t) + sizeof(double))),
-                 detail::format("the adjacency arrays of a {}-node graph", num_nodes));
+                 "the adjacency arrays of a {}-node graph", num_nodes);
   std::vector<std::uint64_t> degree(num_nodes, 0);
   for (const Edge& e : edges) {
     if (e.u >= num_nodes || e.v >= num_nodes) {

@@ -81,10 +81,7 @@ GridGraph GridGraph::shaped(std::uint64_t width, std::uint64_t height) {
   if (width < 1 || height < 1) fail_input("grid must be non-empty");
   check_size(width, height);
   // The walls (with their border) and the costs; check_size keeps both far from overflow.
-  // The message is only made for a size that is refused: formatting it costs
-  // more than building a small grid.
-  const std::uint64_t bytes = (width + 2) * (height + 2) + width * height * sizeof(double);
-  if (bytes > physical_memory()) require_memory(bytes, detail::format("a {}\u00d7{} grid", width, height));
+  require_memory((width + 2) * (height + 2) + width * height * sizeof(double), "a {}\u00d7{} grid", width, height);
   GridGraph g;
   g.width_ = static_cast<std::int32_t>(width);
   g.height_ = static_cast<std::int32_t>(height);

@@ -284,8 +284,8 @@ SearchResult<Cell> grid_search(const GridGraph& grid, Cell start, Cell goal, con
   // The general driver's dense node store refuses a grid beyond the
   // machine's memory up front; so does this search, with its message.
   if (options.dense) {
-    const std::uint64_t n = grid.index_space(), bytes = size_mul(n, sizeof(double) + sizeof(Cell) + 1);
-    if (bytes > physical_memory()) require_memory(bytes, detail::format("the node store of a search over {} nodes", n));
+    const std::uint64_t n = grid.index_space();
+    require_memory(size_mul(n, sizeof(double) + sizeof(Cell) + 1), "the node store of a search over {} nodes", n);
   }
   return timed([&] {
     return grid.diagonal() ? search<H, true>(grid, start, goal, kind, heuristic, options)

@@ -39,7 +39,7 @@ void check_sides(std::int32_t width, std::int32_t height) {
 // when this machine could not hold it.
 std::size_t text_length(std::uint64_t width, std::uint64_t height) {
   const std::uint64_t length = size_mul(size_add(width, 1), height) - 1;
-  require_memory(length, detail::format("the text of a {}\u00d7{} maze", width, height));
+  require_memory(length, "the text of a {}\u00d7{} maze", width, height);
   return static_cast<std::size_t>(length);
 }
 
@@ -82,7 +82,7 @@ std::optional<AsciiGrid> random_maze(std::int32_t width, std::int32_t height, do
   // At its peak the matrix and the grid made from it (walls with a border,
   // and costs) live together.
   const auto w = static_cast<std::uint64_t>(width), h = static_cast<std::uint64_t>(height);
-  require_memory(2 * w * h * sizeof(double) + (w + 2) * (h + 2), detail::format("a {}\u00d7{} random maze", w, h));
+  require_memory(2 * w * h * sizeof(double) + (w + 2) * (h + 2), "a {}\u00d7{} random maze", w, h);
   // Built as a cost matrix: open cells cost 1.0, NaN marks a wall.
   CostMatrix costs;
   costs.width = w;

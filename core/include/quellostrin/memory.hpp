@@ -19,6 +19,8 @@
 #include <string_view>
 #include <utility>
 
+#include "quellostrin/errors.hpp"
+
 namespace quellostrin {
 
 class OutOfMemory : public std::bad_alloc {
@@ -49,5 +51,14 @@ std::uint64_t physical_memory();
 // {physical} bytes of physical memory" (or "...: its size does not fit in 64
 // bits") when `bytes` exceeds physical_memory().
 void require_memory(std::uint64_t bytes, std::string_view what);
+
+// The same with `what` given as a detail::format pattern and its arguments,
+// formatted only when the size is refused: a small call pays a comparison,
+// not a string stream.
+template <class... Args>
+  requires(sizeof...(Args) > 0)
+void require_memory(std::uint64_t bytes, std::string_view what_pattern, const Args&... args) {
+  if (bytes > physical_memory()) require_memory(bytes, detail::format(what_pattern, args...));
+}
 
 }  // namespace quellostrin

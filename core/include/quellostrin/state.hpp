@@ -65,7 +65,7 @@ class DenseStore {
     if constexpr (requires { { graph.index_space() } -> std::convertible_to<std::uint64_t>; }) {
       const std::uint64_t n = graph.index_space();
       require_memory(size_mul(n, sizeof(double) + sizeof(Node) + 1),
-                     detail::format("the node store of a search over {} nodes", n));
+                     "the node store of a search over {} nodes", n);
       if (n > 0) size_to(n);
     }
   }
