@@ -47,6 +47,7 @@ from collections.abc import Callable
 from typing import Any
 
 from common import fmt_time, fmt_vs, import_or_exit
+from report import REPORT, Section, ratio, seconds
 
 FW_DENSITY = 0.2
 FW_SEED = 4242
@@ -103,7 +104,7 @@ def sparse_edges(n: int, m: int, seed: int) -> list[tuple[int, int, float]]:
 # 1. Floyd-Warshall
 
 
-def bench_fw(m: dict[str, Any], sizes: list[int], reps: int) -> dict[int, dict[str, float]]:
+def bench_fw(m: dict[str, Any], sizes: list[int], reps: int, check: bool = False) -> dict[int, dict[str, float]]:
     qs, np, csgraph, rx, nx = m["quellostrin"], m["numpy"], m["scipy.sparse.csgraph"], m["rustworkx"], m["networkx"]
     print(f"== Floyd-Warshall: dense random directed graphs, {FW_DENSITY:.0%} of ordered pairs, "
           f"weights in [1, 10); median of {reps}")
@@ -151,6 +152,9 @@ def bench_fw(m: dict[str, Any], sizes: list[int], reps: int) -> dict[int, dict[s
         i, j = n // 3, n - 1
         assert abs(ours.distance(i, j) - ref[i, j]) < 1e-9
         del mat, ref, rxm
+        if check:
+            progress("\n")
+            continue
 
         progress(" timing ...")
         row: dict[str, tuple[float, float | None]] = {}
@@ -191,7 +195,8 @@ def bench_fw(m: dict[str, Any], sizes: list[int], reps: int) -> dict[int, dict[s
 # 2. Bellman-Ford
 
 
-def bench_bf(m: dict[str, Any], n: int, e: int, sn: int, se: int, reps: int) -> tuple[float, float, float]:
+def bench_bf(m: dict[str, Any], n: int, e: int, sn: int, se: int, reps: int,
+             check: bool = False) -> tuple[float, float, float]:
     qs, np, sp, csgraph, nx = m["quellostrin"], m["numpy"], m["scipy.sparse"], m["scipy.sparse.csgraph"], m["networkx"]
     print(f"== Bellman-Ford from node 0: random directed graphs (a ring plus random edges, no duplicates), "
           f"weights in [1, 100); median of {reps}")
@@ -217,6 +222,12 @@ def bench_bf(m: dict[str, Any], n: int, e: int, sn: int, se: int, reps: int) -> 
     d = nx.single_source_bellman_ford_path_length(gnx, 0)
     od = ours.dist
     assert len(d) == n and all(abs(od[v] - d[v]) < 1e-6 for v in range(n)), "bellman_ford: ours and networkx disagree"
+    if check:
+        sm = sparse_edges(sn, se, BF_SEED + 1)
+        ref = csgraph.bellman_ford(build_csr(sn, sm), directed=True, indices=0)
+        assert np.allclose(np.array(qs.bellman_ford(sn, sm, 0).dist), ref), "bellman_ford: ours and scipy disagree"
+        progress("\n")
+        return 0.0, 0.0, 0.0
     progress(" timing ...")
     t_ours, _ = median_time(lambda: qs.bellman_ford(n, edges, 0), reps)
     t_dist, _ = median_time(lambda: ours.dist, reps)
@@ -258,6 +269,15 @@ def bench_bf(m: dict[str, Any], n: int, e: int, sn: int, se: int, reps: int) -> 
     print(f"  {'networkx single_source_bellman_ford':<44} {fmt_time(t_nx):>12} {fmt_time(tq):>12}  "
           f"{fmt_vs(t_nx / t_ours_s)}")
     print()
+    sec = REPORT.section(
+        "Bellman-Ford",
+        "From node 0 over random directed graphs (a ring plus random edges, weights in [1, 100)), end to end "
+        "from the same Python edge list. scipy's bellman_ford makes n full passes over the edges without "
+        "stopping early, so it runs only on the smaller graph (about 10^11 relaxations at the larger size).")
+    sec.table("", ["graph", "quellostrin", "scipy / ours", "networkx / ours"], [
+        [f"{n:,} nodes, {e:,} edges", seconds(t_ours), "not run", ratio(t_nx_full / t_ours)],
+        [f"{sn:,} nodes, {se:,} edges", seconds(t_ours_s), ratio(t_scipy / t_ours_s), ratio(t_nx / t_ours_s)]])
+    sec.target(f"scipy / ours, {sn:,} nodes", t_scipy / t_ours_s, 1.0)
     return t_scipy / t_ours_s, min(t_nx / t_ours_s, t_nx_full / t_ours), t_ours
 
 
@@ -265,9 +285,10 @@ def bench_bf(m: dict[str, Any], n: int, e: int, sn: int, se: int, reps: int) -> 
 # 3. Generators
 
 
-def bench_gen(m: dict[str, Any], n: int, reps: int) -> dict[str, float]:
-    """Prints the table; returns networkx/ours per model (its direct equivalent; for Erdos-Renyi also
-    "fast_gnp"). networkx gnp_random_graph draws every pair in Python, so above 10^4 nodes it is left out."""
+def bench_gen(m: dict[str, Any], n: int, reps: int, check: bool = False) -> dict[str, dict[str, float]]:
+    """Prints the table; returns the median time of every library per model (nothing timed with
+    `check`, which only runs each once and checks the edge counts). networkx gnp_random_graph draws every
+    pair in Python, so above 10^4 nodes it is left out."""
     qs, nx, rx, ig = m["quellostrin"], m["networkx"], m["rustworkx"], m.get("igraph")
     with_gnp = n <= 10_000
     p, ba_m, ws_k, ws_b = 0.001, 3, 10, 0.1
@@ -308,15 +329,17 @@ def bench_gen(m: dict[str, Any], n: int, reps: int) -> dict[str, float]:
     if ig is not None:
         ig.set_random_number_generator(random.Random(GEN_SEED))
     print(f"  {'model':<16} {'library':<40} {'edges':>8} {'time':>12} {'edges/s':>10}  peer/ours")
-    ratios: dict[str, float] = {}
-    nx_equivalent = {"networkx gnp_random_graph": "Erdos-Renyi", "networkx fast_gnp_random_graph": "fast_gnp",
-                     "networkx barabasi_albert_graph": "Barabasi-Albert",
-                     "networkx watts_strogatz_graph": "Watts-Strogatz"}
+    times: dict[str, dict[str, float]] = {}
     for model, ((lo, hi), cases) in models.items():
         t_ours = None
+        times[model] = {}
         for name, make, count in cases:
             ecount = count(make(GEN_SEED))
             note = "" if lo <= ecount <= hi else f"  (edge count outside expected [{lo:.0f}, {hi:.0f}])"
+            if name.startswith("quellostrin"):
+                assert lo <= ecount <= hi, f"{name}: {ecount} edges, expected {lo:.0f}..{hi:.0f}"
+            if check:
+                continue
             seeds = iter(range(GEN_SEED, GEN_SEED + reps))
             t, _ = median_time(lambda: make(next(seeds)), reps)
             if t_ours is None:
@@ -324,14 +347,13 @@ def bench_gen(m: dict[str, Any], n: int, reps: int) -> dict[str, float]:
                 vs = ""
             else:
                 vs = fmt_vs(t / t_ours)
-            if name in nx_equivalent:
-                ratios[nx_equivalent[name]] = t / t_ours
+            times[model][name] = t
             print(f"  {model:<16} {name:<40} {ecount:>8} {fmt_time(t):>12} {ecount / t / 1e6:>8.2f} M  {vs}{note}")
     print("  (igraph's Watts_Strogatz rewires with possible multi-edges; igraph draws from Python's random)")
     if not with_gnp:
         print("  (networkx gnp_random_graph left out at this size: n(n-1)/2 draws in Python, minutes)")
     print()
-    return ratios
+    return times
 
 
 # --------------------------------------------------------------------------
@@ -348,10 +370,60 @@ def bench_maze(qs: Any, w: int, h: int, reps: int) -> None:
     print()
 
 
+def report_fw(fw: dict[int, dict[str, float]]) -> None:
+    sec = REPORT.section(
+        "Floyd-Warshall",
+        f"Dense random directed graphs ({FW_DENSITY:.0%} of the ordered pairs, weights in [1, 10)), end to end: "
+        "every library starts from the same Python edge list. scipy builds a dense matrix through NumPy and "
+        "runs on one core; rustworkx runs in parallel on both.")
+    peers = ["scipy csgraph.floyd_warshall", "rustworkx floyd_warshall_numpy", "networkx floyd_warshall_numpy (1 run)"]
+    sec.table("", ["n", "quellostrin", "scipy / ours", "rustworkx / ours", "networkx / ours"],
+              [[n, seconds(r["ours"]), *[ratio(r[p] / r["ours"]) if p in r else "-" for p in peers]]
+               for n, r in fw.items()])
+    if 2000 in fw:
+        for p in peers[:2]:
+            sec.target(f"{p.split()[0]} / ours at n = 2000", fw[2000][p] / fw[2000]["ours"], 2.0)
+    plot = sec.plot("floyd_warshall_vs_n", "Floyd-Warshall, end to end", "nodes n", "time (s)")
+    for n, r in fw.items():
+        for name, t in r.items():
+            if name.startswith(("quellostrin", "scipy", "rustworkx", "networkx")):
+                plot.add(name.split(" (")[0], n, t)
+
+
+def report_gen(gen: dict[int, dict[str, dict[str, float]]]) -> None:
+    sec: Section = REPORT.section(
+        "Random graph generators",
+        "Erdos-Renyi p = 0.001, Barabasi-Albert m = 3, Watts-Strogatz k = 10 beta = 0.1; ours returns the edge "
+        "list, the peers their graph objects. Random graphs cannot be compared edge by edge, so edge counts "
+        "are checked to lie in the expected range. Our Erdos-Renyi draws one number for every pair of nodes "
+        "(so that a seed fixes the graph), as networkx's gnp_random_graph does; fast_gnp_random_graph skips "
+        "ahead between edges, so its work grows with the edges instead of the pairs.")
+    rows = []
+    for n, models in gen.items():
+        for model, times in models.items():
+            ours = next(v for k, v in times.items() if k.startswith("quellostrin"))
+            rows.append([f"{n:,}", model, seconds(ours),
+                         ", ".join(f"{k}: {ratio(v / ours)}" for k, v in times.items() if not k.startswith("quellostrin"))])
+            if n == max(gen):
+                for peer, goal_model in (("networkx barabasi_albert_graph", "Barabasi-Albert"),
+                                         ("networkx watts_strogatz_graph", "Watts-Strogatz"),
+                                         ("networkx fast_gnp_random_graph", "Erdos-Renyi")):
+                    if model == goal_model and peer in times:
+                        sec.target(f"{peer} / ours at n = {n:,}", times[peer] / ours, 10.0)
+    sec.table("", ["n", "model", "quellostrin", "peer / ours"], rows)
+    for model in next(iter(gen.values())):
+        plot = sec.plot(f"generators_{model.lower().replace('-', '_')}", f"{model} generator", "nodes n",
+                        "time (s)")
+        for n, models in gen.items():
+            for name, t in models.get(model, {}).items():
+                plot.add(name, n, t)
+
+
 def main(argv: list[str] | None = None) -> int:
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--quick", action="store_true", help="smoke-test size")
     ap.add_argument("--reps", type=int, default=None, help="timing repetitions (default 3, quick 1)")
+    ap.add_argument("--check", action="store_true", help="check the answers against the peers, time nothing")
     args = ap.parse_args(argv)
     sys.stdout.reconfigure(line_buffering=True)  # type: ignore[attr-defined]
     reps = args.reps if args.reps is not None else (1 if args.quick else 3)
@@ -372,14 +444,19 @@ def main(argv: list[str] | None = None) -> int:
           f"Python {sys.version.split()[0]}")
     print()
 
-    fw_sizes = [200] if args.quick else [500, 1000, 2000]
-    fw = bench_fw(mods, fw_sizes, reps)
-    if args.quick:
-        bf = bench_bf(mods, 10_000, 100_000, 2_000, 20_000, reps)
+    fw_sizes = [200] if args.quick or args.check else [500, 1000, 2000]
+    fw = bench_fw(mods, fw_sizes, reps, args.check)
+    if args.quick or args.check:
+        bf = bench_bf(mods, 10_000, 100_000, 2_000, 20_000, reps, args.check)
     else:
         bf = bench_bf(mods, 100_000, 1_000_000, 10_000, 100_000, reps)
-    gen = {n: bench_gen(mods, n, max(reps, 3)) for n in ([10_000] if args.quick else [10_000, 100_000])}
+    gen_sizes = [10_000] if args.quick or args.check else [1_000, 10_000, 100_000]
+    gen = {n: bench_gen(mods, n, max(reps, 3), args.check) for n in gen_sizes}
+    if args.check:
+        return 0
     bench_maze(qs, *((500, 500) if args.quick else (2000, 2000)), reps=max(reps, 3))
+    report_fw(fw)
+    report_gen(gen)
 
     print("summary:")
     for n in (1000, 2000):
@@ -393,9 +470,11 @@ def main(argv: list[str] | None = None) -> int:
                   f"rustworkx/ours {r['rustworkx floyd_warshall_numpy'] / r['ours']:.3g}x)")
     print(f"  bellman_ford faster than scipy and networkx: {'MET' if min(bf[0], bf[1]) > 1 else 'MISSED'} "
           f"(scipy/ours {bf[0]:.3g}x on the smaller graph, networkx/ours {bf[1]:.3g}x at worst)")
-    for n, ratios in gen.items():
-        print(f"  generators at n = {n}, networkx/ours: "
-              + ", ".join(f"{model} {ratio:.3g}x" for model, ratio in ratios.items()))
+    for n, times in gen.items():
+        print(f"  generators at n = {n}, networkx/ours: " + ", ".join(
+            f"{model} {t[peer] / ours:.3g}x ({peer.split()[1]})" for model, t in times.items()
+            for ours in [next(v for k, v in t.items() if k.startswith("quellostrin"))]
+            for peer in t if peer.startswith("networkx")))
     if args.quick:
         print("(--quick: a smoke test with small sizes and one repetition)")
     return 0
