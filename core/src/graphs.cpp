@@ -34,7 +34,7 @@ void require_output(std::uint64_t n, std::uint64_t edges) {
       size_add(size_add(size_mul(size_add(n, 1), 2 * sizeof(std::uint64_t)),
                         size_mul(size_mul(edges, 2), sizeof(std::uint64_t) + sizeof(double))),
                size_mul(edges, sizeof(Edge)));
-  require_memory(bytes, detail::format("a generated graph of {} nodes and {} edges", n, edges));
+  require_memory(bytes, "a generated graph of {} nodes and {} edges", n, edges);
 }
 
 struct Pair {

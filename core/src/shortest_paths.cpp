@@ -126,14 +126,14 @@ void check_no_negative_infinity(std::span<const Edge> edges) {
 void check_single_source_size(std::uint64_t num_nodes) {
   // dist and pred, beside the graph's own arrays (which CsrGraph checks).
   require_memory(size_mul(num_nodes, sizeof(double) + sizeof(std::optional<std::uint64_t>)),
-                 detail::format("the distances and predecessors of {} nodes", num_nodes));
+                 "the distances and predecessors of {} nodes", num_nodes);
 }
 
 void check_all_pairs_size(std::uint64_t num_nodes) {
   // dist, the working hop array and the result's next_hop live together.
   require_memory(size_mul(size_mul(num_nodes, num_nodes),
                           sizeof(double) + sizeof(Hop) + sizeof(std::optional<std::uint64_t>)),
-                 detail::format("the {}\u00d7{} distance and next-hop tables", num_nodes, num_nodes));
+                 "the {}\u00d7{} distance and next-hop tables", num_nodes, num_nodes);
 }
 
 std::optional<std::vector<std::uint64_t>> ShortestPaths::path_to(std::uint64_t target) const {
