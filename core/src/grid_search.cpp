@@ -1,18 +1,16 @@
 #include "quellostrin/graph/grid_search.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/memory.hpp"
+#include "quellostrin/packed_heap.hpp"
 #include "quellostrin/stop.hpp"
 
 namespace quellostrin {
@@ -36,109 +34,9 @@ constexpr std::uint8_t kOpen = 1, kReached = 2, kClosed = 4;
 inline bool has(Flags f, std::uint8_t bit) { return (static_cast<std::uint8_t>(f) & bit) != 0; }
 inline Flags with(Flags f, std::uint8_t bit) { return static_cast<Flags>(static_cast<std::uint8_t>(f) | bit); }
 
-// A frontier entry, one 128-bit integer whose order is the general
-// frontier's order: the priority's order key in the high half, then the push
-// sequence number, then the padded cell in the low 32 bits (the sequence
-// numbers are unique, so the cell never decides).
-__extension__ using Entry = unsigned __int128;
-
-// An unsigned integer in the order of the priorities (which are never NaN
-// here): the sign bit flipped for a non-negative value, every bit flipped for
-// a negative one. -0.0 + 0.0 is +0.0, so the two zeros, equal priorities,
-// get one key.
-inline std::uint64_t order_key(double priority) {
-  const auto bits = std::bit_cast<std::uint64_t>(priority + 0.0);
-  const auto negative = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63);
-  return bits ^ (negative | (std::uint64_t{1} << 63));
-}
-
-inline Entry make_entry(double priority, std::uint64_t seq, std::uint32_t cell) {
-  return Entry{order_key(priority)} << 64 | Entry{seq} << 32 | cell;
-}
-
-inline std::uint32_t cell_of(Entry e) { return static_cast<std::uint32_t>(e); }
-
-// 4-ary min-heap (children of i at 4i+1 .. 4i+4): half the levels of a
-// binary heap, and the four children of a node fill one 64-byte cache line
-// (the root is placed 16 bytes before a line boundary, so every family
-// starts on one).
-class QuadHeap {
- public:
-  QuadHeap() { grow(); }
-  QuadHeap(const QuadHeap&) = delete;
-  QuadHeap& operator=(const QuadHeap&) = delete;
-  ~QuadHeap() { ::operator delete(storage_, std::align_val_t{kLine}); }
-
-  bool empty() const { return size_ == 0; }
-  std::size_t size() const { return size_; }
-
-  void push(Entry e) {
-    if (size_ == capacity_) grow();
-    Entry* const a = heap_;
-    std::size_t i = size_++;
-    while (i > 0) {
-      const std::size_t parent = (i - 1) / 4;
-      if (!(e < a[parent])) break;
-      a[i] = a[parent];
-      i = parent;
-    }
-    a[i] = e;
-  }
-
-  // The least entry, removed; the heap must not be empty. The hole left at
-  // the root goes down along the least child to the bottom, and the last
-  // entry is sifted up from there: it mostly belongs near the bottom, so
-  // this saves comparing it at every level on the way down.
-  Entry pop() {
-    Entry* const a = heap_;
-    const Entry top = a[0];
-    const std::size_t n = --size_;
-    const Entry last = a[n];
-    if (n == 0) return top;
-    std::size_t hole = 0;
-    for (std::size_t first = 1; first + 3 < n; first = 4 * hole + 1) {
-      // A full family: a tournament of three selects, no data-dependent branch.
-      const std::size_t b01 = a[first + 1] < a[first] ? first + 1 : first;
-      const std::size_t b23 = a[first + 3] < a[first + 2] ? first + 3 : first + 2;
-      const std::size_t best = a[b23] < a[b01] ? b23 : b01;
-      a[hole] = a[best];
-      hole = best;
-    }
-    if (const std::size_t first = 4 * hole + 1; first < n) {
-      std::size_t best = first;
-      for (std::size_t c = first + 1; c < n; ++c) best = a[c] < a[best] ? c : best;
-      a[hole] = a[best];
-      hole = best;
-    }
-    while (hole > 0) {
-      const std::size_t parent = (hole - 1) / 4;
-      if (!(last < a[parent])) break;
-      a[hole] = a[parent];
-      hole = parent;
-    }
-    a[hole] = last;
-    return top;
-  }
-
- private:
-  static constexpr std::size_t kLine = 64;
-  static constexpr std::size_t kLead = kLine / sizeof(Entry) - 1;  // slots before the root
-
-  void grow() {
-    const std::size_t capacity = capacity_ == 0 ? 1024 : 2 * capacity_;
-    auto* storage = static_cast<Entry*>(::operator new((capacity + kLead) * sizeof(Entry), std::align_val_t{kLine}));
-    if (size_ > 0) std::memcpy(storage + kLead, heap_, size_ * sizeof(Entry));
-    ::operator delete(storage_, std::align_val_t{kLine});
-    storage_ = storage;
-    heap_ = storage + kLead;
-    capacity_ = capacity;
-  }
-
-  Entry* storage_ = nullptr;
-  Entry* heap_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
+using detail::packed_entry;
+using detail::packed_index;
+using detail::QuadHeap;
 
 template <class H, bool kDiagonal>
 SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind, const H& heuristic,
@@ -173,11 +71,11 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const Al
   flags[start_p] = with(flags[start_p], kReached);
   g[start_p] = 0.0;
   parent[start_p] = -1;
-  frontier.push(make_entry(g_weight * 0.0 + h_weight * heuristic.estimate(start, goal), seq++, start_p));
+  frontier.push(packed_entry(g_weight * 0.0 + h_weight * heuristic.estimate(start, goal), seq++, start_p));
 
   result.stop_reason = StopReason::Exhausted;
   while (!frontier.empty()) {
-    const std::uint32_t p = cell_of(frontier.pop());
+    const std::uint32_t p = packed_index(frontier.pop());
     if (has(flags[p], kClosed)) continue;  // stale duplicate of a cell expanded already
     flags[p] = with(flags[p], kClosed);
     const double gp = g[p];
@@ -216,7 +114,7 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const Al
       g[q] = new_g;
       parent[q] = static_cast<std::int32_t>(p);
       const double h = heuristic.estimate(Cell{qr, qc}, goal);
-      frontier.push(make_entry(g_weight * new_g + h_weight * h, seq++, q));
+      frontier.push(packed_entry(g_weight * new_g + h_weight * h, seq++, q));
       ++generated;
       max_frontier = std::max<std::uint64_t>(max_frontier, frontier.size());
     };

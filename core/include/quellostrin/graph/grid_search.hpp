@@ -11,7 +11,8 @@
 // bounds test; the search's per-cell flags sit in a copy of that array, and
 // the cost labels and parents in flat arrays over it, allocated once per
 // search and never cleared (a label is read only where the flags say it was
-// written); the frontier is a 4-ary heap of 16-byte entries.
+// written); the frontier is the 4-ary heap of 16-byte entries of
+// packed_heap.hpp.
 //
 // Rules kept from the general driver, on which the counters depend: the goal
 // test on pop; stale heap entries skipped on pop; a successor pushed only
