@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <vector>
 
@@ -109,7 +108,6 @@ TEST(ChaCha, BlocksSideBySideAreTheSingleBlocks) {
 }
 
 TEST(ChaCha, BoundedSamplersRejectOutsideTheirZone) {
-  EXPECT_EQ(ChaCha8Rng::zone_u64(1), (std::uint64_t{1} << 63) - 1);
   EXPECT_EQ(ChaCha8Rng::zone_u64(3), 0xBFFFFFFFFFFFFFFFu);
   EXPECT_EQ(ChaCha8Rng::zone_u32(1), 0x7FFFFFFFu);
   EXPECT_EQ(ChaCha8Rng::zone_u32(6), 0xBFFFFFFFu);
@@ -132,7 +130,7 @@ TEST(ChaCha, BoundedSamplersRejectOutsideTheirZone) {
   }
 }
 
-TEST(ChaCha, ChoiceAndChance) {
+TEST(ChaCha, Choice) {
   auto rng = ChaCha8Rng::seed_from_u64(3);
   auto copy = rng;
   EXPECT_EQ(rng.choose(std::span<const int>()), nullptr);  // no draw for an empty list
@@ -141,7 +139,4 @@ TEST(ChaCha, ChoiceAndChance) {
   ASSERT_NE(picked, nullptr);
   EXPECT_EQ(*picked, 10 + static_cast<int>(copy.below_u32(5)));
   EXPECT_EQ(rng.next_u32(), copy.next_u32());
-
-  // chance(p) is one 64-bit draw compared with p.
-  for (const double p : {0.0, std::numeric_limits<double>::quiet_NaN(), 0.5, 1.0}) EXPECT_EQ(rng.chance(p), copy.uniform_double() < p);
 }
