@@ -48,6 +48,19 @@ PlainAllPairs plain_floyd_warshall(const CsrGraph& g) {
   return r;
 }
 
+// `m` edges with ties, zero, negative, NaN and +inf weights and self-loops;
+// odd seeds flip the negative weights, which keeps some graphs free of cycles.
+CsrGraph random_graph(std::mt19937_64& rng, std::uint64_t seed, std::uint64_t n, std::uint64_t m) {
+  const double weights[] = {-3, -2, -1, -0.0, 0, 0, 1, 1, 2, 2, 3, 5, kInf, kNaN, 1e308, -1e308};
+  std::vector<Edge> edges;
+  for (std::uint64_t e = 0; e < m; ++e) {
+    double w = weights[rng() % std::size(weights)];
+    if (seed % 2 && w < 0) w = -w;
+    edges.push_back({rng() % n, rng() % n, w});
+  }
+  return directed(n, edges);
+}
+
 bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -57,58 +70,30 @@ bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
 
 }  // namespace
 
-TEST(BellmanFord, DesignedExamples) {
-  const auto plain = bellman_ford(directed(3, {{0, 1, 4}, {0, 2, 1}, {2, 1, 2}}), 0);
-  EXPECT_EQ(plain.dist, (std::vector<double>{0, 3, 1}));
-  EXPECT_EQ(plain.pred, (Hops{std::nullopt, 2, 0}));
+// What the plain loops below cannot check: paths read back from the tables,
+// nodes and sources outside the graph, the matrix view, the empty graph.
+TEST(BellmanFord, PathsAndSourcesOutsideTheGraph) {
+  const auto plain = bellman_ford(directed(4, {{0, 1, 4}, {0, 2, 1}, {2, 1, 2}}), 0);
   EXPECT_EQ(plain.path_to(1), (Path{0, 2, 1}));
   EXPECT_EQ(plain.path_to(0), (Path{0}));
-  EXPECT_EQ(plain.path_to(3), std::nullopt);
-  EXPECT_FALSE(plain.negative_cycle);
-
-  const auto empty = bellman_ford(directed(3, {}), 1);
-  EXPECT_EQ(empty.dist, (std::vector<double>{kInf, 0, kInf}));
-  EXPECT_EQ(empty.pred, Hops(3));
-  EXPECT_EQ(empty.path_to(0), std::nullopt);
-
-  const auto negative = bellman_ford(directed(3, {{0, 1, 5}, {0, 2, 2}, {2, 1, -4}}), 0);
-  EXPECT_EQ(negative.dist[1], -2.0);
-  EXPECT_FALSE(negative.negative_cycle);
-
+  EXPECT_EQ(plain.path_to(3), std::nullopt);  // unreachable
+  EXPECT_EQ(plain.path_to(4), std::nullopt);  // outside
   const auto cycle = bellman_ford(directed(3, {{0, 1, 1}, {1, 2, -2}, {2, 1, 1}}), 0);
-  EXPECT_TRUE(cycle.negative_cycle);
   EXPECT_EQ(cycle.path_to(1), std::nullopt);  // 1 -> 2 -> 1 -> ...
-  EXPECT_FALSE(bellman_ford(directed(3, {{1, 2, -2}, {2, 1, 1}}), 0).negative_cycle);
-
-  const auto loop = bellman_ford(directed(1, {{0, 0, -1}}), 0);
-  EXPECT_EQ(loop.dist, (std::vector<double>{0.0}));
-  EXPECT_TRUE(loop.negative_cycle);
 
   const auto outside = bellman_ford(directed(2, {{0, 1, 1}}), 5);
   EXPECT_EQ(outside.dist, (std::vector<double>{kInf, kInf}));
   EXPECT_EQ(outside.source, 5u);
   EXPECT_FALSE(outside.negative_cycle);
-
-  // NaN never relaxes; +inf edges reach nothing.
-  const auto odd = bellman_ford(directed(3, {{0, 1, kNaN}, {0, 2, kInf}}), 0);
-  EXPECT_EQ(odd.dist, (std::vector<double>{0, kInf, kInf}));
 }
 
-TEST(FloydWarshall, DesignedExamples) {
+TEST(FloydWarshall, PathsNodesOutsideAndTheMatrix) {
   const auto r = floyd_warshall(directed(3, {{0, 1, 4}, {0, 2, 1}, {2, 1, 2}}));
-  EXPECT_EQ(r.distance(0, 1), 3.0);
   EXPECT_EQ(r.path(0, 1), (Path{0, 2, 1}));
-  EXPECT_EQ(r.distance(1, 0), kInf);
   EXPECT_EQ(r.path(1, 0), std::nullopt);
   EXPECT_EQ(r.path(2, 2), (Path{2}));
   EXPECT_EQ(r.distance(3, 0), kInf);
   EXPECT_EQ(r.path(0, 3), std::nullopt);
-  EXPECT_FALSE(r.negative_cycle);
-
-  EXPECT_EQ(floyd_warshall(directed(2, {{0, 1, 5}, {0, 1, 2}})).distance(0, 1), 2.0);
-  EXPECT_EQ(floyd_warshall(directed(1, {{0, 0, 3}})).distance(0, 0), 0.0);
-  EXPECT_TRUE(floyd_warshall(directed(1, {{0, 0, -1}})).negative_cycle);
-  EXPECT_TRUE(floyd_warshall(directed(4, {{0, 1, 1}, {2, 3, -2}, {3, 2, 1}})).negative_cycle);
   EXPECT_EQ(floyd_warshall(directed(2, {{0, 1, 7}})).matrix(),
             (std::vector<std::vector<double>>{{0.0, 7.0}, {kInf, 0.0}}));
 
@@ -121,18 +106,11 @@ TEST(FloydWarshall, DesignedExamples) {
 // graphs with ties, zero, negative, NaN and +inf weights, self-loops and
 // negative cycles: distances to the bit, predecessors and the cycle flag.
 TEST(BellmanFord, MatchesThePlainPasses) {
-  const double weights[] = {-3, -1, -0.0, 0, 1, 1, 2, 2, 5, kInf, kNaN, 1e308, -1e308};
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937_64 rng(seed);
     const std::uint64_t n = 1 + rng() % 60;
-    std::vector<Edge> edges;
-    for (std::uint64_t e = rng() % (4 * n); e > 0; --e) {
-      double w = weights[rng() % std::size(weights)];
-      if (seed % 2 && w < 0) w = -w;
-      edges.push_back({rng() % n, rng() % n, w});
-    }
-    const auto g = directed(n, edges);
+    const auto g = random_graph(rng, seed, n, rng() % (4 * n));
     const std::uint64_t source = rng() % n;
     std::vector<double> dist(n, kInf);
     Hops pred(n);
@@ -162,20 +140,11 @@ TEST(BellmanFord, MatchesThePlainPasses) {
 // negative cycle, rows above and below a pivot read it before and after its
 // own update).
 TEST(FloydWarshall, MatchesThePlainTripleLoop) {
-  const double weights[] = {-2, -1, -0.0, 0, 0, 1, 1, 2, 3, kInf, kNaN, 1e308, -1e308};
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937_64 rng(seed);
     const std::uint64_t n = 1 + rng() % (seed % 10 == 0 ? 150 : 40);
-    std::vector<Edge> edges;
-    const std::uint64_t m = rng() % (3 * n * (seed % 3 + 1));
-    for (std::uint64_t e = 0; e < m; ++e) {
-      // Mostly positive weights on odd seeds keep some graphs free of cycles.
-      double w = weights[rng() % std::size(weights)];
-      if (seed % 2 && w < 0) w = -w;
-      edges.push_back({rng() % n, rng() % n, w});
-    }
-    const auto g = directed(n, edges);
+    const auto g = random_graph(rng, seed, n, rng() % (3 * n * (seed % 3 + 1)));
     const auto fast = floyd_warshall(g);
     const auto plain = plain_floyd_warshall(g);
     EXPECT_TRUE(same_bits(fast.dist, plain.dist));
