@@ -39,13 +39,12 @@ std::int64_t hops(const AsciiGrid& map) {
 
 }  // namespace
 
+// Sizes and densities of every kind are drawn below; here what they leave out.
 TEST(Maze, RenderingExamples) {
-  EXPECT_EQ(ascii(3, 2, 0.0, 5), "S..\n..G");
-  EXPECT_EQ(ascii(3, 2, 1.0, 5), "S##\n##G");
-  EXPECT_EQ(ascii(3, 2, kNaN, 5), "S..\n..G");
+  EXPECT_EQ(ascii(3, 2, kNaN, 5), "S..\n..G");  // a NaN density draws no walls
+  // A single cell holds the start, which hides the goal: the text does not read back.
   EXPECT_EQ(ascii(1, 1, 1.0, 5), "S");
   EXPECT_EQ(input_error([] { GridGraph::from_ascii("S"); }), "ASCII map must contain a goal cell 'G'");
-  EXPECT_EQ(ascii(1, 2, 1.0, 5), "S\nG");
   EXPECT_EQ(random_maze_ascii(4, 3, 0.4, 77), ascii(4, 3, 0.4, 77));
 }
 
