@@ -6,7 +6,9 @@
 // Benchmarks are named algorithm/store[/record], e.g. "Dijkstra/hash/record".
 // "BFS/dense/hook" installs a stop hook that is polled every 32768 expansions
 // and never stops the search, to show what the polling costs against
-// "BFS/dense" (no hook: one compare per expansion).
+// "BFS/dense" (no hook: one compare per expansion). "Dijkstra/csr" and
+// "Dijkstra/csr/record" run the same search through the CsrGraph loop of
+// graph/csr_search.hpp, which run_algo picks for it.
 // Counters: `expansions` is nodes expanded per second of the thread's CPU time
 // (the figure to compare across configurations; CPU time rather than wall time
 // because the machines this runs on are shared); `expanded`, `generated` and
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "quellostrin/graph/csr_search.hpp"
 #include "quellostrin/search.hpp"
 #include "random_graph.hpp"
 
@@ -32,13 +35,15 @@ bool count_poll(void* calls) {
   return false;
 }
 
-void run_search(benchmark::State& state, AlgorithmKind kind, SearchOptions options) {
+void run_search(benchmark::State& state, AlgorithmKind kind, SearchOptions options, bool csr) {
   const bench::Input& in = bench::million_node_input();
 
   std::uint64_t expanded = 0, generated = 0, max_frontier = 0, searches = 0, polls = 0;
   if (options.stop.poll != nullptr) options.stop.context = &polls;
   for (auto _ : state) {
-    auto result = quellostrin::search_with_options(in.graph, in.start, in.goal, kind, quellostrin::Zero{}, options);
+    auto result =
+        csr ? quellostrin::csr_search(in.graph, in.start, in.goal, kind, options)
+            : quellostrin::search_with_options(in.graph, in.start, in.goal, kind, quellostrin::Zero{}, options);
     if (result.stop_reason != StopReason::Exhausted || result.nodes_expanded < in.graph.node_count() / 2) {
       state.SkipWithError("the search did not expand the giant component");
       break;
@@ -69,13 +74,20 @@ int main(int argc, char** argv) {
     for (const bool dense : {true, false}) {
       for (const bool record : {false, true}) {
         const std::string name = std::string(kind.label) + (dense ? "/dense" : "/hash") + (record ? "/record" : "");
-        benchmark::RegisterBenchmark(name.c_str(), run_search, kind, SearchOptions{.record = record, .dense = dense})
+        benchmark::RegisterBenchmark(name.c_str(), run_search, kind, SearchOptions{.record = record, .dense = dense},
+                                     false)
             ->Unit(benchmark::kMillisecond);
       }
     }
   }
+  for (const bool record : {false, true}) {
+    benchmark::RegisterBenchmark(record ? "Dijkstra/csr/record" : "Dijkstra/csr", run_search, AlgorithmKind::dijkstra(),
+                                 SearchOptions{.record = record, .dense = true}, true)
+        ->Unit(benchmark::kMillisecond);
+  }
   const SearchOptions hooked{.dense = true, .stop = StopHook{&count_poll, nullptr, 32768}};
-  benchmark::RegisterBenchmark("BFS/dense/hook", run_search, AlgorithmKind::bfs(), hooked)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BFS/dense/hook", run_search, AlgorithmKind::bfs(), hooked, false)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -19,6 +19,7 @@
 #include <type_traits>
 
 #include "quellostrin/errors.hpp"
+#include "quellostrin/graph/csr_search.hpp"
 #include "quellostrin/graph/grid_search.hpp"
 #include "quellostrin/puzzles/npuzzle_ida.hpp"
 #include "quellostrin/search.hpp"
@@ -108,6 +109,11 @@ SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, cons
         if (grid_search_applies(graph, start, goal, kind, so)) {
           return grid_search(graph, start, goal, kind, heuristic, so);
         }
+      }
+      // So does an explicit graph under the zero heuristic
+      // (graph/csr_search.hpp).
+      if constexpr (std::is_same_v<G, CsrGraph> && std::is_same_v<H, Zero>) {
+        if (csr_search_applies(graph, start, goal, kind, so)) return csr_search(graph, start, goal, kind, so);
       }
       return search_with_options(graph, start, goal, kind, heuristic, so);
     }

@@ -1,0 +1,49 @@
+// The priority-queue frontier algorithms (uniform-cost, Dijkstra, greedy,
+// A*, weighted A*) on a CsrGraph under the zero heuristic, specialised: the
+// same search as `search_with_options` (search.hpp) with the same result to
+// the last field, about twice as fast.
+//
+// What the general driver does through the domain's interface (a successor
+// list copied out per expansion, a node store behind a variant, a heap of
+// 24-byte entries), this one does on the graph's own arrays: successors are
+// read straight from the adjacency, a node is a 32-bit index into flat arrays
+// of flags, cost labels and parents (allocated once per search; a label is
+// read only where the flags say it was written), and the frontier is the
+// 4-ary heap of 16-byte entries of packed_heap.hpp.
+//
+// Rules kept from the general driver, on which the counters depend: the goal
+// test on pop; stale heap entries skipped on pop; a successor pushed only
+// when new or strictly cheaper, never when closed (no reopening); successors
+// in adjacency order; the stop gate asked after the goal test; trace and
+// tree as the general driver records them. The heap orders entries by
+// (priority, push sequence), the general frontier's order, which is a total
+// order when no priority is NaN.
+//
+// `csr_search_applies` says when this path may replace the general one: a
+// priority-queue algorithm without reopening, start and goal in the graph, at
+// most 2^32 nodes and fewer than 2^32 adjacency entries (node indices and
+// push sequence numbers take 32 bits each in a heap entry), finite weights of
+// the algorithm, and edge weights for which no priority can be NaN: none NaN,
+// and either all non-negative under a positive g weight (a label is then in
+// [0, +inf]) or all finite and small enough that no label can overflow. For
+// anything else the general driver runs.
+#pragma once
+
+#include <cstdint>
+
+#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/result.hpp"
+#include "quellostrin/search.hpp"
+
+namespace quellostrin {
+
+bool csr_search_applies(const CsrGraph& graph, std::uint64_t start, std::uint64_t goal, const AlgorithmKind& kind,
+                        const SearchOptions& options);
+
+// The search `kind` from `start` to `goal`, which `csr_search_applies` must
+// accept; the result equals search_with_options(graph, start, goal, kind,
+// Zero{}, options) in every field but the elapsed time.
+SearchResult<std::uint64_t> csr_search(const CsrGraph& graph, std::uint64_t start, std::uint64_t goal,
+                                       const AlgorithmKind& kind, const SearchOptions& options);
+
+}  // namespace quellostrin

@@ -1,0 +1,178 @@
+#include "quellostrin/graph/csr_search.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
+#include "quellostrin/packed_heap.hpp"
+#include "quellostrin/stop.hpp"
+
+namespace quellostrin {
+
+namespace {
+
+// Node indices and push sequence numbers each take 32 bits of a heap entry.
+// Without reopening a node is pushed only when its label drops, once per
+// adjacency entry at most, so a search pushes at most 1 + entry_count times.
+constexpr std::uint64_t kMaxNodes = std::uint64_t{1} << 32;
+constexpr std::uint64_t kMaxEntries = (std::uint64_t{1} << 32) - 1;
+
+// Bytes per node: a cost label, a parent and the flags.
+constexpr std::uint64_t kBytesPerNode = sizeof(double) + sizeof(std::uint32_t) + 1;
+
+// The flags of a node. An enum rather than a plain byte, so that a store to
+// it cannot alias the search's other data and force the compiler to reload it.
+enum class Flags : std::uint8_t {};
+constexpr std::uint8_t kReached = 1, kClosed = 2;
+
+inline bool has(Flags f, std::uint8_t bit) { return (static_cast<std::uint8_t>(f) & bit) != 0; }
+inline Flags with(Flags f, std::uint8_t bit) { return static_cast<Flags>(static_cast<std::uint8_t>(f) | bit); }
+
+using detail::packed_entry;
+using detail::packed_index;
+using detail::QuadHeap;
+
+SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, std::uint32_t goal,
+                                   const AlgorithmKind& kind, const SearchOptions& options) {
+  const std::size_t n = graph.node_count();
+  std::vector<Flags> flags_store(n);
+  const auto g_store = std::make_unique_for_overwrite<double[]>(n);
+  const auto parent_store = std::make_unique_for_overwrite<std::uint32_t[]>(n);
+  Flags* const flags = flags_store.data();
+  double* const g = g_store.get();
+  std::uint32_t* const parent = parent_store.get();
+  const std::uint64_t* const offsets = graph.offsets().data();
+  const std::uint64_t* const targets = graph.targets().data();
+  const double* const weights = graph.weights().data();
+  // The priority g_weight * g + h_weight * h of the general driver, with the
+  // zero heuristic's h = 0.0 (h_weight * 0.0 is a zero of either sign).
+  const double g_weight = kind.g_weight, h_term = kind.h_weight * Zero{}.estimate(start, goal);
+  const bool record = options.record;
+
+  QuadHeap frontier;
+  std::vector<std::uint32_t> discovered;
+  SearchResult<std::uint64_t> result;
+  // `generated` counts the pushes, and numbers each push as the general
+  // frontier does.
+  std::uint64_t expanded = 0, generated = 0, max_frontier = 1;
+  StopGate gate(Limits{options.max_nodes, options.stop});
+
+  flags[start] = with(flags[start], kReached);
+  g[start] = 0.0;
+  parent[start] = start;  // the path walk stops at the start
+  frontier.push(packed_entry(g_weight * 0.0 + h_term, generated++, start));
+
+  result.stop_reason = StopReason::Exhausted;
+  while (!frontier.empty()) {
+    const std::uint32_t p = packed_index(frontier.pop());
+    if (has(flags[p], kClosed)) continue;  // stale duplicate of a node expanded already
+    flags[p] = with(flags[p], kClosed);
+    const double gp = g[p];
+    if (record) result.trace.push_back(TraceStep<std::uint64_t>{p, gp, frontier.size()});
+    ++expanded;
+    if (p == goal) {
+      result.stop_reason = StopReason::Goal;
+      std::vector<std::uint64_t> path{p};
+      for (std::uint32_t q = p; q != start; q = parent[q]) path.push_back(parent[q]);
+      std::reverse(path.begin(), path.end());
+      result.path = std::move(path);
+      result.cost = gp;
+      break;
+    }
+    if (gate(expanded)) {
+      result.stop_reason = gate.reason();
+      break;
+    }
+
+    // Start loading the adjacency of the node that will probably be expanded
+    // next, and the flags and labels of this node's successors, so that
+    // their cache misses overlap instead of following one another.
+    if (!frontier.empty()) {
+      const std::uint64_t next = offsets[packed_index(frontier.top())];
+      __builtin_prefetch(targets + next);
+      __builtin_prefetch(weights + next);
+    }
+    const std::uint64_t begin = offsets[p], end = offsets[p + 1];
+    for (std::uint64_t i = begin; i < end; ++i) {
+      const std::uint64_t q = targets[i];
+      __builtin_prefetch(flags + q, 1);
+      __builtin_prefetch(g + q, 1);
+    }
+    for (std::uint64_t i = begin; i < end; ++i) {
+      const auto q = static_cast<std::uint32_t>(targets[i]);
+      const Flags f = flags[q];
+      const double new_g = gp + weights[i];
+      if (has(f, kReached)) {
+        if (has(f, kClosed) || !(new_g < g[q])) continue;
+      } else {
+        flags[q] = with(f, kReached);
+        if (record) discovered.push_back(q);
+      }
+      g[q] = new_g;
+      parent[q] = p;
+      frontier.push(packed_entry(g_weight * new_g + h_term, generated++, q));
+      max_frontier = std::max<std::uint64_t>(max_frontier, frontier.size());
+    }
+  }
+
+  if (record) {
+    result.tree.reserve(discovered.size());
+    for (const std::uint32_t q : discovered) result.tree.emplace_back(parent[q], q);
+  }
+  result.nodes_expanded = expanded;
+  result.nodes_generated = generated;
+  result.max_frontier_size = max_frontier;
+  return result;
+}
+
+}  // namespace
+
+bool csr_search_applies(const CsrGraph& graph, std::uint64_t start, std::uint64_t goal, const AlgorithmKind& kind,
+                        const SearchOptions& options) {
+  const std::uint64_t n = graph.node_count();
+  if (kind.frontier != FrontierKind::PriorityQueue || options.reopen || start >= n || goal >= n || n > kMaxNodes ||
+      graph.entry_count() > kMaxEntries || size_mul(n, kBytesPerNode) > physical_memory()) {
+    return false;
+  }
+  // The priority is g_weight * g + h_weight * 0.0, NaN only when h_weight is
+  // not finite, when a label g is NaN, or when g_weight is 0 and g infinite.
+  // A label is the start's 0.0 or a closed node's label plus one weight.
+  // With no weight NaN or negative, every label is in [0, +inf], which a
+  // positive g_weight keeps NaN-free. Otherwise (a negative weight could
+  // meet a label of +inf, greedy's 0 * g could meet one) the labels must
+  // stay finite: without reopening a label is a sum of fewer than n weights
+  // (each along a chain of nodes closed one after another), so with every
+  // |w| below max / (4 * (n + 1)) none comes near the largest double.
+  if (!std::isfinite(kind.h_weight) || !(kind.g_weight >= 0.0 && kind.g_weight <= 1.0)) return false;
+  const std::vector<double>& weights = graph.weights();
+  if (kind.g_weight > 0.0 && std::all_of(weights.begin(), weights.end(), [](double w) { return w >= 0.0; })) {
+    return true;
+  }
+  const double bound = std::numeric_limits<double>::max() / (4.0 * (static_cast<double>(n) + 1.0));
+  return std::all_of(weights.begin(), weights.end(), [bound](double w) { return std::abs(w) <= bound; });
+}
+
+SearchResult<std::uint64_t> csr_search(const CsrGraph& graph, std::uint64_t start, std::uint64_t goal,
+                                       const AlgorithmKind& kind, const SearchOptions& options) {
+  if (!csr_search_applies(graph, start, goal, kind, options)) {
+    fail_invariant("csr_search on a search the general driver must run");
+  }
+  // The general driver's dense node store refuses a graph beyond the
+  // machine's memory up front; so does this search, with its message.
+  if (options.dense) {
+    const std::uint64_t n = graph.node_count();
+    require_memory(size_mul(n, sizeof(double) + sizeof(std::uint64_t) + 1), "the node store of a search over {} nodes",
+                   n);
+  }
+  return timed([&] {
+    return search(graph, static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(goal), kind, options);
+  });
+}
+
+}  // namespace quellostrin

@@ -1,0 +1,178 @@
+// csr_search against the general frontier driver over the same graph and
+// algorithm under the zero heuristic: every field of the result but the
+// elapsed time, on random graphs with parallel edges, self-loops, tied, zero,
+// negative and infinite weights, directed and undirected, under every
+// priority-queue algorithm, with and without a trace, with node limits that
+// cut the search anywhere and stop hooks whose polls are counted.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "quellostrin/algorithms.hpp"
+#include "quellostrin/graph/csr_search.hpp"
+#include "table.hpp"
+
+using namespace quellostrin;
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Counts its polls and asks to stop at the `stop_at`-th.
+struct CountingHook {
+  std::uint64_t polls = 0;
+  std::uint64_t stop_at = 0;
+  static bool poll(void* self) {
+    auto& h = *static_cast<CountingHook*>(self);
+    return ++h.polls == h.stop_at;
+  }
+};
+
+// `m` edges with uniform endpoints (self-loops and parallel edges come up on
+// their own) and weights drawn from `weights`, few values so that costs tie.
+CsrGraph random_graph(std::mt19937& rng, std::uint64_t n, std::uint64_t m, const std::vector<double>& weights,
+                      bool undirected) {
+  std::vector<Edge> edges;
+  for (std::uint64_t i = 0; i < m; ++i) edges.push_back({rng() % n, rng() % n, weights[rng() % weights.size()]});
+  return CsrGraph::from_edges(n, edges, undirected);
+}
+
+struct Options {
+  bool record = false;
+  bool dense = true;
+  std::optional<std::uint64_t> max_nodes;
+  std::uint64_t every = 0;  // 0: no hook
+  std::uint64_t stop_at = 0;
+};
+
+// Both searches under the same options, hooks of the same settings included.
+void expect_same_search(const CsrGraph& g, std::uint64_t s, std::uint64_t t, const AlgorithmKind& kind,
+                        const Options& o) {
+  CountingHook fast_hook{0, o.stop_at}, general_hook{0, o.stop_at};
+  auto options = [&](CountingHook& hook) {
+    return SearchOptions{.max_nodes = o.max_nodes,
+                         .record = o.record,
+                         .dense = o.dense,
+                         .stop = o.every == 0 ? StopHook{} : StopHook{&CountingHook::poll, &hook, o.every}};
+  };
+  ASSERT_TRUE(csr_search_applies(g, s, t, kind, options(fast_hook)));
+  const auto fast = csr_search(g, s, t, kind, options(fast_hook));
+  const auto general = search_with_options(g, s, t, kind, Zero{}, options(general_hook));
+  table::expect_same(fast, general);
+  EXPECT_EQ(fast_hook.polls, general_hook.polls);
+}
+
+}  // namespace
+
+TEST(CsrSearch, SameResultsAsTheGeneralDriver) {
+  struct Case {
+    std::uint64_t nodes, edges;
+    std::vector<double> weights;
+    int queries;
+  };
+  const Case cases[] = {
+      {1, 0, {1.0}, 1},
+      {1, 3, {0.0, 2.0}, 2},
+      {5, 12, {1.0, 2.0}, 6},
+      {20, 60, {0.0, 1.0, 1.0, 2.5, 3.0}, 6},
+      {30, 70, {1.0, 2.0, -0.0, kInf}, 6},           // labels of +inf under non-negative weights
+      {40, 100, {-1.0, 0.5, 2.0, 3.0, 0.0}, 6},      // negative weights: nodes improved while open
+      {60, 400, {-3.25, -0.5, 1.0, 7.0, 1e300}, 4},  // large, but far from overflowing
+      {200, 700, {1.0, 1.5, 2.0, 4.0, 8.0}, 4},
+      {500, 1500, {0.0, 1.0, 2.0, 3.0}, 2},
+  };
+  const AlgorithmKind kinds[] = {AlgorithmKind::ucs(),
+                                 AlgorithmKind::dijkstra(),
+                                 AlgorithmKind::greedy(),
+                                 AlgorithmKind::astar(),
+                                 AlgorithmKind::weighted_astar(2.0),
+                                 AlgorithmKind::weighted_astar(-1.5),
+                                 AlgorithmKind::weighted_astar(1e308)};
+  std::mt19937 rng(23);
+  std::uint64_t searched = 0;
+  for (const Case& c : cases) {
+    for (int i = 0; i < c.queries; ++i) {
+      const bool undirected = rng() % 2 == 0;
+      const CsrGraph g = random_graph(rng, c.nodes, c.edges, c.weights, undirected);
+      const std::uint64_t s = rng() % c.nodes;
+      const std::uint64_t t = rng() % 8 == 0 ? s : rng() % c.nodes;
+      SCOPED_TRACE(testing::Message() << c.nodes << " nodes, query " << i << (undirected ? " undirected" : ""));
+      for (const AlgorithmKind& kind : kinds) {
+        SCOPED_TRACE(testing::Message() << kind.label << " weight " << kind.h_weight);
+        // Greedy under infinite weights could meet 0 * inf: the general driver's.
+        if (!csr_search_applies(g, s, t, kind, {})) {
+          EXPECT_TRUE(kind.g_weight == 0.0 && c.weights.back() == kInf);
+          continue;
+        }
+        ++searched;
+        const std::uint64_t e = csr_search(g, s, t, kind, {}).nodes_expanded;
+        expect_same_search(g, s, t, kind, {.record = true});
+        expect_same_search(g, s, t, kind, {.record = rng() % 2 == 0, .dense = false});
+        // A node limit anywhere in the search, the last expansion included.
+        expect_same_search(g, s, t, kind,
+                           {.record = true, .max_nodes = std::uniform_int_distribution<std::uint64_t>(0, e)(rng)});
+        // A hook polled every few expansions that stops the search midway, or not at all.
+        const std::uint64_t every = rng() % 5 + 1;
+        expect_same_search(g, s, t, kind, {.every = every, .stop_at = rng() % (e / every + 2) + 1});
+      }
+    }
+  }
+  EXPECT_GT(searched, 200u);
+}
+
+// run_algo takes the special path for the priority-queue algorithms under the
+// zero heuristic only where no priority can be NaN and no reopening is asked
+// for; everywhere else the general driver runs, with its results.
+TEST(CsrSearch, DispatchKeepsTheGeneralDriverElsewhere) {
+  const double nan = std::nan("");
+  const double huge = std::numeric_limits<double>::max() / 4;
+  auto graph = [](std::vector<double> w) {
+    return CsrGraph::from_edges(4, {{{0, 1, w[0]}, {1, 2, w[1]}, {2, 3, w[2]}, {0, 2, w[3]}, {2, 2, w[4]}}}, false);
+  };
+  const CsrGraph plain = graph({1.0, 2.0, 0.0, 3.5, 1.0});
+  const SearchOptions so{.record = true, .dense = true};
+  EXPECT_TRUE(csr_search_applies(plain, 0, 3, AlgorithmKind::dijkstra(), so));
+  EXPECT_TRUE(csr_search_applies(plain, 0, 3, AlgorithmKind::greedy(), so));
+  EXPECT_FALSE(csr_search_applies(plain, 0, 3, AlgorithmKind::bfs(), so));
+  EXPECT_FALSE(csr_search_applies(plain, 0, 3, AlgorithmKind::dfs(), so));
+  EXPECT_FALSE(csr_search_applies(plain, 0, 3, AlgorithmKind::dijkstra(), {.reopen = true}));
+  EXPECT_FALSE(csr_search_applies(plain, 4, 3, AlgorithmKind::dijkstra(), so));
+  EXPECT_FALSE(csr_search_applies(plain, 0, 4, AlgorithmKind::dijkstra(), so));
+  EXPECT_FALSE(csr_search_applies(plain, 0, 3, AlgorithmKind::weighted_astar(kInf), so));
+  EXPECT_FALSE(csr_search_applies(plain, 0, 3, AlgorithmKind::weighted_astar(nan), so));
+
+  // Weights that could make a priority NaN, under every algorithm: a NaN
+  // weight; +inf beside a negative weight (inf - 1 is fine, but a label of
+  // +inf plus -inf is not); finite weights whose sums could overflow.
+  const CsrGraph prone[] = {graph({1.0, nan, 0.0, 3.5, 1.0}), graph({1.0, kInf, -1.0, 3.5, 1.0}),
+                            graph({1.0, -kInf, 2.0, 3.5, 1.0}), graph({huge, huge, -1.0, huge, 1.0})};
+  for (const CsrGraph& g : prone) {
+    for (const auto& kind : {AlgorithmKind::dijkstra(), AlgorithmKind::greedy(), AlgorithmKind::astar()}) {
+      EXPECT_FALSE(csr_search_applies(g, 0, 3, kind, so)) << kind.label;
+    }
+  }
+  // Non-negative weights with +inf: labels reach +inf, a NaN-free priority
+  // unless greedy's 0 * g meets one.
+  const CsrGraph infinite = graph({1.0, kInf, 0.0, kInf, 1.0});
+  EXPECT_TRUE(csr_search_applies(infinite, 0, 3, AlgorithmKind::dijkstra(), so));
+  EXPECT_FALSE(csr_search_applies(infinite, 0, 3, AlgorithmKind::greedy(), so));
+
+  for (const char* name : {"ucs", "dijkstra", "greedy", "astar", "weighted_astar", "bfs", "dfs"}) {
+    for (const bool reopen : {false, true}) {
+      SCOPED_TRACE(testing::Message() << name << (reopen ? " reopening" : ""));
+      const AlgorithmInfo& algo = find_algorithm(name);
+      const AlgoOptions options{.weight = 3.0, .reopen = reopen, .dense = true};
+      const SearchOptions general{.record = true, .reopen = reopen, .dense = true};
+      for (const CsrGraph* g : {&plain, &infinite, &prone[0], &prone[1]}) {
+        table::expect_same(
+            run_algo(algo, *g, Zero{}, std::uint64_t{0}, std::uint64_t{3}, options),
+            search_with_options(*g, std::uint64_t{0}, std::uint64_t{3}, algo.kind(3.0), Zero{}, general));
+      }
+    }
+  }
+}
