@@ -1,6 +1,8 @@
-"""Shared helpers for the Python tests: seeded random edge lists and the
-algorithm names as the module itself lists them."""
+"""Shared helpers for the Python tests: seeded random edge lists, the
+algorithm names as the module itself lists them, and the shared data."""
 
+import os
+import pathlib
 import random
 import re
 
@@ -28,3 +30,22 @@ ALGORITHMS = _listed_algorithms()
 ALIASES = {"a*": "astar", "wastar": "weighted_astar", "idastar": "ida_star", "bidir": "bidirectional"}
 # Every name a search accepts, with the options that make each one runnable.
 RUNNABLE = {name: (dict(depth_limit=50) if name == "dls" else {}) for name in [*ALGORITHMS, *ALIASES]}
+
+
+def _shared_data():
+    here = pathlib.Path(__file__).resolve().parents[1]
+    for root in (os.environ.get("QUELLOSTRIN_SHARED"), here.parent / "shared", "/work/shared"):
+        if root and (pathlib.Path(root) / "data").is_dir():
+            return pathlib.Path(root) / "data"
+    return None
+
+
+# ../shared/data: the Moving AI maps, Knuth's words, Korf's instances (None when missing).
+SHARED = _shared_data()
+
+
+def shared_file(*parts):
+    """A file or folder of ../shared/data, which must be there."""
+    if SHARED is None or not SHARED.joinpath(*parts).exists():
+        raise FileNotFoundError(f"the shared file ../shared/data/{'/'.join(parts)} is missing")
+    return SHARED.joinpath(*parts)

@@ -3,7 +3,6 @@
 
 import math
 import os
-import pathlib
 import random
 import struct
 
@@ -11,6 +10,7 @@ import networkx as nx
 import numpy as np
 import pytest
 
+from conftest import shared_file
 from quellostrin import search_grid, search_grid_costs
 
 BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
@@ -20,36 +20,29 @@ NO_SG = "the ASCII map must contain a start 'S' and a goal 'G'"
 
 
 class TestErrors:
-    @pytest.mark.parametrize("args, kwargs, exc, message", [
-        (["", ], dict(algorithm="nope", heuristic=3), ValueError, NO_SG),
-        (["S.G"], dict(heuristic=3, algorithm="nope"),
+    @pytest.mark.parametrize("call, exc, message", [
+        (lambda: search_grid("", algorithm="nope", heuristic=3), ValueError, NO_SG),
+        (lambda: search_grid("S.G", heuristic=3, algorithm="nope"),
          ValueError, "heuristic must be a name (str) or a callable h(node, goal) -> float"),
-        (["S.G"], dict(heuristic="misplaced", algorithm="nope"), ValueError, UNKNOWN_H.format("misplaced")),
-        (["S.G"], dict(diagonal=1, algorithm="nope"), TypeError, "argument 'diagonal': "),
-        ([b"S.G"], {}, TypeError, "argument 'map': "),
-        (["S\ud800G"], {}, UnicodeEncodeError, "'utf-8' codec can't encode"),
+        (lambda: search_grid("S.G", heuristic="misplaced", algorithm="nope"), ValueError, UNKNOWN_H.format("misplaced")),
+        (lambda: search_grid("S.G", diagonal=1, algorithm="nope"), TypeError, "argument 'diagonal': "),
+        (lambda: search_grid(b"S.G"), TypeError, "argument 'map': "),
+        (lambda: search_grid("S\ud800G"), UnicodeEncodeError, "'utf-8' codec can't encode"),
+        (lambda: search_grid_costs([], (0, 0), (0, 0), algorithm="nope"), ValueError, "costs must be a non-empty matrix"),
+        (lambda: search_grid_costs([[], []], (5, 5), (0, 0)), ValueError, "costs must be a non-empty matrix"),
+        (lambda: search_grid_costs([[1, 1]], (-1, 0), (0, 0), heuristic=3), ValueError, BAD_CELLS),
+        (lambda: search_grid_costs([[1, 1]], (0, 0), (0, 2)), ValueError, BAD_CELLS),
+        (lambda: search_grid_costs([[1, 1], [1]], (0, 0), (1, 1)), ValueError, BAD_CELLS),  # past a short row: a wall
+        (lambda: search_grid_costs([[1, 0]], (0, 0), (0, 1)), ValueError, BAD_CELLS),
+        (lambda: search_grid_costs([[1, 1]], [0, 0], (0, 1)), TypeError, "argument 'start': "),
+        (lambda: search_grid_costs([[1, 1]], (0, 0), (0, 1, 2)), TypeError, "argument 'goal': "),
+        (lambda: search_grid_costs([[1, 1]], (0, 2**31), (0, 1)), OverflowError, "argument 'start': "),
+        (lambda: search_grid_costs([[1, "x"]], (0, 2**31), (0, 1)), TypeError, "argument 'costs': "),
+        (lambda: search_grid_costs("ab", (0, 0), (0, 1)), TypeError, "argument 'costs': "),
     ])
-    def test_search_grid(self, args, kwargs, exc, message):
+    def test_messages_in_order(self, call, exc, message):
         with pytest.raises(exc) as info:
-            search_grid(*args, **kwargs)
-        assert str(info.value).startswith(message)
-
-    @pytest.mark.parametrize("costs, start, goal, kwargs, exc, message", [
-        ([], (0, 0), (0, 0), dict(algorithm="nope"), ValueError, "costs must be a non-empty matrix"),
-        ([[], []], (5, 5), (0, 0), {}, ValueError, "costs must be a non-empty matrix"),
-        ([[1, 1]], (-1, 0), (0, 0), dict(heuristic=3), ValueError, BAD_CELLS),
-        ([[1, 1]], (0, 0), (0, 2), {}, ValueError, BAD_CELLS),
-        ([[1, 1], [1]], (0, 0), (1, 1), {}, ValueError, BAD_CELLS),  # past a short row: a wall
-        ([[1, 0]], (0, 0), (0, 1), {}, ValueError, BAD_CELLS),
-        ([[1, 1]], [0, 0], (0, 1), {}, TypeError, "argument 'start': "),
-        ([[1, 1]], (0, 0), (0, 1, 2), {}, TypeError, "argument 'goal': "),
-        ([[1, 1]], (0, 2**31), (0, 1), {}, OverflowError, "argument 'start': "),
-        ([[1, "x"]], (0, 2**31), (0, 1), {}, TypeError, "argument 'costs': "),
-        ("ab", (0, 0), (0, 1), {}, TypeError, "argument 'costs': "),
-    ])
-    def test_search_grid_costs(self, costs, start, goal, kwargs, exc, message):
-        with pytest.raises(exc) as info:
-            search_grid_costs(costs, start, goal, **kwargs)
+            call()
         assert str(info.value).startswith(message)
 
     def test_a_huge_matrix_is_refused_before_its_elements_are_read(self):
@@ -116,15 +109,7 @@ class TestSearch:
 # ---- the Moving AI grid benchmark: maps, scenarios and optimal octile lengths
 # (8-connected, diagonals sqrt 2, no corner cutting).
 
-def shared_data():
-    here = pathlib.Path(__file__).resolve().parents[1]
-    for root in (os.environ.get("QUELLOSTRIN_SHARED"), here.parent / "shared", "/work/shared"):
-        if root and (pathlib.Path(root) / "data" / "movingai").is_dir():
-            return pathlib.Path(root) / "data" / "movingai"
-    raise FileNotFoundError("the shared benchmark data (../shared/data/movingai) is missing")
-
-
-MOVINGAI = shared_data()
+MOVINGAI = shared_file("movingai")
 MAPS = sorted(p.stem for p in MOVINGAI.glob("*.map"))
 # The suite runs a sample of every map's scenarios (fewer of the 512x512 maze);
 # QUELLOSTRIN_FULL_MOVINGAI=1 runs them all.

@@ -5,13 +5,12 @@ networkx over Knuth's five-letter words)."""
 
 import collections
 import itertools
-import os
-import pathlib
 import random
 
 import networkx as nx
 import pytest
 
+from conftest import shared_file
 from quellostrin import search_hanoi, search_npuzzle, search_wordladder
 
 GOAL8 = (1, 2, 3, 4, 5, 6, 7, 8, 0)
@@ -104,18 +103,6 @@ def test_eight_puzzle_optimal_against_breadth_first():
         search_npuzzle(list(unsolvable))
 
 
-def shared_file(*parts):
-    here = pathlib.Path(__file__).resolve().parents[1]
-    for root in (os.environ.get("QUELLOSTRIN_SHARED"), here.parent / "shared", "/work/shared"):
-        if root and pathlib.Path(root, "data", *parts).is_file():
-            return pathlib.Path(root, "data", *parts)
-    raise FileNotFoundError(f"the shared file ../shared/data/{'/'.join(parts)} is missing")
-
-
-def words_file():
-    return shared_file("words", "sgb-words.txt")
-
-
 def korf_instances():
     """{id: (tiles, optimal length)} of Korf's 100 15-puzzles (goal 0, 1, ..., 15)."""
     rows = (line.split("\t") for line in shared_file("korf100", "korf100.tsv").read_text().splitlines()
@@ -152,7 +139,7 @@ def test_korf_instances_at_their_optimal_length():
 
 
 def test_word_ladders_against_networkx():
-    words = words_file().read_text().split()
+    words = shared_file("words", "sgb-words.txt").read_text().split()
     g = nx.Graph()
     g.add_nodes_from(words)
     buckets = collections.defaultdict(list)
