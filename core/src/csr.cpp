@@ -8,38 +8,45 @@
 namespace quellostrin {
 
 // Two passes over the input: count degrees, then place every entry at its
-// source's cursor. Input order within a source is kept.
+// source's cursor. Input order within a source is kept. The offsets array
+// does all the bookkeeping: node u's degree is counted at u + 2, so that
+// after the prefix sum slot u + 1 holds u's first entry, serves as u's cursor
+// while its entries are placed and ends at u's end, which is node u + 1's
+// offset; the one slot to spare at the end is dropped.
 CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edges, bool undirected) {
   // Offsets and degrees per node, then a target and a weight per entry.
   const std::uint64_t entries = size_mul(edges.size(), undirected ? 2 : 1);
   require_memory(size_add(size_mul(size_add(num_nodes, 1), 2 * sizeof(std::uint64_t)),
                           size_mul(entries, sizeof(std::uint64_t) + sizeof(double))),
                  "the adjacency arrays of a {}-node graph", num_nodes);
-  std::vector<std::uint64_t> degree(num_nodes, 0);
+  CsrGraph g;
+  g.offsets_.assign(num_nodes + 2, 0);
+  std::uint64_t* const offsets = g.offsets_.data();
   for (const Edge& e : edges) {
     if (e.u >= num_nodes || e.v >= num_nodes) {
       fail_input("edge ({}, {}) is out of range for a {}-node graph", e.u, e.v, num_nodes);
     }
-    ++degree[e.u];
-    if (undirected) ++degree[e.v];
+    ++offsets[e.u + 2];
+    if (undirected) ++offsets[e.v + 2];
   }
-  CsrGraph g;
-  g.offsets_.assign(num_nodes + 1, 0);
-  for (std::uint64_t i = 0; i < num_nodes; ++i) g.offsets_[i + 1] = g.offsets_[i] + degree[i];
-  const std::uint64_t total = g.offsets_[num_nodes];
-  g.targets_.assign(total, 0);
-  g.weights_.assign(total, 0.0);
-
-  std::vector<std::uint64_t>& cursor = degree;  // reused: cursor[i] starts at offsets[i]
-  for (std::uint64_t i = 0; i < num_nodes; ++i) cursor[i] = g.offsets_[i];
+  for (std::uint64_t i = 2; i < num_nodes + 2; ++i) offsets[i] += offsets[i - 1];
+  const std::uint64_t total = offsets[num_nodes + 1];
+  g.targets_.resize(total);
+  g.weights_.resize(total);
+  std::uint64_t* const targets = g.targets_.data();
+  double* const weights = g.weights_.data();
+  std::uint64_t* const cursor = offsets + 1;
   for (const Edge& e : edges) {
-    g.targets_[cursor[e.u]] = e.v;
-    g.weights_[cursor[e.u]++] = e.w;
+    const std::uint64_t at = cursor[e.u]++;
+    targets[at] = e.v;
+    weights[at] = e.w;
     if (undirected) {
-      g.targets_[cursor[e.v]] = e.u;
-      g.weights_[cursor[e.v]++] = e.w;
+      const std::uint64_t back = cursor[e.v]++;
+      targets[back] = e.u;
+      weights[back] = e.w;
     }
   }
+  g.offsets_.pop_back();
   return g;
 }
 
