@@ -1,25 +1,15 @@
 """The command line, run in-process through cli.main and once as a real
 `python -m quellostrin` process."""
 
-import os
-import pathlib
 import re
 import subprocess
 import sys
 
 import pytest
 
-from conftest import ALGORITHMS
+from conftest import ALGORITHMS, SHARED
 from quellostrin import cli, random_maze_ascii, sample_maze, search_grid
 
-SHARED = next(
-    (
-        pathlib.Path(root) / "data"
-        for root in (os.environ.get("QUELLOSTRIN_SHARED"), pathlib.Path(__file__).resolve().parents[2] / "shared", "/work/shared")
-        if root and (pathlib.Path(root) / "data").is_dir()
-    ),
-    None,
-)
 STATS = re.compile(r"found: (yes|no)  cost: (\S+)  expanded: (\d+)  generated: (\d+)  peak frontier: (\d+)  time: .+  stop: (\w+)")
 
 
@@ -141,31 +131,22 @@ def test_ladder_against_the_published_lengths(capsys, start, goal, steps):
     assert all(sum(a != b for a, b in zip(x, y)) == 1 for x, y in zip(ladder, ladder[1:]))
 
 
-def bad_map(tmp_path):
-    (tmp_path / "bad.txt").write_text("...\n.#.\n")
-    return str(tmp_path / "bad.txt")
+def write(d, name, content):
+    (d / name).write_bytes(content)
+    return str(d / name)
 
 
-def binary(tmp_path):
-    (tmp_path / "b.bin").write_bytes(b"S\xff\xfeG")
-    return str(tmp_path / "b.bin")
-
-
-def movingai_without_endpoints(tmp_path):
-    (tmp_path / "m.map").write_text("type octile\nheight 2\nwidth 2\nmap\n..\n@.\n")
-    return str(tmp_path / "m.map")
-
-
+MOVINGAI_NO_ENDS = b"type octile\nheight 2\nwidth 2\nmap\n..\n@.\n"  # a Moving AI map has no S or G
 ERRORS = {
     "missing file": (lambda d: ["maze", str(d / "nope.txt")], "No such file"),
-    "bad map": (lambda d: ["maze", bad_map(d)], "'S'"),
-    "binary file": (lambda d: ["maze", binary(d)], "not a UTF-8 text file"),
+    "bad map": (lambda d: ["maze", write(d, "bad.txt", b"...\n.#.\n")], "'S'"),
+    "binary file": (lambda d: ["maze", write(d, "b.bin", b"S\xff\xfeG")], "not a UTF-8 text file"),
     "unknown algorithm": (lambda d: ["maze", "--sample", "open", "-a", "nope"], "unknown algorithm"),
     "unknown heuristic": (lambda d: ["maze", "--sample", "open", "--heuristic", "nope"], "unknown heuristic"),
     "bad random": (lambda d: ["maze", "--random", "5", "x", "0.1", "1"], "--random"),
     "no map": (lambda d: ["compare"], "give a map"),
-    "moving ai without start": (lambda d: ["maze", movingai_without_endpoints(d)], "--start"),
-    "moving ai start on a wall": (lambda d: ["maze", movingai_without_endpoints(d), "--start", "1", "0", "--goal", "0", "0"], "non-wall"),
+    "moving ai without start": (lambda d: ["maze", write(d, "m.map", MOVINGAI_NO_ENDS)], "--start"),
+    "moving ai start on a wall": (lambda d: ["maze", write(d, "m.map", MOVINGAI_NO_ENDS), "--start", "1", "0", "--goal", "0", "0"], "non-wall"),
     "unsolvable puzzle": (lambda d: ["npuzzle", "2", "1", "3", "4", "5", "6", "7", "8", "0"], "not solvable"),
     "no disks": (lambda d: ["hanoi", "0"], "disks"),
     "dls without limit": (lambda d: ["hanoi", "3", "-a", "dls"], "depth_limit"),

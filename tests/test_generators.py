@@ -42,11 +42,6 @@ def uniform_doubles(seed):
         yield ((hi << 32 | lo) >> 11) * 2.0**-53
 
 
-def test_the_oracle_source_matches_the_published_values():
-    doubles = uniform_doubles(0)
-    assert [next(doubles) for _ in range(3)] == [0.7090754154265618, 0.46592172228961015, 0.6991432426747317]
-
-
 @pytest.mark.parametrize("n, p, seed", [(1, 0.5, 0), (12, 0.3, 1), (30, 0.1, 2**64 - 1), (25, 1.0, 7), (20, -1.0, 3)])
 def test_erdos_renyi_draws_in_pair_order(n, p, seed):
     doubles = uniform_doubles(seed)

@@ -228,7 +228,7 @@ class TestDispatch:
 
 
 class TestSearchResult:
-    def test_line_graph_defaults(self):
+    def test_line_graph_defaults_and_record_off(self):
         r = search_graph(**BASE)
         assert isinstance(r, SearchResult)
         assert (r.path, r.cost, r.found, r.stop_reason) == ([0, 1, 2], 2.0, True, "goal")
@@ -238,13 +238,9 @@ class TestSearchResult:
         with pytest.raises(AttributeError):
             r.cost = 1.0  # read-only
         assert r.trace is r.trace and r.path is r.path  # built once, when the result is made
-
-    def test_record_off_keeps_path_and_counters(self):
-        on = search_graph(**BASE, record=True)
-        off = search_graph(**BASE, record=False)
-        assert off.trace == [] and off.tree == []
-        assert (off.path, off.cost, off.nodes_expanded, off.nodes_generated, off.max_frontier_size) == \
-               (on.path, on.cost, on.nodes_expanded, on.nodes_generated, on.max_frontier_size)
+        off = search_graph(**BASE, record=False)  # the path and counters still, no trace or tree
+        assert (off.path, off.cost, off.nodes_expanded, off.nodes_generated, off.max_frontier_size, off.trace,
+                off.tree) == (r.path, r.cost, r.nodes_expanded, r.nodes_generated, r.max_frontier_size, [], [])
 
     def test_unreachable(self):
         r = search_graph(4, LINE, 0, 3, record=True)
