@@ -1,6 +1,8 @@
 #include "quellostrin/graph/csr.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 #include "quellostrin/memory.hpp"
@@ -36,7 +38,13 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
   std::uint64_t* const targets = g.targets_.data();
   double* const weights = g.weights_.data();
   std::uint64_t* const cursor = offsets + 1;
+  bool nan = false;
+  double least = std::numeric_limits<double>::infinity(), largest = 0.0;
   for (const Edge& e : edges) {
+    // std::min and std::max keep their first argument against a NaN.
+    nan |= e.w != e.w;
+    least = std::min(least, e.w);
+    largest = std::max(largest, std::abs(e.w));
     const std::uint64_t at = cursor[e.u]++;
     targets[at] = e.v;
     weights[at] = e.w;
@@ -47,6 +55,9 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
     }
   }
   g.offsets_.pop_back();
+  g.nan_weight_ = nan;
+  g.min_weight_ = least;
+  g.max_abs_weight_ = largest;
   return g;
 }
 

@@ -150,12 +150,10 @@ bool csr_search_applies(const CsrGraph& graph, std::uint64_t start, std::uint64_
   // (each along a chain of nodes closed one after another), so with every
   // |w| below max / (4 * (n + 1)) none comes near the largest double.
   if (!std::isfinite(kind.h_weight) || !(kind.g_weight >= 0.0 && kind.g_weight <= 1.0)) return false;
-  const std::vector<double>& weights = graph.weights();
-  if (kind.g_weight > 0.0 && std::all_of(weights.begin(), weights.end(), [](double w) { return w >= 0.0; })) {
-    return true;
-  }
+  if (graph.has_nan_weight()) return false;
+  if (kind.g_weight > 0.0 && graph.min_weight() >= 0.0) return true;
   const double bound = std::numeric_limits<double>::max() / (4.0 * (static_cast<double>(n) + 1.0));
-  return std::all_of(weights.begin(), weights.end(), [bound](double w) { return std::abs(w) <= bound; });
+  return graph.max_abs_weight() <= bound;
 }
 
 SearchResult<std::uint64_t> csr_search(const CsrGraph& graph, std::uint64_t start, std::uint64_t goal,

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -75,6 +76,13 @@ class CsrGraph {
     __builtin_prefetch(weights_.data() + first);
   }
 
+  // What from_edges saw of the weights while placing them: whether one is
+  // NaN, and the least and the largest magnitude of the others (+inf and 0.0
+  // for a graph without edges). A search reads these instead of the weights.
+  bool has_nan_weight() const { return nan_weight_; }
+  double min_weight() const { return min_weight_; }
+  double max_abs_weight() const { return max_abs_weight_; }
+
   const std::vector<std::uint64_t>& offsets() const { return offsets_; }
   const std::vector<std::uint64_t>& targets() const { return targets_; }
   const std::vector<double>& weights() const { return weights_; }
@@ -89,6 +97,9 @@ class CsrGraph {
   std::vector<std::uint64_t> offsets_{0};
   std::vector<std::uint64_t> targets_;
   std::vector<double> weights_;
+  bool nan_weight_ = false;
+  double min_weight_ = std::numeric_limits<double>::infinity();
+  double max_abs_weight_ = 0.0;
 };
 
 // An explicit graph over only the nodes that take part in it: those its edges
