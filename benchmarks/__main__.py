@@ -164,7 +164,7 @@ def main(argv: list[str] | None = None) -> int:
     size.add_argument("--check", action="store_true",
                       help="quick sizes, answers checked against every peer, nothing timed or written")
     ap.add_argument("--korf100", action="store_true",
-                    help="solve all of Korf's 100 fifteen-puzzle instances (about half an hour on one core)")
+                    help="solve all of Korf's 100 fifteen-puzzle instances, each once (about ten minutes on one core)")
     ap.add_argument("--only", default=None, help="comma-separated scripts to run (run, grid, puzzles, "
                                                  "shortest_paths, recording, threads)")
     ap.add_argument("--output", type=Path, default=HERE.parent / "docs" / "performance.md",
