@@ -11,8 +11,6 @@ import textwrap
 
 import pytest
 
-from quellostrin import search_graph
-
 # Each prints "ready", then runs a search that would take minutes or forever.
 LONG_SEARCHES = {
     # 4^24 states of the four-peg towers, with the lock released.
@@ -148,12 +146,3 @@ def test_a_search_out_of_memory_midway_raises_memory_error():
     out, err = run_child(body, timeout=120)
     assert out == "out of memory during the search: its frontier and node store could not grow\n", err
 
-
-def test_explicit_graphs_cost_their_edges_not_num_nodes():
-    # Node-indexed arrays of 2^40 or 10^9 entries would not fit (or take
-    # gigabytes); only the named nodes are searched.
-    r = search_graph(2**40, [], 0, 1)
-    assert (r.found, r.stop_reason, r.nodes_expanded) == (False, "exhausted", 1)
-    r = search_graph(10**9, [(0, 10**9 - 1, 1.0)], 0, 10**9 - 1, heuristic=lambda a, b: 0.0 if a == b else 1.0)
-    assert (r.path, r.cost, r.trace, r.tree) == ([0, 10**9 - 1], 1.0, [(0, 0.0, 0), (10**9 - 1, 1.0, 0)],
-                                                 [(0, 10**9 - 1)])
