@@ -134,7 +134,7 @@ class TestDispatch:
             b = search_graph(6, [(i, i + 1, 1.0) for i in range(5)], 0, 5, algorithm=name, heuristic=h)
             assert (a.path, a.trace, a.tree) == (b.path, b.trace, b.tree)
 
-    def test_depth_and_width_options(self):
+    def test_depth_width_and_weight_options(self):
         chain = [(i, i + 1, 1.0) for i in range(1200)]
         assert search_graph(1201, chain, 0, 1000, algorithm="iddfs", record=False).found  # default depth 1000
         assert not search_graph(1201, chain, 0, 1001, algorithm="iddfs", record=False).found
@@ -144,6 +144,10 @@ class TestDispatch:
         star = [(0, i, 1.0) for i in range(1, 6)] + [(5, 6, 1.0)]
         assert search_graph(7, star, 0, 6, algorithm="beam").found  # no width: nothing is cut
         assert not search_graph(7, star, 0, 6, algorithm="beam", beam_width=1).found
+        # h is 0 except at node 1; with weight 0 the detour via 1 is preferred by cost.
+        edges, h = [(0, 1, 1.0), (1, 3, 1.0), (0, 2, 1.5), (2, 3, 1.0)], lambda n, goal: 10.0 if n == 1 else 0.0
+        for weight, path in [(0, [0, 1, 3]), (1, [0, 2, 3])]:
+            assert search_graph(4, edges, 0, 3, algorithm="wastar", heuristic=h, weight=weight).path == path
 
     @pytest.mark.parametrize("algorithm", RUNNABLE)
     def test_max_nodes_bounds_every_algorithm(self, algorithm):
@@ -219,13 +223,6 @@ class TestDispatch:
         assert (renamed.cost, renamed.nodes_expanded, renamed.nodes_generated, renamed.max_frontier_size) == \
                (small.cost, small.nodes_expanded, small.nodes_generated, small.max_frontier_size)
 
-    def test_weighted_astar_uses_weight(self):
-        # h is 0 except at node 1; with weight 0 the detour via 1 is preferred by cost.
-        edges = [(0, 1, 1.0), (1, 3, 1.0), (0, 2, 1.5), (2, 3, 1.0)]
-        h = lambda n, goal: 10.0 if n == 1 else 0.0  # noqa: E731
-        assert search_graph(4, edges, 0, 3, algorithm="wastar", heuristic=h, weight=0).path == [0, 1, 3]
-        assert search_graph(4, edges, 0, 3, algorithm="wastar", heuristic=h, weight=1).path == [0, 2, 3]
-
 
 class TestSearchResult:
     def test_line_graph_defaults_and_record_off(self):
@@ -242,13 +239,11 @@ class TestSearchResult:
         assert (off.path, off.cost, off.nodes_expanded, off.nodes_generated, off.max_frontier_size, off.trace,
                 off.tree) == (r.path, r.cost, r.nodes_expanded, r.nodes_generated, r.max_frontier_size, [], [])
 
-    def test_unreachable(self):
+    def test_unreachable_and_repr_cost_as_the_shortest_round_trip_without_exponent(self):
         r = search_graph(4, LINE, 0, 3, record=True)
         assert (r.path, r.found, r.cost, r.stop_reason) == (None, False, math.inf, "exhausted")
         assert re.fullmatch(r"SearchResult\(found=False, cost=inf, expanded=3, frontier=1, "
                             r"elapsed=\d+\.\d{6}, stop=exhausted\)", repr(r))
         assert len(r.trace) == 3 and len(r.tree) == 2
-
-    def test_repr_cost_is_shortest_round_trip_without_exponent(self):
         for w, text in [(7.25, "7.25"), (1e-7, "0.0000001"), (1e21, "1000000000000000000000")]:
             assert f"cost={text}," in repr(search_graph(2, [(0, 1, w)], 0, 1))
