@@ -69,6 +69,17 @@ SearchResult<NodeOf<G>> run(Algo a, const G& g, const H& h, const NodeOf<G>& s, 
   return {};
 }
 
+// A stop hook that counts its polls and asks to stop at the `stop_at`-th
+// (never when 0).
+struct CountingHook {
+  std::uint64_t stop_at = 0, polls = 0;
+  static bool poll(void* self) {
+    auto* h = static_cast<CountingHook*>(self);
+    return ++h->polls == h->stop_at;
+  }
+  StopHook hook(std::uint64_t every) { return {&CountingHook::poll, this, every}; }
+};
+
 // Every field but `elapsed`, a NaN cost as absent so that it equals itself.
 template <class Node>
 void expect_same(const SearchResult<Node>& a, const SearchResult<Node>& b) {

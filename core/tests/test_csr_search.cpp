@@ -23,16 +23,6 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// Counts its polls and asks to stop at the `stop_at`-th.
-struct CountingHook {
-  std::uint64_t polls = 0;
-  std::uint64_t stop_at = 0;
-  static bool poll(void* self) {
-    auto& h = *static_cast<CountingHook*>(self);
-    return ++h.polls == h.stop_at;
-  }
-};
-
 // `m` edges with uniform endpoints (self-loops and parallel edges come up on
 // their own) and weights drawn from `weights`, few values so that costs tie.
 CsrGraph random_graph(std::mt19937& rng, std::uint64_t n, std::uint64_t m, const std::vector<double>& weights,
@@ -53,12 +43,12 @@ struct Options {
 // Both searches under the same options, hooks of the same settings included.
 void expect_same_search(const CsrGraph& g, std::uint64_t s, std::uint64_t t, const AlgorithmKind& kind,
                         const Options& o) {
-  CountingHook fast_hook{0, o.stop_at}, general_hook{0, o.stop_at};
-  auto options = [&](CountingHook& hook) {
+  table::CountingHook fast_hook{o.stop_at}, general_hook{o.stop_at};
+  auto options = [&](table::CountingHook& hook) {
     return SearchOptions{.max_nodes = o.max_nodes,
                          .record = o.record,
                          .dense = o.dense,
-                         .stop = o.every == 0 ? StopHook{} : StopHook{&CountingHook::poll, &hook, o.every}};
+                         .stop = o.every == 0 ? StopHook{} : hook.hook(o.every)};
   };
   ASSERT_TRUE(csr_search_applies(g, s, t, kind, options(fast_hook)));
   const auto fast = csr_search(g, s, t, kind, options(fast_hook));

@@ -20,16 +20,6 @@ using namespace quellostrin;
 
 namespace {
 
-// Counts its polls and asks to stop at the `stop_at`-th.
-struct CountingHook {
-  std::uint64_t polls = 0;
-  std::uint64_t stop_at = 0;
-  static bool poll(void* self) {
-    auto& h = *static_cast<CountingHook*>(self);
-    return ++h.polls == h.stop_at;
-  }
-};
-
 // A random grid: walls with probability `walls`, open cells of cost 1 or, with
 // `terrain`, of a cost drawn from a few values (some below 1, which makes the
 // heuristics inconsistent, so that cells are improved while open).
@@ -59,12 +49,12 @@ struct Options {
 // Both searches under the same options, hooks of the same settings included.
 template <class H>
 void expect_same_search(const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind, const H& h, const Options& o) {
-  CountingHook fast_hook{0, o.stop_at}, general_hook{0, o.stop_at};
-  auto options = [&](CountingHook& hook) {
+  table::CountingHook fast_hook{o.stop_at}, general_hook{o.stop_at};
+  auto options = [&](table::CountingHook& hook) {
     return SearchOptions{.max_nodes = o.max_nodes,
                          .record = o.record,
                          .dense = o.dense,
-                         .stop = o.every == 0 ? StopHook{} : StopHook{&CountingHook::poll, &hook, o.every}};
+                         .stop = o.every == 0 ? StopHook{} : hook.hook(o.every)};
   };
   ASSERT_TRUE(grid_search_applies(g, s, t, kind, options(fast_hook)));
   const auto fast = grid_search(g, s, t, kind, h, options(fast_hook));

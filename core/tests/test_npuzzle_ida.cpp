@@ -21,16 +21,6 @@ namespace {
 
 using S = SmallBytes;
 
-// Counts its polls and asks to stop at the `stop_at`-th.
-struct CountingHook {
-  std::uint64_t polls = 0;
-  std::uint64_t stop_at = 0;
-  static bool poll(void* self) {
-    auto& h = *static_cast<CountingHook*>(self);
-    return ++h.polls == h.stop_at;
-  }
-};
-
 // `steps` random slides away from `goal`; a shuffle of it (solvable or not) for 0.
 S scrambled(const NPuzzle& p, const S& goal, int steps, std::mt19937& rng) {
   S s = goal;
@@ -45,9 +35,9 @@ S scrambled(const NPuzzle& p, const S& goal, int steps, std::mt19937& rng) {
 // Both searches under the same options, hooks of the same settings included.
 void expect_same_search(const NPuzzle& p, const S& start, const S& goal, bool record,
                         std::optional<std::uint64_t> max_nodes, std::uint64_t every = 0, std::uint64_t stop_at = 0) {
-  CountingHook fast_hook{0, stop_at}, general_hook{0, stop_at};
-  auto limits = [&](CountingHook& h) {
-    return Limits{max_nodes, every == 0 ? StopHook{} : StopHook{&CountingHook::poll, &h, every}};
+  table::CountingHook fast_hook{stop_at}, general_hook{stop_at};
+  auto limits = [&](table::CountingHook& h) {
+    return Limits{max_nodes, every == 0 ? StopHook{} : h.hook(every)};
   };
   const auto fast = npuzzle_ida_star(p, start, goal, record, limits(fast_hook));
   const auto general = ida_star(p, PuzzleManhattan{p.side}, start, goal, record, limits(general_hook));

@@ -20,16 +20,6 @@ using Result = SearchResult<std::uint64_t>;
 
 namespace {
 
-// A hook that asks to stop on its `stop_at`-th call (never when 0).
-struct Poll {
-  std::uint64_t stop_at = 0, calls = 0;
-  static bool poll(void* self) {
-    auto* p = static_cast<Poll*>(self);
-    return ++p->calls == p->stop_at;
-  }
-  StopHook hook(std::uint64_t every) { return {&Poll::poll, this, every}; }
-};
-
 // Runs `check(a, run, full, asks)` for every strategy on seeded random graphs,
 // where `run(limits)` searches again under `limits` and returns the result
 // with the count of successor fetches, `full` is the
@@ -126,15 +116,15 @@ TEST(StopGate, HookIsPolledEveryNExpansionsAndCancels) {
     for (const std::uint64_t every : {0, 1, 3}) {  // 0 polls like 1
       for (const std::uint64_t stop_at : {0, 1, 2, 5}) {
         SCOPED_TRACE(testing::Message() << "every " << every << ", stop at " << stop_at);
-        Poll p{stop_at};
+        table::CountingHook p{stop_at};
         const auto [r, fetches] = run(Limits{.hook = p.hook(every)});
         const std::uint64_t step = std::max<std::uint64_t>(every, 1), m = stop_at * step;
         if (stop_at == 0 || m > asks) {
           table::expect_same(r, full);
-          EXPECT_EQ(p.calls, asks / step);
+          EXPECT_EQ(p.polls, asks / step);
         } else {
           expect_cut(a, r, full, m, StopReason::Cancelled, fetches);
-          EXPECT_EQ(p.calls, stop_at);
+          EXPECT_EQ(p.polls, stop_at);
         }
       }
     }
@@ -142,11 +132,11 @@ TEST(StopGate, HookIsPolledEveryNExpansionsAndCancels) {
     // the limit wins and the hook is not polled.
     for (const std::uint64_t limit : {2, 3}) {
       if (a == Algo::Bidir || asks < 3) break;
-      Poll p{2};
+      table::CountingHook p{2};
       const Result r = run(Limits{.max_nodes = limit, .hook = p.hook(1)}).first;
       EXPECT_EQ(r.stop_reason, limit == 2 ? StopReason::NodeLimit : StopReason::Cancelled);
       EXPECT_EQ(r.nodes_expanded, 2u);
-      EXPECT_EQ(p.calls, limit == 2 ? 1u : 2u);
+      EXPECT_EQ(p.polls, limit == 2 ? 1u : 2u);
     }
   });
 }
