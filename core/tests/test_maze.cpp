@@ -5,13 +5,13 @@
 #include "oracle.hpp"
 
 #include <cstdint>
-#include <deque>
 #include <tuple>
 #include <utility>
 #include <string>
 #include <vector>
 
 #include "quellostrin/random.hpp"
+#include "quellostrin/search.hpp"
 
 using namespace quellostrin;
 
@@ -20,21 +20,6 @@ namespace {
 std::string ascii(std::int32_t width, std::int32_t height, double density, std::uint64_t seed) {
   const AsciiGrid maze = *random_maze(width, height, density, seed);
   return render_maze(maze.grid, maze.start, maze.goal);
-}
-
-// Fewest moves from start to goal (the grid's own 4-neighbour moves), -1 when there is no path.
-std::int64_t hops(const AsciiGrid& map) {
-  std::vector<std::int64_t> dist(map.grid.index_space(), -1);
-  std::deque<Cell> queue{map.start};
-  dist[map.grid.dense_index(map.start)] = 0;
-  for (; !queue.empty(); queue.pop_front()) {
-    for (const auto& [next, cost] : map.grid.neighbors(queue.front())) {
-      if (dist[map.grid.dense_index(next)] >= 0) continue;
-      dist[map.grid.dense_index(next)] = dist[map.grid.dense_index(queue.front())] + 1;
-      queue.push_back(next);
-    }
-  }
-  return dist[map.grid.dense_index(map.goal)];
 }
 
 }  // namespace
@@ -90,7 +75,8 @@ TEST(Maze, SampleMaps) {
     EXPECT_EQ(map.grid.height(), 6);
     EXPECT_EQ(map.start, (Cell{0, 0}));
     EXPECT_EQ(map.goal, goal);
-    EXPECT_EQ(hops(map), steps) << name;
+    const auto fewest = search_with_options(map.grid, map.start, map.goal, AlgorithmKind::bfs(), Zero{}, {});
+    EXPECT_EQ(fewest.path->size() - 1, std::size_t(steps)) << name;
     EXPECT_EQ(render_maze(map.grid, map.start, map.goal), *text);
   }
 }
