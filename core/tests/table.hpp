@@ -80,6 +80,22 @@ struct CountingHook {
   StopHook hook(std::uint64_t every) { return {&CountingHook::poll, this, every}; }
 };
 
+// The settings of a fast path's differential test, the same for both
+// searches, each search polling a counting hook of its own.
+struct FastRun {
+  bool record = false;
+  bool dense = true;
+  std::optional<std::uint64_t> max_nodes;
+  std::uint64_t every = 0;  // 0: no hook
+  std::uint64_t stop_at = 0;
+  SearchOptions with(CountingHook& hook) const {
+    return {.max_nodes = max_nodes,
+            .record = record,
+            .dense = dense,
+            .stop = every == 0 ? StopHook{} : hook.hook(every)};
+  }
+};
+
 // Every field but `elapsed`, a NaN cost as absent so that it equals itself.
 template <class Node>
 void expect_same(const SearchResult<Node>& a, const SearchResult<Node>& b) {

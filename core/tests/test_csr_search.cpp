@@ -32,24 +32,11 @@ CsrGraph random_graph(std::mt19937& rng, std::uint64_t n, std::uint64_t m, const
   return CsrGraph::from_edges(n, edges, undirected);
 }
 
-struct Options {
-  bool record = false;
-  bool dense = true;
-  std::optional<std::uint64_t> max_nodes;
-  std::uint64_t every = 0;  // 0: no hook
-  std::uint64_t stop_at = 0;
-};
-
 // Both searches under the same options, hooks of the same settings included.
 void expect_same_search(const CsrGraph& g, std::uint64_t s, std::uint64_t t, const AlgorithmKind& kind,
-                        const Options& o) {
+                        const table::FastRun& o) {
   table::CountingHook fast_hook{o.stop_at}, general_hook{o.stop_at};
-  auto options = [&](table::CountingHook& hook) {
-    return SearchOptions{.max_nodes = o.max_nodes,
-                         .record = o.record,
-                         .dense = o.dense,
-                         .stop = o.every == 0 ? StopHook{} : hook.hook(o.every)};
-  };
+  auto options = [&](table::CountingHook& hook) { return o.with(hook); };
   ASSERT_TRUE(csr_search_applies(g, s, t, kind, options(fast_hook)));
   const auto fast = csr_search(g, s, t, kind, options(fast_hook));
   const auto general = search_with_options(g, s, t, kind, Zero{}, options(general_hook));

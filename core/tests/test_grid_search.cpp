@@ -38,24 +38,11 @@ Cell random_cell(std::mt19937& rng, const GridGraph& g) {
           static_cast<std::int32_t>(rng() % static_cast<std::uint32_t>(g.width()))};
 }
 
-struct Options {
-  bool record = false;
-  bool dense = true;
-  std::optional<std::uint64_t> max_nodes;
-  std::uint64_t every = 0;  // 0: no hook
-  std::uint64_t stop_at = 0;
-};
-
 // Both searches under the same options, hooks of the same settings included.
 template <class H>
-void expect_same_search(const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind, const H& h, const Options& o) {
+void expect_same_search(const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind, const H& h, const table::FastRun& o) {
   table::CountingHook fast_hook{o.stop_at}, general_hook{o.stop_at};
-  auto options = [&](table::CountingHook& hook) {
-    return SearchOptions{.max_nodes = o.max_nodes,
-                         .record = o.record,
-                         .dense = o.dense,
-                         .stop = o.every == 0 ? StopHook{} : hook.hook(o.every)};
-  };
+  auto options = [&](table::CountingHook& hook) { return o.with(hook); };
   ASSERT_TRUE(grid_search_applies(g, s, t, kind, options(fast_hook)));
   const auto fast = grid_search(g, s, t, kind, h, options(fast_hook));
   const auto general = search_with_options(g, s, t, kind, h, options(general_hook));
