@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -80,22 +81,6 @@ struct CountingHook {
   StopHook hook(std::uint64_t every) { return {&CountingHook::poll, this, every}; }
 };
 
-// The settings of a fast path's differential test, the same for both
-// searches, each search polling a counting hook of its own.
-struct FastRun {
-  bool record = false;
-  bool dense = true;
-  std::optional<std::uint64_t> max_nodes;
-  std::uint64_t every = 0;  // 0: no hook
-  std::uint64_t stop_at = 0;
-  SearchOptions with(CountingHook& hook) const {
-    return {.max_nodes = max_nodes,
-            .record = record,
-            .dense = dense,
-            .stop = every == 0 ? StopHook{} : hook.hook(every)};
-  }
-};
-
 // Every field but `elapsed`, a NaN cost as absent so that it equals itself.
 template <class Node>
 void expect_same(const SearchResult<Node>& a, const SearchResult<Node>& b) {
@@ -104,6 +89,42 @@ void expect_same(const SearchResult<Node>& a, const SearchResult<Node>& b) {
                       r.nodes_generated, r.nodes_reopened, r.max_frontier_size, r.stop_reason, r.trace, r.tree);
   };
   EXPECT_EQ(fields(a), fields(b));
+}
+
+// The settings of a fast path's differential test, the same for both
+// searches, each search polling a counting hook of its own.
+struct FastRun {
+  bool record = false;
+  bool dense = true;
+  std::optional<std::uint64_t> max_nodes;
+  std::uint64_t every = 0;  // 0: no hook
+  std::uint64_t stop_at = 0;
+  Limits limits(CountingHook& hook) const { return {max_nodes, every == 0 ? StopHook{} : hook.hook(every)}; }
+  SearchOptions with(CountingHook& hook) const {
+    const Limits l = limits(hook);
+    return {.max_nodes = l.max_nodes, .record = record, .dense = dense, .stop = l.hook};
+  }
+  // Runs the fast path and the general search, each given a hook of these
+  // settings, and expects the same results and the same polls.
+  template <class Fast, class General>
+  void expect_same_as(Fast fast, General general) const {
+    CountingHook fast_hook{stop_at}, general_hook{stop_at};
+    const auto a = fast(fast_hook);
+    expect_same(a, general(general_hook));
+    EXPECT_EQ(fast_hook.polls, general_hook.polls);
+  }
+};
+
+// The runs every fast path is held to for a search of `expanded` expansions:
+// with a trace, over sparse tables, under a node limit anywhere in the search
+// (the last expansion included), and with a hook polled every few expansions
+// that stops the search midway or not at all.
+inline std::vector<FastRun> fast_runs(std::mt19937& rng, std::uint64_t expanded) {
+  const std::uint64_t every = rng() % 5 + 1;
+  return {{.record = true},
+          {.record = rng() % 2 == 0, .dense = false},
+          {.record = rng() % 2 == 0, .max_nodes = std::uniform_int_distribution<std::uint64_t>(0, expanded)(rng)},
+          {.record = rng() % 2 == 0, .every = every, .stop_at = rng() % (expanded / every + 2) + 1}};
 }
 
 }  // namespace table

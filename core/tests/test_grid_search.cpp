@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <random>
 #include <vector>
 
@@ -38,31 +37,15 @@ Cell random_cell(std::mt19937& rng, const GridGraph& g) {
           static_cast<std::int32_t>(rng() % static_cast<std::uint32_t>(g.width()))};
 }
 
-// Both searches under the same options, hooks of the same settings included.
-template <class H>
-void expect_same_search(const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind, const H& h, const table::FastRun& o) {
-  table::CountingHook fast_hook{o.stop_at}, general_hook{o.stop_at};
-  auto options = [&](table::CountingHook& hook) { return o.with(hook); };
-  ASSERT_TRUE(grid_search_applies(g, s, t, kind, options(fast_hook)));
-  const auto fast = grid_search(g, s, t, kind, h, options(fast_hook));
-  const auto general = search_with_options(g, s, t, kind, h, options(general_hook));
-  table::expect_same(fast, general);
-  EXPECT_EQ(fast_hook.polls, general_hook.polls);
-}
-
+// Both searches under each of the runs of table::fast_runs.
 template <class H>
 void expect_same_searches(std::mt19937& rng, const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind,
                           const H& h) {
-  const auto full = grid_search(g, s, t, kind, h, {.dense = true});
-  const std::uint64_t e = full.nodes_expanded;
-  expect_same_search(g, s, t, kind, h, {.record = true});
-  expect_same_search(g, s, t, kind, h, {.dense = false});
-  // A node limit anywhere in the search, the last expansion included.
-  expect_same_search(g, s, t, kind, h,
-                     {.record = rng() % 2 == 0, .max_nodes = std::uniform_int_distribution<std::uint64_t>(1, e)(rng)});
-  // A hook polled every few expansions that stops the search midway, or not at all.
-  const std::uint64_t every = rng() % 5 + 1;
-  expect_same_search(g, s, t, kind, h, {.every = every, .stop_at = rng() % (e / every + 2) + 1});
+  ASSERT_TRUE(grid_search_applies(g, s, t, kind, {}));
+  for (const table::FastRun& o : table::fast_runs(rng, grid_search(g, s, t, kind, h, {}).nodes_expanded)) {
+    o.expect_same_as([&](auto& hook) { return grid_search(g, s, t, kind, h, o.with(hook)); },
+                     [&](auto& hook) { return search_with_options(g, s, t, kind, h, o.with(hook)); });
+  }
 }
 
 }  // namespace
@@ -104,19 +87,6 @@ TEST(GridSearch, SameResultsAsTheGeneralDriver) {
         expect_same_searches(rng, g, s, t, kind, Octile{});
       }
     }
-  }
-}
-
-// A goal walled off: the search exhausts the start's region.
-TEST(GridSearch, UnreachableGoal) {
-  const AsciiGrid parsed = GridGraph::from_ascii("S.#..\n..#.G\n###..\n");
-  for (const bool diagonal : {false, true}) {
-    GridGraph g = parsed.grid;
-    g.set_diagonal(diagonal);
-    expect_same_search(g, parsed.start, parsed.goal, AlgorithmKind::astar(), Octile{}, {.record = true});
-    const auto r = grid_search(g, parsed.start, parsed.goal, AlgorithmKind::astar(), Octile{}, {});
-    EXPECT_EQ(r.stop_reason, StopReason::Exhausted);
-    EXPECT_EQ(r.nodes_expanded, 4u);
   }
 }
 
