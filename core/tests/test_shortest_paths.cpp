@@ -102,15 +102,26 @@ TEST(FloydWarshall, PathsNodesOutsideAndTheMatrix) {
   EXPECT_FALSE(none.negative_cycle);
 }
 
-// Bellman-Ford against the plain loop over every edge in every pass, on
-// graphs with ties, zero, negative, NaN and +inf weights, self-loops and
-// negative cycles: distances to the bit, predecessors and the cycle flag.
-TEST(BellmanFord, MatchesThePlainPasses) {
+// Bellman-Ford against the plain loop over every edge in every pass, and
+// Floyd-Warshall's fast row update and blocked pivot order against the triple
+// loop, on graphs with ties, zero and negative weights, NaN and +inf weights,
+// self-loops and negative cycles: distances to the bit, predecessors or next
+// hops, and the cycle flag. Sizes run past several vector widths so that loop
+// tails are covered, and every tenth past several pivot blocks (with a
+// negative cycle, rows above and below a pivot read it before and after its
+// own update).
+TEST(ShortestPaths, MatchThePlainLoops) {
   for (std::uint64_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937_64 rng(seed);
-    const std::uint64_t n = 1 + rng() % 60;
-    const auto g = random_graph(rng, seed, n, rng() % (4 * n));
+    const std::uint64_t n = 1 + rng() % (seed % 10 == 0 ? 150 : 40);
+    const auto g = random_graph(rng, seed, n, rng() % (3 * n * (seed % 3 + 1)));
+    const auto fast = floyd_warshall(g);
+    const auto plain = plain_floyd_warshall(g);
+    EXPECT_TRUE(same_bits(fast.dist, plain.dist));
+    EXPECT_EQ(fast.next_hop, plain.hop);
+    EXPECT_EQ(fast.negative_cycle, plain.negative_cycle);
+
     const std::uint64_t source = rng() % n;
     std::vector<double> dist(n, kInf);
     Hops pred(n);
@@ -126,30 +137,10 @@ TEST(BellmanFord, MatchesThePlainPasses) {
     }
     bool cycle = false;
     for (const Edge& e : g.edges()) cycle = cycle || (std::isfinite(dist[e.u]) && e.w + dist[e.u] < dist[e.v]);
-    const auto fast = bellman_ford(g, source);
-    EXPECT_TRUE(same_bits(fast.dist, dist));
-    EXPECT_EQ(fast.pred, pred);
-    EXPECT_EQ(fast.negative_cycle, cycle);
-  }
-}
-
-// The fast row update and the blocked pivot order against the triple loop,
-// bit for bit, on graphs with ties, zero and negative weights, NaN and +inf
-// weights and negative cycles; sizes run past several vector widths so that
-// loop tails are covered, and every tenth past several pivot blocks (with a
-// negative cycle, rows above and below a pivot read it before and after its
-// own update).
-TEST(FloydWarshall, MatchesThePlainTripleLoop) {
-  for (std::uint64_t seed = 0; seed < 300; ++seed) {
-    SCOPED_TRACE(seed);
-    std::mt19937_64 rng(seed);
-    const std::uint64_t n = 1 + rng() % (seed % 10 == 0 ? 150 : 40);
-    const auto g = random_graph(rng, seed, n, rng() % (3 * n * (seed % 3 + 1)));
-    const auto fast = floyd_warshall(g);
-    const auto plain = plain_floyd_warshall(g);
-    EXPECT_TRUE(same_bits(fast.dist, plain.dist));
-    EXPECT_EQ(fast.next_hop, plain.hop);
-    EXPECT_EQ(fast.negative_cycle, plain.negative_cycle);
+    const auto single = bellman_ford(g, source);
+    EXPECT_TRUE(same_bits(single.dist, dist));
+    EXPECT_EQ(single.pred, pred);
+    EXPECT_EQ(single.negative_cycle, cycle);
   }
 }
 
