@@ -17,7 +17,6 @@ namespace {
 
 using Moves = std::vector<std::pair<Cell, double>>;
 
-
 // The map read back as text: '#' walls, digits for costs other than 1, '.'.
 std::string render(const GridGraph& g) {
   std::string out;

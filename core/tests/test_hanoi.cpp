@@ -24,7 +24,6 @@ Moves moves(std::initializer_list<S> states) {
   return out;
 }
 
-
 }  // namespace
 
 TEST(Hanoi, StartGoalAndSuccessorOrder) {

@@ -23,7 +23,6 @@ namespace {
 using S = SmallBytes;
 using Board = std::vector<std::uint8_t>;
 
-
 std::uint64_t key(const Board& b) {
   std::uint64_t k = 0;
   for (const std::uint8_t t : b) k = k << 4 | t;

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -29,11 +27,6 @@ SearchResult<std::string> run(std::string_view algo, const WordLadder& g, const 
                               const std::string& goal) {
   return run_algo(find_algorithm(algo), g, LadderHamming{}, start, goal, AlgoOptions{.record = false});
 }
-
-// The neighbour rule read literally: every position, every letter, the whole
-// candidate validated.
-// Knuth's five-letter words, looked for next to the repository, then in the
-// usual place.
 
 }  // namespace
 
