@@ -1,6 +1,9 @@
-"""Shared helpers for the Python tests: seeded random edge lists, the
-algorithm names as the module itself lists them, and the shared data."""
+"""Shared helpers for the Python tests: seeded random edge lists, a result's
+fields, the algorithm names as the module itself lists them, and the shared
+data."""
 
+import itertools
+import math
 import os
 import pathlib
 import random
@@ -24,6 +27,19 @@ def _listed_algorithms():
     with pytest.raises(ValueError) as info:
         search_graph(1, [], 0, 0, algorithm="?")
     return re.fullmatch(r"unknown algorithm: '\?'\. Available: (.*)", str(info.value)).group(1).split(", ")
+
+
+def fields(r):
+    """Everything a result holds but its timing, as plain comparable values (a
+    NaN cost as None, so that it equals itself)."""
+    if hasattr(r, "trace"):
+        return (r.path, None if math.isnan(r.cost) else r.cost, r.found, r.nodes_expanded, r.nodes_generated,
+                r.nodes_reopened, r.max_frontier_size, r.stop_reason, r.trace, r.tree)
+    if hasattr(r, "pred"):
+        return r.source, r.dist, r.pred, r.negative_cycle, [r.path_to(v) for v in range(len(r.dist))]
+    if hasattr(r, "matrix"):
+        return r.negative_cycle, r.matrix(), [r.path(u, v) for u, v in itertools.product(range(r.num_nodes), repeat=2)]
+    return r  # edge lists and maps
 
 
 ALGORITHMS = _listed_algorithms()

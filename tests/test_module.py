@@ -9,6 +9,7 @@ import textwrap
 import pytest
 
 import quellostrin
+from conftest import fields
 from quellostrin import quellostrin_native as native
 
 # Registration order of everything the module exposes; entry points of
@@ -88,13 +89,8 @@ def _results():
 
 
 def _view(obj):
-    if isinstance(obj, native.SearchResult):
-        return (obj.path, obj.cost, obj.found, obj.nodes_expanded, obj.nodes_generated, obj.nodes_reopened,
-                obj.max_frontier_size, obj.elapsed, obj.stop_reason, obj.trace, obj.tree, repr(obj))
-    if isinstance(obj, native.ShortestPaths):
-        return (obj.source, obj.dist, obj.pred, obj.negative_cycle, [obj.path_to(v) for v in range(len(obj.dist))])
-    n = obj.num_nodes
-    return (n, obj.negative_cycle, obj.matrix(), [obj.path(a, b) for a in range(n) for b in range(n)])
+    """Its fields, and for a search result its timing and repr too."""
+    return fields(obj) + ((obj.elapsed, repr(obj)) if isinstance(obj, native.SearchResult) else ())
 
 
 def test_results_and_errors_survive_pickle():

@@ -17,6 +17,7 @@ from concurrent.futures import ThreadPoolExecutor
 import numpy as np
 import pytest
 
+from conftest import fields
 from quellostrin import (bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi, gen_watts_strogatz,
                          random_maze_ascii, sample_maze, search_graph, search_grid, search_grid_costs, search_hanoi,
                          search_implicit, search_npuzzle, search_wordladder)
@@ -50,18 +51,6 @@ def test_named_heuristic_searches_release_the_lock():
     # Holding the lock would let the spinner run for a switch interval or two
     # at most; released, it runs for most of the search.
     assert during > 0.25 * rate * wall, (during, rate, wall)
-
-
-def summary(r):
-    """Everything a result holds (not its timing), as plain comparable values."""
-    if hasattr(r, "trace"):
-        return (r.path, r.cost, r.found, r.nodes_expanded, r.nodes_generated, r.nodes_reopened, r.max_frontier_size,
-                r.stop_reason, r.trace, r.tree)
-    if hasattr(r, "pred"):
-        return r.source, r.dist, r.pred, r.negative_cycle, [r.path_to(v) for v in range(len(r.dist))]
-    if hasattr(r, "matrix"):
-        return r.negative_cycle, r.matrix(), [r.path(u, v) for u, v in itertools.product(range(r.num_nodes), repeat=2)]
-    return r  # edge lists and maps
 
 
 # Python callables for every kind of domain; the searches that use them keep
@@ -113,13 +102,13 @@ JOBS = {
 
 
 def test_every_entry_point_from_many_threads_matches_sequential_calls():
-    expected = {name: summary(job()) for name, job in JOBS.items()}
+    expected = {name: fields(job()) for name, job in JOBS.items()}
     barrier = threading.Barrier(8)
 
     def worker(seed):  # every job three times over, shuffled; the names of those that differ
         order = random.Random(seed).sample(list(JOBS) * 3, 3 * len(JOBS))
         barrier.wait()
-        return [name for name in order if summary(JOBS[name]()) != expected[name]]
+        return [name for name in order if fields(JOBS[name]()) != expected[name]]
 
     switch = sys.getswitchinterval()
     sys.setswitchinterval(1e-5)  # switch threads inside the callables' calls as often as possible
@@ -244,7 +233,7 @@ def test_no_leaks_over_many_calls(name):
 
     def call():
         try:
-            summary(fn())  # reading a result builds its attributes too
+            fields(fn())  # reading a result builds its attributes too
         except error or ():
             pass
 
