@@ -1,12 +1,13 @@
-"""The seeded generators and mazes: messages, the shape of what they return,
-and Erdős–Rényi graphs against a pure-Python ChaCha8 and draw order."""
+"""The seeded generators and mazes: messages, and Erdős–Rényi graphs and mazes
+against a pure-Python ChaCha8 and draw order (the other models are held edge
+for edge to plain ones in test_graphs.cpp, and share Erdős–Rényi's output)."""
 
 import itertools
 
 import pytest
 
 from quellostrin import (gen_barabasi_albert, gen_erdos_renyi, gen_watts_strogatz, random_maze_ascii, sample_maze,
-                         search_graph, search_grid)
+                         search_grid)
 
 M32, M64 = 2**32 - 1, 2**64 - 1
 
@@ -47,18 +48,6 @@ def test_erdos_renyi_draws_in_pair_order(n, p, seed):
     doubles = uniform_doubles(seed)
     expected = [(u, v, 1.0) for u in range(n) for v in range(u + 1, n) if next(doubles) < p]
     assert gen_erdos_renyi(n, p, seed) == expected
-
-
-@pytest.mark.parametrize("make, n", [(lambda s: gen_erdos_renyi(40, 0.1, s), 40),
-                                     (lambda s: gen_barabasi_albert(40, 3, s), 40),
-                                     (lambda s: gen_watts_strogatz(40, 6, 0.3, s), 40)])
-def test_generated_graphs(make, n):
-    for seed in range(5):
-        edges = make(seed)
-        assert edges == make(seed)  # a pure function of its arguments and seed
-        assert all(u < v < n and w == 1.0 for u, v, w in edges)
-        assert len(set((u, v) for u, v, _ in edges)) == len(edges)
-        assert search_graph(n, edges, 0, n - 1).nodes_expanded >= 1  # usable as it is
 
 
 @pytest.mark.parametrize("call, exc, message", [
