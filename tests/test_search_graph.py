@@ -119,15 +119,6 @@ class TestErrors:
                 assert repr(run(form)) == expected
 
 class TestDispatch:
-    @pytest.mark.parametrize("algorithm", RUNNABLE)
-    @pytest.mark.parametrize("entry", ["graph", "implicit"])
-    def test_start_equals_goal(self, entry, algorithm):
-        if entry == "graph":
-            r = search_graph(3, LINE, 1, 1, algorithm=algorithm, **RUNNABLE[algorithm])
-        else:
-            r = search_implicit(lambda s: [(s + 1, 1.0)], 1, (1,), algorithm=algorithm, **RUNNABLE[algorithm])
-        assert (r.path, r.cost, r.found, r.stop_reason) == ([1], 0.0, True, "goal")
-
     def test_aliases_run_their_algorithm(self):
         h = lambda n, goal: abs(goal - n) * 0.5  # noqa: E731
         for alias, name in ALIASES.items():
