@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "quellostrin/algorithms.hpp"
 #include "quellostrin/strategies.hpp"
 
 namespace table {
@@ -114,6 +115,20 @@ struct FastRun {
     EXPECT_EQ(fast_hook.polls, general_hook.polls);
   }
 };
+
+// run_algo against the general driver for every frontier algorithm, with and
+// without reopening: the same results whichever path run_algo takes.
+template <class G, class H>
+void expect_dispatch_same(const G& g, const H& h, const NodeOf<G>& s, const NodeOf<G>& t) {
+  for (const char* name : {"ucs", "dijkstra", "greedy", "astar", "weighted_astar", "bfs", "dfs"}) {
+    for (const bool reopen : {false, true}) {
+      SCOPED_TRACE(testing::Message() << name << (reopen ? " reopening" : ""));
+      const AlgorithmInfo& algo = find_algorithm(name);
+      expect_same(run_algo(algo, g, h, s, t, {.weight = 3.0, .reopen = reopen, .dense = true}),
+                  search_with_options(g, s, t, algo.kind(3.0), h, {.record = true, .reopen = reopen, .dense = true}));
+    }
+  }
+}
 
 // The runs every fast path is held to for a search of `expanded` expansions:
 // with a trace, over sparse tables, under a node limit anywhere in the search

@@ -11,7 +11,6 @@
 #include <random>
 #include <vector>
 
-#include "quellostrin/algorithms.hpp"
 #include "quellostrin/graph/grid_search.hpp"
 #include "table.hpp"
 
@@ -116,16 +115,6 @@ TEST(GridSearch, DispatchKeepsTheGeneralDriverElsewhere) {
   // NaN-free priority.
   EXPECT_TRUE(grid_search_applies(huge, Cell{0, 0}, Cell{1, 2}, AlgorithmKind::astar(), plain));
 
-  for (const char* name : {"ucs", "dijkstra", "greedy", "astar", "weighted_astar", "bfs", "dfs"}) {
-    for (const bool reopen : {false, true}) {
-      SCOPED_TRACE(testing::Message() << name << (reopen ? " reopening" : ""));
-      const AlgorithmInfo& algo = find_algorithm(name);
-      const AlgoOptions options{.weight = 3.0, .reopen = reopen, .dense = true};
-      const SearchOptions so{.record = true, .reopen = reopen, .dense = true};
-      table::expect_same(run_algo(algo, g, Octile{}, s, t, options),
-                         search_with_options(g, s, t, algo.kind(3.0), Octile{}, so));
-      table::expect_same(run_algo(algo, huge, Manhattan{}, Cell{0, 0}, Cell{1, 2}, options),
-                         search_with_options(huge, Cell{0, 0}, Cell{1, 2}, algo.kind(3.0), Manhattan{}, so));
-    }
-  }
+  table::expect_dispatch_same(g, Octile{}, s, t);
+  table::expect_dispatch_same(huge, Manhattan{}, Cell{0, 0}, Cell{1, 2});
 }
