@@ -120,16 +120,6 @@ def test_a_recording_is_built_once_when_first_read():
     assert (pickle.loads(pickle.dumps(fresh())).trace, fresh().tree) == (trace, tree)
 
 
-def test_results_come_back_from_worker_processes():
-    import concurrent.futures
-    import multiprocessing
-    from quellostrin import floyd_warshall
-    context = multiprocessing.get_context("spawn")
-    with concurrent.futures.ProcessPoolExecutor(1, mp_context=context) as pool:
-        back = pool.submit(floyd_warshall, 3, [(0, 1, 1.0), (1, 2, -0.5)]).result()
-    assert _view(back) == _view(floyd_warshall(3, [(0, 1, 1.0), (1, 2, -0.5)]))
-
-
 @pytest.mark.parametrize("args, message", [
     ((2, False, b"\0" * 32, b"\xff" * 24), "wrong size of next_hop"),
     ((2, False, b"\0" * 32, b"\x05" + b"\0" * 31), "names a node past its nodes in next_hop"),
