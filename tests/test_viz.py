@@ -89,8 +89,13 @@ def test_importing_the_package_leaves_matplotlib_alone_and_viz_names_the_extra()
     assert "pip install quellostrin[viz]" in out
 
 
+def tree_segments(ax):
+    [lines] = [c for c in ax.collections if c.get_gid() == "tree"]
+    return [tuple(map(tuple, seg)) for seg in lines.get_segments()]
+
+
 @pytest.mark.parametrize("name", GRIDS)
-def test_plot_grid_colours_walls_path_ends_and_exactly_the_expanded_cells(name):
+def test_plot_grid_colours_each_cell_and_the_tree_sits_on_the_cells(name):
     grid, search = GRIDS[name]
     result = search(grid)
     assert result.found
@@ -115,6 +120,11 @@ def test_plot_grid_colours_walls_path_ends_and_exactly_the_expanded_cells(name):
             assert near(drawn(cell), viz.PATH_COLOR), cell
         else:
             assert (np.abs(drawn(cell) - plain(cell)).max() > 12) == (cell in expanded), cell
+    # The search tree of a grid puts each edge and the path on their cells.
+    ax = viz.plot_search_tree(result)
+    assert tree_segments(ax) == [((pc, pr), (cc, cr)) for (pr, pc), (cr, cc) in result.tree]
+    [path] = [line for line in ax.lines if line.get_gid() == "path"]
+    assert list(zip(*path.get_data())) == [(c, r) for r, c in result.path]
 
 
 @pytest.mark.parametrize("algorithm", ["astar", "iddfs"])
@@ -167,19 +177,6 @@ def test_animation_and_gif_have_one_frame_per_step_and_the_path_only_at_the_end(
 def test_refusals_say_what_to_do(call, message):
     with pytest.raises(ValueError, match=message):
         call()
-
-
-def tree_segments(ax):
-    [lines] = [c for c in ax.collections if c.get_gid() == "tree"]
-    return [tuple(map(tuple, seg)) for seg in lines.get_segments()]
-
-
-def test_grid_tree_puts_each_edge_on_its_cells():
-    result = search_grid(found_maze(2))
-    ax = viz.plot_search_tree(result)
-    assert tree_segments(ax) == [((pc, pr), (cc, cr)) for (pr, pc), (cr, cc) in result.tree]
-    [path] = [line for line in ax.lines if line.get_gid() == "path"]
-    assert list(zip(*path.get_data())) == [(c, r) for r, c in result.path]
 
 
 @pytest.mark.parametrize("seed", range(8))
