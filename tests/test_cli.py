@@ -7,7 +7,7 @@ import sys
 
 import pytest
 
-from conftest import ALGORITHMS, SHARED
+from conftest import ALGORITHMS, shared_file
 from quellostrin import cli, random_maze_ascii, sample_maze, search_grid
 
 STATS = re.compile(r"found: (yes|no)  cost: (\S+)  expanded: (\d+)  generated: (\d+)  peak frontier: (\d+)  time: .+  stop: (\w+)")
@@ -85,20 +85,12 @@ def test_maze_reads_ascii_and_moving_ai_files(capsys, tmp_path):
     f.write_text(sample_maze("wall").replace("\n", "\r\n") + "\r\n")
     status, out, _ = run(capsys, "maze", str(f), "-a", "ucs")
     assert status == 0 and float(stats(out).group(2)) == search_grid(sample_maze("wall")).cost
-    if SHARED is None or not (SHARED / "movingai" / "random-32-32-20.map").is_file():
-        pytest.skip("the Moving AI maps are missing")
     # A scenario line: bucket, map, width, height, start x y, goal x y, optimal octile length.
-    scen = (SHARED / "movingai" / "random-32-32-20-random-1.scen").read_text().splitlines()[1].split("\t")
+    scen = shared_file("movingai", "random-32-32-20-random-1.scen").read_text().splitlines()[1].split("\t")
     sx, sy, gx, gy = scen[4:8]
-    status, out, _ = run(capsys, "maze", str(SHARED / "movingai" / "random-32-32-20.map"), "--diagonal", "--start", sy, sx, "--goal", gy, gx)
+    status, out, _ = run(capsys, "maze", str(shared_file("movingai", "random-32-32-20.map")), "--diagonal", "--start", sy, sx, "--goal", gy, gx)
     assert status == 0 and float(stats(out).group(2)) == pytest.approx(float(scen[8]), abs=1e-6)
     assert out.splitlines()[int(sy)][int(sx)] == "S" and out.splitlines()[int(gy)][int(gx)] == "G"
-
-
-def words():
-    if SHARED is None or not (SHARED / "words" / "sgb-words.txt").is_file():
-        pytest.skip("the shared word list is missing")
-    return str(SHARED / "words" / "sgb-words.txt")
 
 
 @pytest.mark.parametrize(
@@ -121,7 +113,7 @@ def test_puzzles_print_optimal_solutions(capsys, argv, cost, steps):
 
 @pytest.mark.parametrize("start, goal, steps", [("chaos", "order", 12), ("nodes", "graph", 9), ("pound", "marks", None)])
 def test_ladder_against_the_published_lengths(capsys, start, goal, steps):
-    status, out, _ = run(capsys, "ladder", start, goal, "--words", words())
+    status, out, _ = run(capsys, "ladder", start, goal, "--words", str(shared_file("words", "sgb-words.txt")))
     if steps is None:
         assert status == 1 and stats(out).group(1) == "no"
         return
