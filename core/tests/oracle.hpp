@@ -75,6 +75,14 @@ inline Case random_case(std::uint64_t seed, std::uint64_t max_nodes, double dens
   return {std::move(rg), std::move(g), start, goal};
 }
 
+// `m` edges with uniform endpoints (self-loops and parallel edges come up on
+// their own) and weights drawn from `weights`, few values so that costs tie.
+inline std::vector<Edge> random_edges(auto& rng, std::uint64_t n, std::uint64_t m, const std::vector<double>& weights) {
+  std::vector<Edge> edges;
+  for (std::uint64_t i = 0; i < m; ++i) edges.push_back({rng() % n, rng() % n, weights[rng() % weights.size()]});
+  return edges;
+}
+
 inline Adjacency adjacency(const RandomGraph& g) {
   Adjacency adj(g.n);
   for (const auto& e : g.edges) {

@@ -12,25 +12,11 @@
 #include <random>
 #include <vector>
 
+#include "oracle.hpp"
 #include "quellostrin/graph/csr_search.hpp"
 #include "table.hpp"
 
 using namespace quellostrin;
-
-namespace {
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-// `m` edges with uniform endpoints (self-loops and parallel edges come up on
-// their own) and weights drawn from `weights`, few values so that costs tie.
-CsrGraph random_graph(std::mt19937& rng, std::uint64_t n, std::uint64_t m, const std::vector<double>& weights,
-                      bool undirected) {
-  std::vector<Edge> edges;
-  for (std::uint64_t i = 0; i < m; ++i) edges.push_back({rng() % n, rng() % n, weights[rng() % weights.size()]});
-  return CsrGraph::from_edges(n, edges, undirected);
-}
-
-}  // namespace
 
 TEST(CsrSearch, SameResultsAsTheGeneralDriver) {
   struct Case {
@@ -61,7 +47,7 @@ TEST(CsrSearch, SameResultsAsTheGeneralDriver) {
   for (const Case& c : cases) {
     for (int i = 0; i < c.queries; ++i) {
       const bool undirected = rng() % 2 == 0;
-      const CsrGraph g = random_graph(rng, c.nodes, c.edges, c.weights, undirected);
+      const CsrGraph g = CsrGraph::from_edges(c.nodes, oracle::random_edges(rng, c.nodes, c.edges, c.weights), undirected);
       const std::uint64_t s = rng() % c.nodes;
       const std::uint64_t t = rng() % 8 == 0 ? s : rng() % c.nodes;
       SCOPED_TRACE(testing::Message() << c.nodes << " nodes, query " << i << (undirected ? " undirected" : ""));
