@@ -186,6 +186,21 @@ class TestDispatch:
             with pytest.raises(ValueError, match="^a path of cost -inf is reachable from start"):
                 search_graph(**(graph | dict(edges=[*edges, (0, n, -math.inf)])), algorithm=algorithm, reopen=True)
 
+    @pytest.mark.parametrize("seed", range(60))
+    def test_reopening_returns_a_walk_from_start_or_refuses(self, seed):
+        # A goal found while a negative cycle has looped the parent links
+        # (before their edge counts prove the cycle) has no path to report.
+        n, edges = random_edges(seed, max_nodes=8, density=1.5)
+        edges = [(u, v, w - random.Random(seed).choice([4, 11])) for u, v, w in edges]
+        links = {(u, v) for u, v, _ in edges} | {(v, u) for u, v, _ in edges}
+        for algorithm, goal in itertools.product(FRONTIER, range(1, n)):
+            try:
+                r = search_graph(n, edges, 0, goal, algorithm=algorithm, reopen=True, max_nodes=10**6)
+            except ValueError as e:
+                assert str(e).startswith("negative cycle reachable from start")
+                continue
+            assert not r.found or (r.path[0], r.path[-1]) == (0, goal) and set(zip(r.path, r.path[1:])) <= links
+
     @pytest.mark.parametrize("seed", range(40))
     def test_sparse_node_numbers_search_the_same(self, seed):
         # The same graph with its nodes renumbered far apart (num_nodes then

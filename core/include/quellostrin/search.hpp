@@ -99,6 +99,11 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
     if (node == goal) {
       result.stop_reason = StopReason::Goal;
       result.path = path_to(store, goal);
+      // The parent links form a tree unless a negative cycle has looped them,
+      // which can happen before the edge counts prove that cycle: a chain
+      // that misses the start is a loop of strict improvements, a negative
+      // cycle reachable from the start.
+      if (reopen && !(result.path->front() == start)) throw InputError(kNegativeCycle);
       result.cost = g;
       break;
     }

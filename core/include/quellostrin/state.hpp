@@ -275,7 +275,7 @@ class HashStore {
 // The path from the root of `target`'s parent chain to `target`. The chain is
 // a tree whenever costs are non-negative or reopening is off; a negative cycle
 // with reopening can turn it into a loop, so the walk stops after as many
-// steps as there are reached nodes.
+// steps as there are reached nodes (the frontier loop then reports the cycle).
 template <class Store>
 std::vector<typename Store::Node> path_to(const Store& store, const typename Store::Node& target) {
   std::vector<typename Store::Node> path{target};
