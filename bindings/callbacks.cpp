@@ -55,21 +55,30 @@ std::optional<ImplicitState> py_to_state(PyObject* obj) {
 }
 
 void PyImplicitGraph::neighbors_into(const Node& state, SuccessorList<Node>& out) const {
+  call_into(successors_, kBadSuccessors, state, out);
+}
+
+void PyImplicitGraph::predecessors_into(const Node& state, SuccessorList<Node>& out) const {
+  if (predecessors_) call_into(predecessors_, kBadPredecessors, state, out);
+}
+
+void PyImplicitGraph::call_into(PyObject* callable, const char* bad_list, const Node& state,
+                                SuccessorList<Node>& out) const {
   if (slot_->has_error()) return;
   PyRef arg = PyRef::steal(into_py_node(state));
-  PyRef result = arg ? PyRef::steal(PyObject_CallFunctionObjArgs(successors_, arg.get(), nullptr)) : PyRef();
+  PyRef result = arg ? PyRef::steal(PyObject_CallFunctionObjArgs(callable, arg.get(), nullptr)) : PyRef();
   if (!result) {
     slot_->store_pending();
     return;
   }
   PyObject* seq = result.get();
   if (PyUnicode_Check(seq) || !PySequence_Check(seq)) {
-    slot_->store_value_error(kBadSuccessors);
+    slot_->store_value_error(bad_list);
     return;
   }
   const Py_ssize_t n = PySequence_Size(seq);
   if (n < 0) {
-    slot_->store_value_error(kBadSuccessors);
+    slot_->store_value_error(bad_list);
     return;
   }
   // First every item's shape and cost, then every state: a failing call never
@@ -92,7 +101,7 @@ void PyImplicitGraph::neighbors_into(const Node& state, SuccessorList<Node>& out
     }
     const double cost = cost_obj ? PyFloat_AsDouble(cost_obj.get()) : -1.0;
     if (!cost_obj || (cost == -1.0 && PyErr_Occurred())) {
-      slot_->store_value_error(kBadSuccessors);
+      slot_->store_value_error(bad_list);
       return;
     }
     costs.push_back(cost);

@@ -35,6 +35,7 @@ namespace quellostrin::py {
 inline constexpr const char* kBadHeuristicResult = "the heuristic callable must return a float";
 inline constexpr const char* kBadState = "implicit-graph states must be an int or a sequence of ints";
 inline constexpr const char* kBadSuccessors = "successors must return a list of (state, cost) pairs";
+inline constexpr const char* kBadPredecessors = "predecessors must return a list of (state, cost) pairs";
 
 // An int (or index-protocol object) is a one-element state; otherwise any
 // non-str sequence of such ints. Returns nothing, with no Python error left
@@ -88,14 +89,23 @@ class PyImplicitGraph {
   using Node = ImplicitState;
   static constexpr bool calls_python = true;  // searches over it keep the interpreter lock
 
-  PyImplicitGraph(PyObject* successors, ErrorSlot& slot) : successors_(successors), slot_(&slot) {}
+  // `predecessors` may be null: the graph then does not list them.
+  PyImplicitGraph(PyObject* successors, ErrorSlot& slot, PyObject* predecessors = nullptr)
+      : successors_(successors), predecessors_(predecessors), slot_(&slot) {}
 
   // Appends the successors of `state` in the order the callable lists them;
   // on any failure appends nothing.
   void neighbors_into(const Node& state, SuccessorList<Node>& out) const;
 
+  // The same through the predecessor callable, when there is one.
+  bool has_predecessors() const { return predecessors_ != nullptr; }
+  void predecessors_into(const Node& state, SuccessorList<Node>& out) const;
+
  private:
-  PyObject* successors_;  // borrowed; held by the entry point for the call
+  void call_into(PyObject* callable, const char* bad_list, const Node& state, SuccessorList<Node>& out) const;
+
+  PyObject* successors_;    // borrowed; held by the entry point for the call
+  PyObject* predecessors_;  // the same, or null
   ErrorSlot* slot_;
 };
 

@@ -36,8 +36,10 @@ Defaults differ from the other searches: `algorithm="bfs"` and
 `undirected=True`. On a weighted graph `"bfs"` and `"dfs"` still relax costs
 (a node is pushed again when a cheaper way to it appears), so the path they
 return is neither the cheapest nor always the one with the fewest edges: use
-`"dijkstra"` for the cheapest. `"bidirectional"` ignores costs. Edges may be
-tuples, lists or an `(m, 3)` NumPy array.)",
+`"dijkstra"` for the cheapest. `"bidirectional"` ignores costs; on a directed
+graph its backward side follows the edges in reverse. Edges may be tuples,
+lists or an `(m, 3)` NumPy array. An edge of weight `inf` is no edge: it is
+left out, as `bellman_ford` and `floyd_warshall` leave it out.)",
     P::required<&GraphArgs::num_nodes, to_u64>("num_nodes"), P::required<&GraphArgs::edges, to_edges>("edges"),
     P::required<&GraphArgs::start, to_u64>("start"), P::required<&GraphArgs::goal, to_u64>("goal"), S::algorithm,
     S::heuristic, P::optional<&GraphArgs::undirected, to_bool>("undirected"), S::options);
@@ -47,17 +49,23 @@ constexpr HeuristicTable<Zero> kGraphHeuristics{
 
 PyObject* search_graph(ModuleState& state, const GraphArgs& a) {
   if (a.start >= a.num_nodes || a.goal >= a.num_nodes) throw ValueErr("start and goal must be < num_nodes");
+  // Bidirectional search walks a directed graph backwards from the goal, over
+  // its transpose; nothing else needs one.
+  const AlgorithmInfo* algo = lookup_algorithm(a.algorithm);
+  const auto predecessors = !a.undirected && algo && algo->strategy == Strategy::Bidirectional
+                                ? CsrGraph::Predecessors::listed
+                                : CsrGraph::Predecessors::none;
   // With far more node numbers than edges, only the nodes that the edges, the
   // start and the goal name are searched: the same search, with arrays that
   // grow with the edges instead of num_nodes.
   if (a.num_nodes / 4 > a.edges.size()) {
     check_edges(a.num_nodes, a.edges);
     const std::uint64_t named[] = {a.start, a.goal};
-    const CompactGraph compact = compact_graph(a.edges, a.undirected, named);
+    const CompactGraph compact = compact_graph(a.edges, a.undirected, named, predecessors);
     return run_search(state, compact.graph, compact.compact(a.start), compact.compact(a.goal), a, kGraphHeuristics,
                       NodeIds{compact.ids});
   }
-  const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected);  // checks the edges' range
+  const CsrGraph graph = CsrGraph::from_edges(a.num_nodes, a.edges, a.undirected, predecessors);  // checks the edges' range
   return run_search(state, graph, a.start, a.goal, a, kGraphHeuristics);
 }
 

@@ -45,11 +45,15 @@ default, `"manhattan"`, suits 4-neighbour moves; with `diagonal=True` pass
 `heuristic="octile"`: manhattan overestimates diagonal steps, so A\* guided by
 it can return a longer path than the shortest.
 
+The built-in heuristics count moves, scaled by the cheapest open cell's cost
+when that is below 1 (the factor is 1 on every ASCII map), so they are
+consistent, and A\* returns a cheapest path: `"zero"` and `"euclidean"`
+always, `"octile"` always, `"manhattan"` with 4-neighbour moves.
+
 `reopen=True` puts a closed node back on the frontier when a cheaper path to it
-appears. Leave it off with `"octile"`, `"euclidean"` and `"zero"`, and with
-`"manhattan"` on 4-neighbour moves (they are consistent there, so it changes
-nothing); switch it on when you pass a **custom** callable that may be
-admissible without being consistent, or A\* can return a sub-optimal path.
+appears. With a consistent heuristic it changes nothing; switch it on when you
+pass a **custom** callable that may be admissible without being consistent,
+or A\* can return a sub-optimal path.
 It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
 the iterative-deepening, beam and bidirectional drivers ignore it.)",
     MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight, MS::beam_width,
@@ -164,7 +168,9 @@ constexpr auto kSearchGridCosts = signature<CostsArgs>(
     R"(Search a grid built from a matrix of **terrain costs**. `costs[r][c]` is the
 movement cost of entering cell `(r, c)`; a non-positive or non-finite value
 marks a wall. `start` and `goal` are `(row, col)` tuples. Same `heuristic`
-options as [`search_grid`].)",
+options as `search_grid`; where some open cell costs less than 1, the built-in
+heuristics are multiplied by the cheapest open cost, which keeps them
+consistent.)",
     CP::required<&CostsArgs::costs, to_cost_matrix>("costs"), CP::required<&CostsArgs::start, to_cell>("start"),
     CP::required<&CostsArgs::goal, to_cell>("goal"), CS::algorithm, CS::heuristic, CS::record, CS::weight,
     CS::beam_width, CS::depth_limit, CS::max_nodes, CP::optional<&CostsArgs::diagonal, to_bool>("diagonal"),

@@ -9,6 +9,7 @@ struct ImplicitArgs : SearchArgs {
   PyObject* successors = nullptr;
   PyObject* start = nullptr;
   PyObject* goal = nullptr;
+  PyObject* predecessors = nullptr;  // None or absent: not known
 };
 
 using P = Params<ImplicitArgs>;
@@ -22,10 +23,21 @@ ints. `heuristic`, if given, is a callable `h(state, goal) -> float`.
 
 Pairs may also be lists, and a successor state any sequence of ints; states
 come back (in the result and in the callbacks' arguments) as tuples, except
-that a state of one element comes back as a plain int.)",
+that a state of one element comes back as a plain int.
+
+`predecessors`, if given, is a callable called like `successors` that lists
+the states with an edge *to* its argument (the pairs' costs are not used).
+`"bidirectional"` follows it from the goal backwards. Without it, that side
+takes successors for predecessors, which is right when every edge has its
+reverse; a joined path that is not a walk along the edges is never returned.
+
+An exception raised by `successors` or `predecessors` ends the search and is
+raised by the call as it is. One raised by the heuristic is raised as
+`ValueError("the heuristic callable must return a float")`, with the original
+chained as its `__cause__`.)",
     P::required<&ImplicitArgs::successors, as_object>("successors"),
     P::required<&ImplicitArgs::start, as_object>("start"), P::required<&ImplicitArgs::goal, as_object>("goal"),
-    S::algorithm, S::heuristic, S::options);
+    S::algorithm, S::heuristic, S::options, P::optional<&ImplicitArgs::predecessors, as_object>("predecessors"));
 
 ImplicitState state_arg(PyObject* obj) {
   auto state = py_to_state(obj);
@@ -41,8 +53,10 @@ PyObject* search_implicit(ModuleState& state, const ImplicitArgs& a) {
   const ImplicitState goal = state_arg(a.goal);
   // Held for the whole call, whatever the arguments tuple does.
   const PyRef successors = PyRef::borrow(a.successors);
+  const PyRef predecessors =
+      a.predecessors && a.predecessors != Py_None ? PyRef::borrow(a.predecessors) : PyRef();
   ErrorSlot slot(state.internal_error);
-  const PyImplicitGraph graph(successors.get(), slot);
+  const PyImplicitGraph graph(successors.get(), slot, predecessors.get());
   return run_search(state, slot, graph, start, goal, a, CallablesOnly{});
 }
 

@@ -43,6 +43,9 @@ constexpr HeuristicTable<HanoiMisplaced, Zero> kHanoiHeuristics{
 PyObject* search_hanoi(ModuleState& state, const HanoiArgs& a) {
   if (a.disks == 0) throw ValueErr("disks must be \u2265 1");
   if (a.pegs < 3) throw ValueErr("pegs must be \u2265 3");
+  if (a.pegs > kMaxHanoiPegs) {
+    throw ValueErr(quellostrin::detail::format("pegs must be between 3 and {}, got {}", kMaxHanoiPegs, a.pegs));
+  }
   const Hanoi hanoi = Hanoi::with_pegs(a.disks, a.pegs);
   // A state holds a byte per disk and is copied on every push: refuse a count
   // whose one state could not even be held, before allocating it.
@@ -175,7 +178,14 @@ constexpr auto kSearchWordLadder = signature<LadderArgs>(
     R"(Solve a **word ladder** from `start` to `goal` over a `words` dictionary
 (equal-length lowercase words; `start`/`goal` are added automatically so the
 endpoints are valid nodes). Each step changes exactly one letter. `heuristic`
-is `"hamming"` (default), `"zero"`, or a callable `h(word, goal) -> float`.)",
+is `"hamming"` (default), `"zero"`, or a callable `h(word, goal) -> float`.
+
+Words are lower-cased with `str.lower()` and compared as UTF-8 bytes: lengths
+are byte lengths (so "über" and "uber" differ in length), and a step puts one
+of the letters `a`–`z` in place of one byte. A non-ASCII character is never
+changed, and a letter may replace another ASCII character (`"a-b"` to
+`"aab"`) but not the reverse; `"bidirectional"` follows such one-way steps in
+their direction.)",
     LP::required<&LadderArgs::start, to_lower_str>("start"), LP::required<&LadderArgs::goal, to_lower_str>("goal"),
     LP::required<&LadderArgs::words, to_lower_words>("words"), LS::algorithm, LS::heuristic, LS::options);
 

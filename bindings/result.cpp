@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <cstddef>
 #include <string>
@@ -32,10 +33,27 @@ struct PySearchResult {
 
 // Shortest decimal that reads back as the same double, never with an exponent
 // (7.0 -> "7", 1e-7 -> "0.0000001", 1e21 -> all its digits).
-std::string shortest_fixed(double v) {
-  char buf[512];
-  auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-  return std::string(buf, res.ptr);
+// A cost as the repr shows it: an integral value below 2**53 in magnitude
+// without a fraction ("14"), anything else as Python's repr of the float
+// ("2.5", "1e+300", "nan").
+std::string cost_text(double v) {
+  char buf[64];
+  if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 0x1p53) {
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    return std::string(buf, res.ptr);
+  }
+  if (!std::isfinite(v)) return std::isnan(v) ? "nan" : v > 0 ? "inf" : "-inf";
+  // Python writes the shortest round-trip digits in positional form for
+  // decimal exponents -4 to 15 (with ".0" on an integral value), and in
+  // scientific form with a two-digit-or-longer exponent otherwise.
+  auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  std::string text(buf, res.ptr);
+  const int exponent = std::stoi(text.substr(text.find('e') + 1));
+  if (exponent < -4 || exponent >= 16) return text;
+  res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+  text.assign(buf, res.ptr);
+  if (text.find('.') == std::string::npos) text += ".0";
+  return text;
 }
 
 // The reasons a result a user sees can give.
@@ -53,7 +71,7 @@ PyObject* result_repr(PyObject* self_obj) {
     std::string text = "SearchResult(found=";
     text += self->found ? "True" : "False";
     text += ", cost=";
-    text += self->found ? shortest_fixed(self->cost) : "inf";
+    text += self->found ? cost_text(self->cost) : "inf";
     text += ", expanded=" + std::to_string(self->nodes_expanded);
     text += ", frontier=" + std::to_string(self->max_frontier_size);
     text += ", elapsed=" + fixed6(self->elapsed);
@@ -174,14 +192,14 @@ Attributes:
     stop_reason (str): ``"goal"``, ``"exhausted"`` or ``"node_limit"``.
     trace (list): per-expansion ``(node, g, frontier_size)`` tuples; empty if
         ``record=False``. Replaying ``node`` reproduces the search order
-        (this drives the visualization in Phase 4). ``g`` is the cost from the
+        (``quellostrin.viz`` replays it). ``g`` is the cost from the
         start when the node was expanded, or ``None`` where that is not a
         meaningful question — ``bidirectional`` expands half of its nodes in a
         frontier growing backwards from the goal.
     tree (list): edges ``(parent, child)`` of the search tree (each node's
         best-known parent); empty if ``record=False``. Drives
-        ``viz.plot_search_tree``. Empty for the iterative-deepening and
-        bidirectional algorithms.)";
+        ``viz.plot_search_tree``. Empty for the depth-limited,
+        iterative-deepening, beam and bidirectional algorithms.)";
 
 PyType_Slot result_slots[] = {
     {Py_tp_doc, const_cast<char*>(kResultDoc)},

@@ -190,7 +190,7 @@ struct TargetArgs {
 };
 constexpr auto kPathTo = signature<TargetArgs>(
     "path_to", R"(Rebuild the ``source -> target`` shortest path (inclusive), or ``None``
-if ``target`` is unreachable.)",
+if ``target`` is unreachable or has no shortest path (distance ``-inf``).)",
     Params<TargetArgs>::required<&TargetArgs::target, to_u64>("target"));
 PyObject* path_to(ModuleState&, PyObject* self, const TargetArgs& a) {
   return node_list_or_none(core_of<ShortestPaths>(self).path_to(a.target));
@@ -222,17 +222,18 @@ PyMethodDef* sp_methods() {
   return defs;
 }
 
-const char kShortestPathsDoc[] = R"(Single-source shortest paths from [`bellman_ford_py`]. Thin wrapper over the
-core `ShortestPaths`.
+const char kShortestPathsDoc[] = R"(Single-source shortest paths, as ``bellman_ford`` returns them.
 
 Attributes:
     source (int): the node distances are measured from.
     dist (list[float]): ``dist[v]`` is the cost of the cheapest
-        ``source -> v`` path (``inf`` if unreachable).
+        ``source -> v`` path: ``inf`` if ``v`` is unreachable, ``-inf`` if a
+        negative cycle lies on a walk from ``source`` to ``v`` (there are
+        then ever cheaper walks and no shortest path).
     pred (list[int | None]): predecessor of each node on a shortest path
-        (``None`` for the source and unreachable nodes).
+        (``None`` for the source and for nodes at ``inf`` or ``-inf``).
     negative_cycle (bool): whether a negative-weight cycle is reachable from
-        ``source`` (then the affected distances are not well defined).)";
+        ``source``; the nodes it reaches are those at ``-inf``.)";
 
 // ---- AllPairs
 
@@ -253,11 +254,11 @@ struct PairArgs {
 using PP = Params<PairArgs>;
 constexpr auto kDistance = signature<PairArgs>(
     "distance", R"(Cost of the cheapest ``from_ -> to`` path (``inf`` if none, ``0`` if
-``from_ == to``).)",
+``from_ == to``, ``-inf`` if a negative cycle lies on a walk between them).)",
     PP::required<&PairArgs::from, to_u64>("from_"), PP::required<&PairArgs::to, to_u64>("to"));
 constexpr auto kPath = signature<PairArgs>(
     "path", R"(Rebuild the cheapest ``from_ -> to`` path (inclusive), or ``None`` if
-there is none.)",
+there is none (distance ``inf``) or no cheapest one (distance ``-inf``).)",
     PP::required<&PairArgs::from, to_u64>("from_"), PP::required<&PairArgs::to, to_u64>("to"));
 struct NoArgs {};
 constexpr auto kMatrix = signature<NoArgs>("matrix", "The full ``n x n`` distance matrix as a list of rows.");
@@ -304,8 +305,10 @@ PyMethodDef* ap_methods() {
   return defs;
 }
 
-const char kAllPairsDoc[] = R"(All-pairs shortest paths from [`floyd_warshall_py`]. Thin wrapper over the
-core `AllPairs`.
+const char kAllPairsDoc[] = R"(All-pairs shortest paths, as ``floyd_warshall`` returns them.
+
+A pair whose walks pass a negative-weight cycle has distance ``-inf`` and no
+path; every other pair keeps its distance and path.
 
 Attributes:
     num_nodes (int): number of nodes ``n``.
@@ -362,7 +365,9 @@ constexpr auto kBellmanFord = signature<BellmanFordArgs>(
     R"(**Bellman–Ford** single-source shortest paths on an explicit weighted graph.
 
 Unlike Dijkstra/A\*, this tolerates **negative edge weights** and reports a
-reachable negative cycle. Edges are ``(u, v, w)`` over ``0..num_nodes``.
+reachable negative cycle: the nodes it reaches get distance ``-inf`` and no
+path. Edges are ``(u, v, w)`` over ``0..num_nodes``; a weight of ``inf`` means
+no edge (the edge is left out), ``-inf`` is refused.
 
 ``undirected`` defaults to ``False``: negative weights are the whole point,
 and an undirected negative edge is itself a trivial negative cycle.)",
@@ -394,8 +399,10 @@ constexpr auto kFloydWarshall = signature<FloydWarshallArgs>(
     R"(**Floyd–Warshall** all-pairs shortest paths on an explicit weighted graph.
 
 ``O(V³)`` — for small/medium or dense graphs where you want *every* distance
-at once. Tolerates negative edges and flags any negative cycle. Edges are
-``(u, v, w)`` over ``0..num_nodes``; ``undirected`` defaults to ``False``.)",
+at once. Tolerates negative edges and flags any negative cycle; pairs whose
+walks pass one get distance ``-inf`` and no path. Edges are ``(u, v, w)`` over
+``0..num_nodes``; a weight of ``inf`` means no edge, ``-inf`` is refused;
+``undirected`` defaults to ``False``.)",
     FP::required<&FloydWarshallArgs::num_nodes, to_u64>("num_nodes"),
     FP::required<&FloydWarshallArgs::edges, to_edges>("edges"),
     FP::optional<&FloydWarshallArgs::undirected, to_bool>("undirected"));

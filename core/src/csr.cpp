@@ -3,19 +3,27 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "quellostrin/memory.hpp"
 
 namespace quellostrin {
 
+namespace {
+// An edge of weight +infinity: no edge at all.
+bool absent(const Edge& e) { return e.w == std::numeric_limits<double>::infinity(); }
+}  // namespace
+
 // Two passes over the input: count degrees, then place every entry at its
 // source's cursor. Input order within a source is kept. The offsets array
 // does all the bookkeeping: node u's degree is counted at u + 2, so that
 // after the prefix sum slot u + 1 holds u's first entry, serves as u's cursor
 // while its entries are placed and ends at u's end, which is node u + 1's
-// offset; the one slot to spare at the end is dropped.
-CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edges, bool undirected) {
+// offset; the one slot to spare at the end is dropped. An edge of weight
+// +infinity is no edge: it is range-checked, then passed over.
+CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edges, bool undirected,
+                              Predecessors predecessors) {
   // Offsets and degrees per node, then a target and a weight per entry.
   const std::uint64_t entries = size_mul(edges.size(), undirected ? 2 : 1);
   require_memory(size_add(size_mul(size_add(num_nodes, 1), 2 * sizeof(std::uint64_t)),
@@ -28,6 +36,7 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
     if (e.u >= num_nodes || e.v >= num_nodes) {
       fail_input("edge ({}, {}) is out of range for a {}-node graph", e.u, e.v, num_nodes);
     }
+    if (absent(e)) continue;
     ++offsets[e.u + 2];
     if (undirected) ++offsets[e.v + 2];
   }
@@ -41,6 +50,7 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
   bool nan = false;
   double least = std::numeric_limits<double>::infinity(), largest = 0.0;
   for (const Edge& e : edges) {
+    if (absent(e)) continue;
     // std::min and std::max keep their first argument against a NaN.
     nan |= e.w != e.w;
     least = std::min(least, e.w);
@@ -58,6 +68,16 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
   g.nan_weight_ = nan;
   g.min_weight_ = least;
   g.max_abs_weight_ = largest;
+  if (predecessors == Predecessors::listed && !undirected) {
+    // The transpose, placed the same way: a node's predecessors in the order
+    // their edges appear in the input.
+    std::vector<Edge> reversed;
+    reversed.reserve(edges.size());
+    for (const Edge& e : edges) reversed.push_back({e.v, e.u, e.w});
+    CsrGraph t = from_edges(num_nodes, reversed, false);
+    g.reverse_ = std::make_shared<const Adjacency>(
+        Adjacency{std::move(t.offsets_), std::move(t.targets_), std::move(t.weights_)});
+  }
   return g;
 }
 
@@ -89,7 +109,8 @@ std::uint64_t position_of(const std::vector<std::uint64_t>& ids, std::uint64_t i
 
 }  // namespace
 
-CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named) {
+CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named,
+                           CsrGraph::Predecessors predecessors) {
   std::vector<std::uint64_t> ids;
   ids.reserve(2 * edges.size() + named.size());
   for (const Edge& e : edges) {
@@ -104,7 +125,7 @@ CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::sp
   std::vector<Edge> renamed;
   renamed.reserve(edges.size());
   for (const Edge& e : edges) renamed.push_back({position_of(ids, e.u), position_of(ids, e.v), e.w});
-  CsrGraph graph = CsrGraph::from_edges(ids.size(), renamed, undirected);
+  CsrGraph graph = CsrGraph::from_edges(ids.size(), renamed, undirected, predecessors);
   return CompactGraph{std::move(graph), std::move(ids)};
 }
 

@@ -94,6 +94,7 @@ GridGraph::GridGraph(std::uint64_t width, std::uint64_t height) : GridGraph(shap
   for (std::int64_t r = 0; r < height_; ++r) {
     std::fill_n(open_.begin() + static_cast<std::ptrdiff_t>(padded(r, 0)), width_, std::uint8_t{1});
   }
+  min_cost_ = max_cost_ = 1.0;
 }
 
 void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) const {
@@ -115,14 +116,18 @@ void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) cons
   }
 }
 
-double GridGraph::max_cost() const {
-  double largest = 0.0;
+void GridGraph::summarise_costs() {
+  double least = std::numeric_limits<double>::infinity(), largest = 0.0;
   for (std::int64_t r = 0; r < height_; ++r) {
     const std::uint8_t* open = open_.data() + padded(r, 0);
     const double* cost = costs_.data() + index(r, 0);
-    for (std::int64_t c = 0; c < width_; ++c) largest = std::max(largest, open[c] ? cost[c] : 0.0);
+    for (std::int64_t c = 0; c < width_; ++c) {
+      largest = std::max(largest, open[c] ? cost[c] : 0.0);
+      least = std::min(least, open[c] ? cost[c] : least);
+    }
   }
-  return largest;
+  min_cost_ = least;
+  max_cost_ = largest;
 }
 
 CostMatrix CostMatrix::from_rows(const std::vector<std::vector<double>>& rows) {
@@ -154,6 +159,7 @@ GridGraph GridGraph::from_costs(CostMatrix costs) {
     }
   }
   g.costs_ = std::move(costs.cells);
+  g.summarise_costs();
   return g;
 }
 
@@ -183,6 +189,7 @@ AsciiGrid GridGraph::from_ascii(std::string_view map) {
   }
   if (!start) fail_input("ASCII map must contain a start cell 'S'");
   if (!goal) fail_input("ASCII map must contain a goal cell 'G'");
+  grid.summarise_costs();
   return {std::move(grid), *start, *goal};
 }
 

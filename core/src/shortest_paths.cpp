@@ -201,9 +201,35 @@ ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source, const St
     }
     if (!changed) break;
   }
-  out.negative_cycle = for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
-    return std::isfinite(dist[u]) && w + dist[u] < dist[v];
+  // An edge that still relaxes leads off a negative cycle: every node it
+  // reaches has no shortest distance (-inf) and no shortest path.
+  std::vector<std::uint8_t> unbounded(n, 0);
+  std::vector<std::uint64_t> todo;
+  for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
+    if (std::isfinite(dist[u]) && w + dist[u] < dist[v] && !unbounded[v]) {
+      unbounded[v] = 1;
+      todo.push_back(v);
+    }
+    return false;
   });
+  out.negative_cycle = !todo.empty();
+  while (!todo.empty()) {
+    const std::uint64_t u = todo.back();
+    todo.pop_back();
+    for (std::uint64_t e = offsets[u]; e < offsets[u + 1]; ++e) {
+      const std::uint64_t v = targets[e];
+      if (!unbounded[v] && weights[e] == weights[e]) {  // a NaN edge is never taken
+        unbounded[v] = 1;
+        todo.push_back(v);
+      }
+    }
+  }
+  for (std::uint64_t v = 0; v < n; ++v) {
+    if (unbounded[v]) {
+      dist[v] = -kInf;
+      pred[v].reset();
+    }
+  }
   return out;
 }
 
@@ -343,7 +369,54 @@ AllPairs floyd_warshall(const CsrGraph& graph, const StopHook& stop) {
     for (std::size_t i = k1; i < width; ++i) rest_of_block(i);
   }
 
-  for (std::size_t i = 0; i < width; ++i) out.negative_cycle = out.negative_cycle || dist[i * width + i] < 0.0;
+  // A pair (i, j) whose walks pass a node k on a negative cycle (dist[k][k]
+  // < 0, with i reaching k and k reaching j) has no shortest distance: -inf,
+  // and no path. Reaching is read off the edges (those the tables took: not
+  // NaN), not off the distances, which a sum past the range of doubles can
+  // leave +inf or -inf where a walk exists.
+  std::vector<std::size_t> on_cycle;
+  for (std::size_t k = 0; k < width; ++k) {
+    if (dist[k * width + k] < 0.0) on_cycle.push_back(k);
+  }
+  out.negative_cycle = !on_cycle.empty();
+  if (out.negative_cycle) {
+    if (stop_now(stop)) {
+      out.cancelled = true;
+      return out;
+    }
+    const std::size_t words = (width + 63) / 64;
+    std::vector<std::uint64_t> reach(width * words, 0);
+    const auto row = [&](std::size_t i) { return reach.data() + i * words; };
+    const auto bit = [](const std::uint64_t* r, std::size_t j) { return (r[j / 64] >> (j % 64) & 1) != 0; };
+    for (std::size_t i = 0; i < width; ++i) row(i)[i / 64] |= std::uint64_t{1} << (i % 64);
+    for_each_edge(graph, [&](std::uint64_t u, std::uint64_t v, double w) {
+      if (w == w) row(u)[v / 64] |= std::uint64_t{1} << (v % 64);
+      return false;
+    });
+    // Warshall's transitive closure, a word at a time.
+    for (std::size_t k = 0; k < width; ++k) {
+      const std::uint64_t* rk = row(k);
+      for (std::size_t i = 0; i < width; ++i) {
+        std::uint64_t* ri = row(i);
+        if (!bit(ri, k)) continue;
+        for (std::size_t x = 0; x < words; ++x) ri[x] |= rk[x];
+      }
+    }
+    std::vector<std::uint64_t> through(words);
+    for (std::size_t i = 0; i < width; ++i) {
+      std::fill(through.begin(), through.end(), 0);
+      for (const std::size_t k : on_cycle) {
+        if (!bit(row(i), k)) continue;
+        for (std::size_t x = 0; x < words; ++x) through[x] |= row(k)[x];
+      }
+      for (std::size_t j = 0; j < width; ++j) {
+        if (bit(through.data(), j)) {
+          dist[i * width + j] = -kInf;
+          hop[i * width + j] = kNoHop;
+        }
+      }
+    }
+  }
   out.next_hop.resize(cells);
   for (std::size_t at = 0; at < cells; ++at) {
     if (hop[at] != kNoHop) out.next_hop[at] = hop[at];

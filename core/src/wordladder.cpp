@@ -1,5 +1,7 @@
 #include "quellostrin/puzzles/wordladder.hpp"
 
+#include <algorithm>
+
 namespace quellostrin {
 
 bool is_valid_utf8(std::string_view bytes) {
@@ -44,8 +46,37 @@ WordLadder WordLadder::from_lowercase(std::vector<std::string> words) {
   // Room for twice the words: most lookups miss, and a sparse table keeps
   // their probe runs short (this halves the time of a neighbour listing).
   ladder.words_ = FlatSet<std::string>(2 * words.size());
-  for (const std::string& w : words) ladder.words_.insert(w);
+  for (const std::string& w : words) {
+    ladder.note_bytes(w);
+    ladder.words_.insert(w);
+  }
   return ladder;
+}
+
+void WordLadder::note_bytes(const std::string& word) {
+  const auto byte_less = [](char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); };
+  for (const char ch : word) {
+    const auto at = std::lower_bound(replaced_bytes_.begin(), replaced_bytes_.end(), ch, byte_less);
+    if (at == replaced_bytes_.end() || *at != ch) replaced_bytes_.insert(at, ch);
+  }
+}
+
+void WordLadder::predecessors_into(const std::string& word, SuccessorList<std::string>& out) const {
+  // x -> word needs word in the dictionary and valid, and x equal to it but
+  // at one position, where word holds a letter and x any other byte that a
+  // dictionary word holds.
+  if (word.empty() || !is_valid_utf8(word) || !words_.contains(word)) return;
+  std::string buf = word;
+  for (std::size_t i = 0; i < buf.size(); ++i) {
+    const char kept = buf[i];
+    if (kept < 'a' || kept > 'z') continue;
+    for (const char byte : replaced_bytes_) {
+      if (byte == kept) continue;
+      buf[i] = byte;
+      if (words_.contains(buf)) out.emplace_back(buf, 1.0);
+    }
+    buf[i] = kept;
+  }
 }
 
 void WordLadder::neighbors_into(const std::string& word, SuccessorList<std::string>& out) const {

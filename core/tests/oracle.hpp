@@ -70,7 +70,8 @@ inline Case random_case(std::uint64_t seed, std::uint64_t max_nodes, double dens
   std::uniform_int_distribution<std::uint64_t> node(0, rg.n - 1);
   std::uniform_int_distribution<int> weight(min_w, max_w);
   for (std::uint64_t i = 0; i < m; ++i) rg.edges.push_back({node(rng), node(rng), double(weight(rng))});
-  auto g = quellostrin::CsrGraph::from_edges(rg.n, rg.edges, rg.undirected);
+  auto g = quellostrin::CsrGraph::from_edges(rg.n, rg.edges, rg.undirected,
+                                             quellostrin::CsrGraph::Predecessors::listed);
   const std::uint64_t start = seed % rg.n, goal = (seed * 7 + 3) % rg.n;
   return {std::move(rg), std::move(g), start, goal};
 }
@@ -191,6 +192,11 @@ struct CountingGraph {
   void neighbors_into(Node node, quellostrin::SuccessorList<Node>& out) const {
     ++fetches;
     inner.neighbors_into(node, out);
+  }
+  bool has_predecessors() const { return inner.has_predecessors(); }
+  void predecessors_into(Node node, quellostrin::SuccessorList<Node>& out) const {
+    ++fetches;
+    inner.predecessors_into(node, out);
   }
   std::optional<std::uint64_t> node_index(Node node) const { return inner.node_index(node); }
 };

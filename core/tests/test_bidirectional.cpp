@@ -1,5 +1,5 @@
-// Bidirectional search's join rules: which meeting node wins, what a directed
-// join costs, and what the meeting layer counts.
+// Bidirectional search's join rules: which meeting node wins, which joins a
+// directed graph allows, and what the meeting layer counts.
 #include "quellostrin/strategies/bidirectional.hpp"
 
 #include <gtest/gtest.h>
@@ -40,12 +40,15 @@ TEST(Bidirectional, CheapestMeetingNodeWinsAndTiesKeepTheFirst) {
   EXPECT_EQ(next_to_start.max_frontier_size, 2u);
 }
 
-// On a directed graph the goal side follows the goal's successors, so a
-// joined path may run against an edge; its cost is then NaN, and a candidate
-// with a real cost is preferred whichever comes first. With no real candidate
-// each later NaN candidate displaces the one before.
-TEST(Bidirectional, DirectedJoinsAgainstAnEdgeCostNaN) {
+// On a directed graph the goal side walks the edges backwards where the graph
+// lists its predecessors. Where it does not, it takes successors for
+// predecessors: a joined path that runs against an edge is then dropped,
+// never reported, and the search goes on through its meeting node.
+TEST(Bidirectional, DirectedGraphsNeverYieldAPathAgainstTheEdges) {
   const std::uint64_t S = 0, X = 1, Y = 2, G = 3;
+  const auto with_predecessors = [](std::vector<Edge> edges) {
+    return CsrGraph::from_edges(4, edges, false, CsrGraph::Predecessors::listed);
+  };
   for (bool y_first : {true, false}) {
     SCOPED_TRACE(y_first);
     std::vector<Edge> edges{{S, Y, 1.0}, {S, X, 1.0}, {X, G, 1.0}};
@@ -54,12 +57,22 @@ TEST(Bidirectional, DirectedJoinsAgainstAnEdgeCostNaN) {
     } else {
       edges.insert(edges.end(), {{G, X, 1.0}, {G, Y, 1.0}});
     }
-    auto r = bidirectional(directed(4, edges), S, G, false);
-    EXPECT_EQ(r.path, (Path{S, X, G}));
-    EXPECT_EQ(r.cost, 2.0);
+    for (const CsrGraph& g : {directed(4, edges), with_predecessors(edges)}) {
+      auto r = bidirectional(g, S, G, false);
+      EXPECT_EQ(r.path, (Path{S, X, G}));
+      EXPECT_EQ(r.cost, 2.0);
+    }
   }
-  auto r = bidirectional(directed(4, {{S, X, 1.0}, {S, Y, 1.0}, {G, X, 1.0}, {G, Y, 1.0}}), S, G, false);
-  EXPECT_EQ(r.stop_reason, StopReason::Goal);
-  EXPECT_EQ(r.path, (Path{S, Y, G}));
-  EXPECT_TRUE(std::isnan(r.cost));
+  // Both joins run against an edge, and there is no path at all.
+  const std::vector<Edge> none{{S, X, 1.0}, {S, Y, 1.0}, {G, X, 1.0}, {G, Y, 1.0}};
+  for (const CsrGraph& g : {directed(4, none), with_predecessors(none)}) {
+    auto r = bidirectional(g, S, G, true);
+    EXPECT_EQ(r.stop_reason, StopReason::Exhausted);
+    EXPECT_EQ(r.path, std::nullopt);
+  }
+  // S -> X -> G: the goal has no successors, so only its predecessors find it.
+  const std::vector<Edge> chain{{S, X, 1.0}, {X, G, 1.0}, {S, Y, 1.0}};
+  EXPECT_EQ(bidirectional(directed(4, chain), S, G, false).stop_reason, StopReason::Exhausted);
+  EXPECT_EQ(bidirectional(with_predecessors(chain), S, G, false).path, (Path{S, X, G}));
 }
+

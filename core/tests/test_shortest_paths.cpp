@@ -45,7 +45,23 @@ PlainAllPairs plain_floyd_warshall(const CsrGraph& g) {
         }
       }
     }
-  for (std::uint64_t i = 0; i < n; ++i) r.negative_cycle = r.negative_cycle || r.dist[i * n + i] < 0.0;
+  // Then every pair with a walk through a node on a negative cycle has no
+  // shortest distance; walks follow the edges the tables took (not NaN).
+  std::vector<std::vector<bool>> reach(n, std::vector<bool>(n, false));
+  for (std::uint64_t i = 0; i < n; ++i) reach[i][i] = true;
+  for (const Edge& e : g.edges()) reach[e.u][e.v] = reach[e.u][e.v] || e.w == e.w;
+  for (std::uint64_t k = 0; k < n; ++k)
+    for (std::uint64_t i = 0; i < n; ++i)
+      for (std::uint64_t j = 0; j < n; ++j) reach[i][j] = reach[i][j] || (reach[i][k] && reach[k][j]);
+  std::vector<bool> on_cycle(n);
+  for (std::uint64_t k = 0; k < n; ++k) on_cycle[k] = r.dist[k * n + k] < 0.0;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    if (!on_cycle[k]) continue;
+    r.negative_cycle = true;
+    for (std::uint64_t i = 0; i < n; ++i)
+      for (std::uint64_t j = 0; j < n; ++j)
+        if (reach[i][k] && reach[k][j]) r.dist[i * n + j] = -kInf, r.hop[i * n + j] = std::nullopt;
+  }
   return r;
 }
 
@@ -66,8 +82,9 @@ TEST(BellmanFord, PathsAndSourcesOutsideTheGraph) {
   EXPECT_EQ(plain.path_to(0), (Path{0}));
   EXPECT_EQ(plain.path_to(3), std::nullopt);  // unreachable
   EXPECT_EQ(plain.path_to(4), std::nullopt);  // outside
-  const auto cycle = bellman_ford(directed(3, {{0, 1, 1}, {1, 2, -2}, {2, 1, 1}}), 0);
-  EXPECT_EQ(cycle.path_to(1), std::nullopt);  // 1 -> 2 -> 1 -> ...
+  const auto cycle = bellman_ford(directed(4, {{0, 1, 1}, {1, 2, -2}, {2, 1, 1}, {3, 0, 1}}), 0);
+  EXPECT_EQ(cycle.dist, (std::vector<double>{0.0, -kInf, -kInf, kInf}));  // 1 -> 2 -> 1 -> ... costs ever less
+  EXPECT_EQ(cycle.path_to(1), std::nullopt);
 
   const auto outside = bellman_ford(directed(2, {{0, 1, 1}}), 5);
   EXPECT_EQ(outside.dist, (std::vector<double>{kInf, kInf}));
@@ -127,8 +144,16 @@ TEST(ShortestPaths, MatchThePlainLoops) {
       }
       if (!changed) break;
     }
-    bool cycle = false;
-    for (const Edge& e : g.edges()) cycle = cycle || (std::isfinite(dist[e.u]) && e.w + dist[e.u] < dist[e.v]);
+    // An edge that still relaxes, and everything its target reaches (not
+    // through NaN edges, which are never taken), is unbounded.
+    std::vector<bool> unbounded(n, false);
+    for (const Edge& e : g.edges()) unbounded[e.v] = unbounded[e.v] || (std::isfinite(dist[e.u]) && e.w + dist[e.u] < dist[e.v]);
+    const bool cycle = std::ranges::find(unbounded, true) != unbounded.end();
+    for (std::uint64_t pass = 0; pass < n; ++pass)
+      for (const Edge& e : g.edges()) unbounded[e.v] = unbounded[e.v] || (unbounded[e.u] && e.w == e.w);
+    for (std::uint64_t v = 0; v < n; ++v) {
+      if (unbounded[v]) dist[v] = -kInf, pred[v] = std::nullopt;
+    }
     const auto single = bellman_ford(g, source);
     EXPECT_TRUE(same_bits(single.dist, dist));
     EXPECT_EQ(single.pred, pred);

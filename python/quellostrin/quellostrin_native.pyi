@@ -119,6 +119,7 @@ def search_implicit(
     depth_limit: int | None = None,
     max_nodes: int | None = None,
     reopen: bool = False,
+    predecessors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]] | None = None,
 ) -> SearchResult: ...
 
 def gen_erdos_renyi(n: int, p: float, seed: int) -> list[tuple[int, int, float]]: ...

@@ -77,11 +77,17 @@ inline std::string unknown_algorithm_message(std::string_view name) {
   return text;
 }
 
+// The entry named `name` (or by its alias), or null.
+inline const AlgorithmInfo* lookup_algorithm(std::string_view name) {
+  for (const AlgorithmInfo& a : kAlgorithms) {
+    if (a.name == name || (!a.alias.empty() && a.alias == name)) return &a;
+  }
+  return nullptr;
+}
+
 // The entry named `name` (or by its alias); InputError for any other name.
 inline const AlgorithmInfo& find_algorithm(std::string_view name) {
-  for (const AlgorithmInfo& a : kAlgorithms) {
-    if (a.name == name || (!a.alias.empty() && a.alias == name)) return a;
-  }
+  if (const AlgorithmInfo* a = lookup_algorithm(name)) return *a;
   throw InputError(unknown_algorithm_message(name));
 }
 
@@ -92,8 +98,9 @@ inline void check_options(const AlgorithmInfo& algo, const AlgoOptions& options)
 
 // Runs `algo` from `start` to `goal`; `check_options` must have passed.
 template <Graph G, Heuristic<NodeOf<G>> H>
-SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, const H& heuristic, const NodeOf<G>& start,
+SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, const H& given, const NodeOf<G>& start,
                                  const NodeOf<G>& goal, const AlgoOptions& options) {
+  const H heuristic = for_domain(given, graph);
   const bool record = options.record;
   switch (algo.strategy) {
     case Strategy::Frontier: {

@@ -106,21 +106,35 @@ auto timed(F&& search) {
   return result;
 }
 
+// The cost of `path` as `path_cost` computes it, or nothing when the path is
+// not a walk: some step has no edge in its direction at all.
+template <Graph G>
+std::optional<double> walk_cost(const G& graph, const std::vector<NodeOf<G>>& path) {
+  double total = 0.0;
+  SuccessorList<NodeOf<G>> successors;
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    double best = std::numeric_limits<double>::infinity();
+    bool edge = false;
+    successors.clear();
+    graph.neighbors_into(path[i - 1], successors);
+    for (const auto& [node, w] : successors) {
+      if (node != path[i]) continue;
+      edge = true;
+      if (w < best) best = w;
+    }
+    if (!edge) return std::nullopt;
+    const bool finite = best - best == 0.0;  // false for +-inf and NaN
+    total += finite ? best : std::numeric_limits<double>::quiet_NaN();
+  }
+  return total;
+}
+
 // The cost of `path` recomputed from the domain: each step takes the cheapest
 // real-valued edge between the two nodes (NaN costs passed over); a step with
 // no finite edge makes the total NaN. Paths of 0 or 1 nodes cost 0.0.
 template <Graph G>
 double path_cost(const G& graph, const std::vector<NodeOf<G>>& path) {
-  double total = 0.0;
-  for (std::size_t i = 1; i < path.size(); ++i) {
-    double best = std::numeric_limits<double>::infinity();
-    for (const auto& [node, w] : neighbors(graph, path[i - 1])) {
-      if (node == path[i] && w < best) best = w;
-    }
-    const bool finite = best - best == 0.0;  // false for +-inf and NaN
-    total += finite ? best : std::numeric_limits<double>::quiet_NaN();
-  }
-  return total;
+  return walk_cost(graph, path).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 // The result of a search that found `path` at `cost`; `elapsed` is left for

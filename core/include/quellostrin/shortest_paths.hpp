@@ -12,6 +12,10 @@
 // - a node count whose arrays this machine cannot hold is refused with
 //   OutOfMemory (memory.hpp) before anything is allocated
 //   (check_single_source_size, check_all_pairs_size);
+// - a node (for all pairs: a pair) whose walks from the source pass a
+//   negative cycle has no shortest distance: it gets -infinity and no path.
+//   Every other node keeps its distance and path;
+// - an edge of weight +infinity is no edge (CsrGraph leaves it out);
 // - path rebuilding stops with no path when the predecessors or hops loop,
 //   which only a negative cycle can cause.
 #pragma once
@@ -36,8 +40,8 @@ void check_single_source_size(std::uint64_t num_nodes);
 void check_all_pairs_size(std::uint64_t num_nodes);
 
 struct ShortestPaths {
-  std::vector<double> dist;                        // +infinity when unreachable
-  std::vector<std::optional<std::uint64_t>> pred;  // absent for the source and unreachable nodes
+  std::vector<double> dist;                        // +infinity when unreachable, -infinity when unbounded
+  std::vector<std::optional<std::uint64_t>> pred;  // absent for the source, unreachable and unbounded nodes
   std::uint64_t source = 0;
   bool negative_cycle = false;  // reachable from the source
   bool cancelled = false;       // the caller's hook stopped the run: the rest is incomplete
@@ -48,14 +52,15 @@ struct ShortestPaths {
 };
 
 // At most n - 1 passes over the edges in CsrGraph::edges() order, stopping
-// after a pass without change, then one scan for a still-relaxable edge. An
+// after a pass without change, then one scan for a still-relaxable edge,
+// whose target and everything it reaches become unbounded (-infinity). An
 // out-of-range source gives every node unreachable and no cycle. `stop`, when
 // set, is polled before every pass (its period is not used); when it answers
 // true the run ends with `cancelled` set.
 ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source, const StopHook& stop = {});
 
 struct AllPairs {
-  std::vector<double> dist;                            // n x n, row-major
+  std::vector<double> dist;                            // n x n, row-major; -infinity where unbounded
   std::vector<std::optional<std::uint64_t>> next_hop;  // n x n, row-major
   std::uint64_t num_nodes = 0;
   bool negative_cycle = false;  // some dist[i][i] < 0
@@ -78,7 +83,8 @@ struct AllPairs {
 // still sees the same operations on the same values in the same order.)
 // `stop`, when set, is polled once per pivot k, as for bellman_ford, before
 // that pivot's block rows are updated; a block's other rows follow without a
-// poll.
+// poll. Last, every pair through a node k with dist[k][k] < 0 becomes
+// unbounded: -infinity, no next hop.
 AllPairs floyd_warshall(const CsrGraph& graph, const StopHook& stop = {});
 
 }  // namespace quellostrin

@@ -8,6 +8,10 @@
 // functions of the same names fall back to `neighbors_into`, to "no index" and
 // to doing nothing. `prefetch(node)` is a hint that `node` is likely to be
 // expanded soon; it must not change anything observable.
+// `predecessors_into(node, out)`, also optional, appends the nodes with an
+// edge *to* `node` (with those edges' costs); a domain whose predecessors are
+// known only sometimes says so with `has_predecessors()`. Searches that walk
+// backwards from the goal follow them (see `knows_predecessors`).
 //
 // Heuristic: `estimate(node, goal)` returns a double; strategies always pass
 // the goal of the search. A heuristic may declare `static constexpr bool pure
@@ -69,6 +73,27 @@ std::optional<std::uint64_t> node_index(const G& graph, const NodeOf<G>& node) {
   }
 }
 
+// Whether `graph` lists predecessors: it has `predecessors_into` and, where
+// it says so at run time, knows them for this graph.
+template <Graph G>
+bool knows_predecessors(const G& graph) {
+  if constexpr (requires(const NodeOf<G>& n, SuccessorList<NodeOf<G>>& out) { graph.predecessors_into(n, out); }) {
+    if constexpr (requires { { graph.has_predecessors() } -> std::same_as<bool>; }) {
+      return graph.has_predecessors();
+    } else {
+      return true;
+    }
+  } else {
+    return false;
+  }
+}
+
+// Appends the predecessors of `node`; `knows_predecessors` must hold.
+template <Graph G>
+void predecessors_into(const G& graph, const NodeOf<G>& node, SuccessorList<NodeOf<G>>& out) {
+  if constexpr (requires { graph.predecessors_into(node, out); }) graph.predecessors_into(node, out);
+}
+
 // Hints the domain to start loading what expanding `node` will read.
 template <Graph G>
 void prefetch(const G& graph, const NodeOf<G>& node) {
@@ -96,6 +121,18 @@ concept Frontier = requires(F& f, const F& cf, Node n, double priority) {
   { cf.len() } -> std::convertible_to<std::size_t>;
   { cf.peek() } -> std::same_as<const Node*>;  // the next node `pop` returns, or null
 };
+
+// `heuristic` as it applies to `graph`: a heuristic that depends on its
+// domain (the grid heuristics scale with the cheapest terrain) adapts itself
+// with a member `for_domain(graph)`; any other is taken as it is.
+template <class H, class G>
+H for_domain(const H& heuristic, const G& graph) {
+  if constexpr (requires { { heuristic.for_domain(graph) } -> std::same_as<H>; }) {
+    return heuristic.for_domain(graph);
+  } else {
+    return heuristic;
+  }
+}
 
 // The heuristic that knows nothing: 0.0 for every node.
 struct Zero {

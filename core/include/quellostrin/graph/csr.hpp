@@ -6,12 +6,18 @@
 // adjacency entries; every target is below the node count. Successors come out
 // in the order their edges appear in the input list (duplicates kept, nothing
 // sorted); an undirected edge (u, v, w) adds u->v and v->u, and a self-loop
-// (u, u, w) added undirected lists u twice among u's successors. Weights are
-// stored unchanged, whatever their value.
+// (u, u, w) added undirected lists u twice among u's successors. An edge of
+// weight +infinity is no edge and is left out; every other weight is stored
+// unchanged, whatever its value (NaN and negative ones included).
+//
+// A directed graph may also carry its transpose, built on request, so that a
+// search can walk it backwards: `predecessors_into` lists the nodes with an
+// edge to a node, in the order those edges appear in the input.
 #pragma once
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -39,9 +45,14 @@ class CsrGraph {
  public:
   using Node = std::uint64_t;
 
+  // Whether from_edges also builds the transpose of a directed graph (an
+  // undirected one is its own transpose and never gets one).
+  enum class Predecessors : std::uint8_t { none, listed };
+
   // Throws InputError "edge ({u}, {v}) is out of range for a {n}-node
   // graph" for an endpoint >= num_nodes; callers validate edge lists first.
-  static CsrGraph from_edges(std::uint64_t num_nodes, std::span<const Edge> edges, bool undirected);
+  static CsrGraph from_edges(std::uint64_t num_nodes, std::span<const Edge> edges, bool undirected,
+                             Predecessors predecessors = Predecessors::none);
 
   std::uint64_t node_count() const { return offsets_.size() - 1; }
   std::uint64_t entry_count() const { return targets_.size(); }
@@ -61,6 +72,17 @@ class CsrGraph {
     out.reserve(offsets_[node + 1] - offsets_[node]);
     neighbors_into(node, out);
     return out;
+  }
+
+  // The transpose's entries for `node`; only when has_predecessors().
+  bool has_predecessors() const { return reverse_ != nullptr; }
+  void predecessors_into(Node node, SuccessorList<Node>& out) const {
+    check(node);
+    if (!reverse_) fail_invariant("the predecessors of a graph built without them");
+    const std::uint64_t end = reverse_->offsets[node + 1];
+    for (std::uint64_t i = reverse_->offsets[node]; i < end; ++i) {
+      out.emplace_back(reverse_->targets[i], reverse_->weights[i]);
+    }
   }
 
   std::optional<std::uint64_t> node_index(Node node) const { return node; }
@@ -90,6 +112,11 @@ class CsrGraph {
  private:
   CsrGraph() = default;
 
+  struct Adjacency {
+    std::vector<std::uint64_t> offsets, targets;
+    std::vector<double> weights;
+  };
+
   void check(Node node) const {
     if (node >= node_count()) fail_invariant("node {} is out of range for a {}-node graph", node, node_count());
   }
@@ -100,6 +127,7 @@ class CsrGraph {
   bool nan_weight_ = false;
   double min_weight_ = std::numeric_limits<double>::infinity();
   double max_abs_weight_ = 0.0;
+  std::shared_ptr<const Adjacency> reverse_;  // the transpose, when asked for
 };
 
 // An explicit graph over only the nodes that take part in it: those its edges
@@ -116,6 +144,7 @@ struct CompactGraph {
   std::uint64_t compact(std::uint64_t id) const;
 };
 
-CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named);
+CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named,
+                           CsrGraph::Predecessors predecessors = CsrGraph::Predecessors::none);
 
 }  // namespace quellostrin

@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -134,8 +135,16 @@ class GridGraph {
   const double* costs() const { return costs_.data(); }
   // The largest cost of an open cell (0.0 when every cell is a wall): a bound
   // on the cost of any move but a diagonal one, which costs up to this times
-  // kSqrt2. Reads every cell.
-  double max_cost() const;
+  // kSqrt2. And the least (+inf when every cell is a wall). Both are found
+  // when the grid is built.
+  double max_cost() const { return max_cost_; }
+  double min_cost() const { return min_cost_; }
+
+  // What the grid heuristics are multiplied by on this grid: the least open
+  // cost where it is below 1, else 1. A move costs at least the cost of the
+  // cell it enters, so a distance in moves times this never overestimates,
+  // and the scaled heuristics stay consistent on cheap terrain.
+  double heuristic_scale() const { return min_cost_ < 1.0 ? min_cost_ : 1.0; }
 
   std::optional<std::uint64_t> node_index(Cell c) const {
     if (!in_bounds(c)) return std::nullopt;
@@ -149,6 +158,8 @@ class GridGraph {
  private:
   // A grid of the given size with every cell a wall and no costs yet.
   static GridGraph shaped(std::uint64_t width, std::uint64_t height);
+  // Sets min_cost_ and max_cost_ from the open cells.
+  void summarise_costs();
   GridGraph() = default;
 
   // The same moves, with every target tested, for a cell outside the grid
@@ -169,6 +180,8 @@ class GridGraph {
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   bool diagonal_ = false;
+  double min_cost_ = std::numeric_limits<double>::infinity();
+  double max_cost_ = 0.0;
 };
 
 struct AsciiGrid {
@@ -177,10 +190,16 @@ struct AsciiGrid {
   Cell goal;
 };
 
-// The grid heuristics. Differences are taken in 32-bit arithmetic, and each
-// stated operation is rounded on its own (the core is built without
-// floating-point contraction, so no fused multiply-add), so the values are
-// exact to the bit on every machine. None is scaled by terrain costs.
+// The grid heuristics: distances in moves, times `scale`. Differences are
+// taken in 64-bit arithmetic, and each stated operation is rounded on its own
+// (the core is built without floating-point contraction, so no fused
+// multiply-add), so the values are exact to the bit on every machine. Made
+// for a grid (`for_domain`, which every search through run_algo applies),
+// `scale` is the grid's heuristic_scale(): 1 where every open cell costs at
+// least 1 (every value then unchanged, x * 1.0 being x), the least open cost
+// below that. So scaled, each is consistent for the moves it counts:
+// manhattan with 4 neighbours, octile with 8, euclidean with either
+// (manhattan overestimates with diagonal moves).
 namespace detail {
 // Row and column differences; 64-bit, so even cells far out of bounds cannot overflow.
 inline std::int64_t row_delta(Cell a, Cell b) { return std::int64_t{a.row} - b.row; }
@@ -189,31 +208,37 @@ inline std::int64_t col_delta(Cell a, Cell b) { return std::int64_t{a.col} - b.c
 
 struct Manhattan {
   static constexpr bool pure = true;
+  double scale = 1.0;
+  Manhattan for_domain(const GridGraph& grid) const { return Manhattan{grid.heuristic_scale()}; }
   double estimate(Cell a, Cell b) const {
     const std::int64_t dr = detail::row_delta(a, b), dc = detail::col_delta(a, b);
-    return static_cast<double>((dr < 0 ? -dr : dr) + (dc < 0 ? -dc : dc));
+    return static_cast<double>((dr < 0 ? -dr : dr) + (dc < 0 ? -dc : dc)) * scale;
   }
 };
 
 struct Euclidean {
   static constexpr bool pure = true;
+  double scale = 1.0;
+  Euclidean for_domain(const GridGraph& grid) const { return Euclidean{grid.heuristic_scale()}; }
   double estimate(Cell a, Cell b) const {
     const auto dr = static_cast<double>(detail::row_delta(a, b));
     const auto dc = static_cast<double>(detail::col_delta(a, b));
     const double rr = dr * dr;
     const double cc = dc * dc;
-    return std::sqrt(rr + cc);
+    return std::sqrt(rr + cc) * scale;
   }
 };
 
 struct Octile {
   static constexpr bool pure = true;
+  double scale = 1.0;
+  Octile for_domain(const GridGraph& grid) const { return Octile{grid.heuristic_scale()}; }
   double estimate(Cell a, Cell b) const {
     const double dc = std::abs(static_cast<double>(detail::col_delta(a, b)));
     const double dr = std::abs(static_cast<double>(detail::row_delta(a, b)));
     const double hi = dc > dr ? dc : dr, lo = dc > dr ? dr : dc;
     const double diagonal = lo * kSqrt2;
-    return (hi - lo) + diagonal;
+    return ((hi - lo) + diagonal) * scale;
   }
 };
 

@@ -11,8 +11,8 @@
 //   multi-byte character of a valid word never changes along a ladder;
 // - any single byte may become a letter, but a letter never becomes a byte
 //   outside a..z, so the graph is directed where words hold other bytes
-//   ("1b" -> "ab" and not back): bidirectional search may then join a path
-//   against the edges, which it reports with cost NaN;
+//   ("1b" -> "ab" and not back). `predecessors_into` lists the edges into a
+//   word, so that a search from the goal backwards follows them the right way;
 // - only words of the same byte length can be neighbours;
 // - any string is a legal node, in the dictionary or not, valid UTF-8 or not:
 //   its neighbours are looked up the same way.
@@ -53,7 +53,10 @@ class WordLadder {
 
   // Adds one more lower-cased word, e.g. a search's start and goal; true when
   // it was new. Not while a search runs on this ladder.
-  bool insert(const std::string& word) { return words_.insert(word); }
+  bool insert(const std::string& word) {
+    note_bytes(word);
+    return words_.insert(word);
+  }
 
   bool contains(const std::string& word) const { return words_.contains(word); }
   std::size_t size() const { return words_.size(); }
@@ -66,8 +69,21 @@ class WordLadder {
     return out;
   }
 
+  // The dictionary words that have `word` among their neighbours: by byte
+  // position, left to right, and within a position by the byte replaced, in
+  // ascending order. Where every word is made of the letters a..z alone these
+  // are exactly its neighbours, in the same order.
+  void predecessors_into(const std::string& word, SuccessorList<std::string>& out) const;
+
  private:
+  // Adds the bytes outside a..z that `word` holds to replaced_bytes_.
+  void note_bytes(const std::string& word);
+
   FlatSet<std::string> words_;
+  // The letters a..z and the other bytes that some dictionary word holds (the
+  // only ones a letter can have replaced on the way to a neighbour), in
+  // ascending order.
+  std::string replaced_bytes_ = "abcdefghijklmnopqrstuvwxyz";
 };
 
 // The number of byte positions, below the shorter of the two lengths, where

@@ -4,11 +4,17 @@
 // a layer discovers nodes that the other side already knows.
 //
 // Rules it keeps:
-// - both sides follow `neighbors`: the goal side treats successors as
-//   predecessors. On symmetric domains (undirected graphs, grids, puzzles) a
-//   joined path is a real path with the fewest edges. On directed domains its
-//   second half may run against the edges; `path_cost` then makes its cost
-//   NaN, and the path is reported all the same;
+// - the start side follows successors; the goal side follows predecessors
+//   where the domain lists them (`knows_predecessors`: directed explicit
+//   graphs, word ladders, implicit graphs given a predecessor function), and
+//   otherwise successors too, taking them for predecessors. Either way a
+//   joined path is a walk with the fewest edges when the domain lists its
+//   predecessors or is symmetric (undirected graphs, grids, puzzles);
+// - a joined path that is not a walk of the domain (its second half runs
+//   against an edge, which can happen only where successors were taken for
+//   predecessors) is never reported: it is dropped, and its meeting node joins
+//   the next layer of the side that found it, so that the search goes on
+//   through it. A layer whose joined paths are all dropped met nothing;
 // - each side's parent map records every node that side discovered, mapped to
 //   the node whose expansion discovered it; a side's root maps to itself. A
 //   node enters each map at most once, so it can become a meeting node only
@@ -88,6 +94,7 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
   std::vector<TraceStep<Node>> trace;
   std::uint64_t expanded = 0, generated = 2, max_frontier = 2;
   StopGate gate(limits);
+  const bool backward_by_predecessors = knows_predecessors(graph);
 
   while (!forward_layer.empty() && !backward_layer.empty()) {
     const bool forward = forward_layer.size() <= backward_layer.size();
@@ -104,7 +111,11 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
         return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
       }
       successors.clear();
-      graph.neighbors_into(node, successors);
+      if (forward || !backward_by_predecessors) {
+        graph.neighbors_into(node, successors);
+      } else {
+        predecessors_into(graph, node, successors);
+      }
       for (const auto& [succ, cost] : successors) {  // costs play no part in the search
         auto [slot, fresh] = own.try_emplace(succ);
         if (!fresh) continue;
@@ -114,19 +125,21 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
       }
     }
 
-    if (!meetings.empty()) {
-      std::vector<Node> best = join(forward_parent, backward_parent, meetings.front());
-      double best_cost = path_cost(graph, best);
-      for (std::size_t i = 1; i < meetings.size(); ++i) {
-        std::vector<Node> path = join(forward_parent, backward_parent, meetings[i]);
-        const double cost = path_cost(graph, path);
-        if (std::isnan(best_cost) || cost < best_cost) {
-          best = std::move(path);
-          best_cost = cost;
-        }
+    std::optional<std::vector<Node>> best;
+    double best_cost = 0.0;
+    for (const Node& meeting : meetings) {
+      std::vector<Node> path = join(forward_parent, backward_parent, meeting);
+      const std::optional<double> cost = walk_cost(graph, path);
+      if (!cost) {
+        next.push_back(meeting);  // not a walk: search on through it
+        continue;
       }
-      return found_at(std::move(best), best_cost, expanded, generated, max_frontier, std::move(trace));
+      if (!best || std::isnan(best_cost) || *cost < best_cost) {
+        best = std::move(path);
+        best_cost = *cost;
+      }
     }
+    if (best) return found_at(std::move(*best), best_cost, expanded, generated, max_frontier, std::move(trace));
 
     if (gate.limit_reached(expanded)) {
       return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
