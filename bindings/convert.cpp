@@ -96,6 +96,11 @@ std::optional<std::uint64_t> to_opt_u64(PyObject* obj, const char* name) {
   return to_u64(obj, name);
 }
 
+std::optional<double> to_opt_double(PyObject* obj, const char* name) {
+  if (obj == Py_None) return std::nullopt;
+  return to_double(obj, name);
+}
+
 bool to_bool(PyObject* obj, const char* name) {
   if (obj == Py_True) return true;
   if (obj == Py_False) return false;

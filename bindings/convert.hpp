@@ -36,6 +36,7 @@ std::uint64_t to_u64(PyObject* obj, const char* name);
 // Through the index protocol; OverflowError outside the signed 32-bit range.
 std::int32_t to_i32(PyObject* obj, const char* name);
 std::optional<std::uint64_t> to_opt_u64(PyObject* obj, const char* name);  // None -> nothing
+std::optional<double> to_opt_double(PyObject* obj, const char* name);      // None -> nothing
 bool to_bool(PyObject* obj, const char* name);
 double to_double(PyObject* obj, const char* name);
 std::string to_str(PyObject* obj, const char* name);

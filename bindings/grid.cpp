@@ -57,7 +57,8 @@ or A\* can return a sub-optimal path.
 It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
 the iterative-deepening, beam and bidirectional drivers ignore it.)",
     MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight, MS::beam_width,
-    MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"), MS::reopen);
+    MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"), MS::reopen,
+    MS::time_limit);
 
 PyObject* search_grid(ModuleState& state, const MapArgs& a) {
   if (a.map.find('S') == std::string::npos || a.map.find('G') == std::string::npos) {
@@ -174,7 +175,7 @@ consistent.)",
     CP::required<&CostsArgs::costs, to_cost_matrix>("costs"), CP::required<&CostsArgs::start, to_cell>("start"),
     CP::required<&CostsArgs::goal, to_cell>("goal"), CS::algorithm, CS::heuristic, CS::record, CS::weight,
     CS::beam_width, CS::depth_limit, CS::max_nodes, CP::optional<&CostsArgs::diagonal, to_bool>("diagonal"),
-    CS::reopen);
+    CS::reopen, CS::time_limit);
 
 PyObject* search_grid_costs(ModuleState& state, CostsArgs& a) {
   if (a.costs.width == 0 || a.costs.height == 0) throw ValueErr("costs must be a non-empty matrix");

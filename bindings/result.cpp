@@ -57,7 +57,8 @@ std::string cost_text(double v) {
 }
 
 // The reasons a result a user sees can give.
-constexpr StopReason kStopReasons[] = {StopReason::Goal, StopReason::Exhausted, StopReason::NodeLimit};
+constexpr StopReason kStopReasons[] = {StopReason::Goal, StopReason::Exhausted, StopReason::NodeLimit,
+                                       StopReason::TimeLimit};
 
 std::string fixed6(double v) {
   char buf[512];
@@ -189,7 +190,9 @@ Attributes:
     elapsed (float): seconds the search itself took (excluding building the
         graph and converting the result). The companion to
         ``nodes_expanded``, which is machine-independent.
-    stop_reason (str): ``"goal"``, ``"exhausted"`` or ``"node_limit"``.
+    stop_reason (str): ``"goal"``, ``"exhausted"``, ``"node_limit"`` (the
+        ``max_nodes`` option) or ``"time_limit"`` (the ``time_limit``
+        option: seconds, checked every few thousand expansions).
     trace (list): per-expansion ``(node, g, frontier_size)`` tuples; empty if
         ``record=False``. Replaying ``node`` reproduces the search order
         (``quellostrin.viz`` replays it). ``g`` is the cost from the

@@ -21,6 +21,7 @@
 #include <Python.h>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -50,6 +51,7 @@ struct SearchArgs {
   std::optional<std::uint64_t> depth_limit;
   std::optional<std::uint64_t> max_nodes;
   bool reopen = false;
+  std::optional<double> time_limit;  // seconds
 };
 
 // The common parameters as descriptions for an argument record `Args`
@@ -65,9 +67,11 @@ struct SearchParams {
   static constexpr auto depth_limit = P::template optional<&Args::depth_limit, to_opt_u64>("depth_limit");
   static constexpr auto max_nodes = P::template optional<&Args::max_nodes, to_opt_u64>("max_nodes");
   static constexpr auto reopen = P::template optional<&Args::reopen, to_bool>("reopen");
-  // record, weight, beam_width, depth_limit, max_nodes, reopen: the options
-  // that close most signatures.
-  static constexpr std::array<Param<Args>, 6> options{record, weight, beam_width, depth_limit, max_nodes, reopen};
+  static constexpr auto time_limit = P::template optional<&Args::time_limit, to_opt_double>("time_limit");
+  // record, weight, beam_width, depth_limit, max_nodes, reopen, time_limit:
+  // the options that close most signatures.
+  static constexpr std::array<Param<Args>, 7> options{record,    weight, beam_width, depth_limit,
+                                                      max_nodes, reopen, time_limit};
 };
 
 // A built-in heuristic and the name it is asked for by.
@@ -154,6 +158,10 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
                       .dense = true,
                       .limits = {.max_nodes = args.max_nodes}};
   check_options(algo, options);
+  if (args.time_limit) {
+    if (!(*args.time_limit >= 0.0)) throw ValueErr("time_limit must be None or a number of seconds >= 0");
+  }
+  const double time_limit = args.time_limit.value_or(std::numeric_limits<double>::infinity());
 
   std::optional<SearchResult<Node>> result;
   // A search that runs out of memory midway says so; sizes refused up front
@@ -169,7 +177,7 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
   };
   auto run_holding_lock = [&] {
     detail::CancelPoll cancel{&slot, nullptr, kSignalPollEvery};
-    options.limits.hook = {&detail::CancelPoll::poll, &cancel, 1};
+    options.limits.hook = {&detail::CancelPoll::poll, &cancel, 1, time_limit};
     run(PyHeuristic<Node, Names>(callable.get(), slot, names));
   };
   if constexpr (std::is_same_v<Table, CallablesOnly> || detail::CallsPython<G>) {
@@ -179,7 +187,7 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
   } else {
     GilRelease unlocked;
     detail::CancelPoll cancel{&slot, &unlocked, 1};
-    options.limits.hook = {&detail::CancelPoll::poll, &cancel, kSignalPollEvery};
+    options.limits.hook = {&detail::CancelPoll::poll, &cancel, kSignalPollEvery, time_limit};
     auto run_named = [&](const auto&... entry) {
       ((*name == entry.name ? run(entry.heuristic) : void()), ...);
     };

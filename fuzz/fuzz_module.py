@@ -355,6 +355,8 @@ def call_search_implicit(g):
     kw = g.options(bounded=True)
     if g.chance(40):
         kw["heuristic"] = g.callable(lambda: g.real())
+    if g.chance(30):  # a predecessor function, right or wrong
+        kw["predecessors"] = g.callable(lambda: [(state(g.small(mod)), 1.0)]) if g.wild(30) else successors
     r = q.search_implicit(succ, start, goal, **kw)
     check_search_result(r)
 

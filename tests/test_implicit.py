@@ -57,6 +57,12 @@ def test_bad_callback_results(successors, heuristic, message):
     with pytest.raises(ValueError) as info:
         search_implicit(successors, 0, 3, heuristic=heuristic)
     assert str(info.value) == message
+    if heuristic is None:  # the same lists from a predecessor callable
+        with pytest.raises(ValueError) as info:
+            # The start side's layers grow, so the goal side expands second.
+            search_implicit(lambda s: [(s + 1, 1.0), (s + 2, 1.0)], 0, 9, algorithm="bidirectional",
+                            predecessors=successors)
+        assert str(info.value) == message.replace("successors", "predecessors")
 
 
 def test_successor_exception_is_reraised_unchanged_and_ends_the_calls():
@@ -120,13 +126,16 @@ def test_heuristic_arguments_results_and_calls():
 def test_same_answers_as_search_graph(seed):
     n, edges = random_edges(seed, max_nodes=15)
     undirected = seed % 2 == 1
-    adj = {u: [] for u in range(n)}
+    adj, back = {u: [] for u in range(n)}, {u: [] for u in range(n)}
     for u, v, w in edges:
         adj[u].append((v, w))
+        back[v].append((u, w))
         if undirected:
             adj[v].append((u, w))
     s, t = 0, n - 1
+    # A directed graph's bidirectional search walks back over its predecessors.
+    predecessors = None if undirected else back.__getitem__
     for algorithm in ["bfs", "dfs", "dijkstra", "astar", "iddfs", "ida_star", "beam", "bidirectional"]:
         a = search_graph(n, edges, s, t, algorithm=algorithm, undirected=undirected, depth_limit=n)
-        b = search_implicit(lambda u: adj[u], s, t, algorithm=algorithm, depth_limit=n)
+        b = search_implicit(lambda u: adj[u], s, t, algorithm=algorithm, depth_limit=n, predecessors=predecessors)
         assert fields(a) == fields(b), algorithm

@@ -7,6 +7,7 @@ import math
 import random
 import re
 
+import networkx as nx
 import numpy as np
 import pytest
 
@@ -21,6 +22,7 @@ UNKNOWN_ALGO = "unknown algorithm: '{}'. Available: " + ", ".join(ALGORITHMS)
 UNKNOWN_H = "unknown graph heuristic: '{}'. Use 'zero' or a callable h(node, goal) -> float"
 BAD_H = "heuristic must be a name (str) or a callable h(node, goal) -> float"
 RANGE = "start and goal must be < num_nodes"
+TIME_LIMIT = "time_limit must be None or a number of seconds >= 0"
 
 
 class TestErrors:
@@ -35,6 +37,8 @@ class TestErrors:
         (dict(heuristic=lambda a, b: 0.0, algorithm="nope"), UNKNOWN_ALGO.format("nope")),
         (dict(algorithm="BFS"), UNKNOWN_ALGO.format("BFS")),
         (dict(algorithm="dls"), "'dls' requires depth_limit"),
+        (dict(algorithm="dls", depth_limit=2, time_limit=-1.0), TIME_LIMIT),
+        (dict(time_limit=math.nan), TIME_LIMIT),
     ])
     def test_value_errors_in_order(self, kwargs, message):
         with pytest.raises(ValueError) as info:
@@ -71,8 +75,8 @@ class TestErrors:
             search_graph(3, LINE, 0)
         with pytest.raises(TypeError, match="'nope' is an invalid keyword argument"):
             search_graph(3, LINE, 0, 2, nope=1)
-        with pytest.raises(TypeError, match="takes at most 13 arguments"):
-            search_graph(3, LINE, 0, 2, "bfs", None, True, True, 2.0, None, None, None, False, "extra")
+        with pytest.raises(TypeError, match="takes at most 14 arguments"):
+            search_graph(3, LINE, 0, 2, "bfs", None, True, True, 2.0, None, None, None, False, None, "extra")
 
     def test_edge_list_resized_during_conversion(self):
         edges = [(0, 1, 1.0), (1, 2, 1.0)]
@@ -143,11 +147,11 @@ class TestDispatch:
     def test_max_nodes_bounds_every_algorithm(self, algorithm):
         # A complete directed graph on 0..9 (the path-at-a-time algorithms
         # would enumerate ~10^9 simple paths) running into a chain to 1999, and
-        # the goal 2000 at the head of a chain of its own, so both sides of a
+        # the goal 3999 at the end of a chain of its own, so both sides of a
         # bidirectional search grow a node per layer without ever meeting.
         edges = [(u, v, 1.0) for u in range(10) for v in range(10) if u != v]
         edges += [(i, i + 1, 1.0) for i in range(9, 1999)] + [(i, i + 1, 1.0) for i in range(2000, 3999)]
-        r = search_graph(4000, edges, 0, 2000, algorithm=algorithm, undirected=False, max_nodes=1000,
+        r = search_graph(4000, edges, 0, 3999, algorithm=algorithm, undirected=False, max_nodes=1000,
                          **RUNNABLE[algorithm])
         assert (r.stop_reason, r.found, r.cost) == ("node_limit", False, math.inf)
         assert r.nodes_expanded == 1000 or algorithm.startswith("bidir")  # it counts whole layers
@@ -224,6 +228,76 @@ class TestDispatch:
                (small.cost, small.nodes_expanded, small.nodes_generated, small.max_frontier_size)
 
 
+class TestEdgeMeanings:
+    @pytest.mark.parametrize("seed", range(80))
+    def test_bidirectional_on_directed_graphs_finds_a_fewest_edge_walk_iff_one_exists(self, seed):
+        rng = random.Random(seed)
+        n, edges = random_edges(seed, max_nodes=20, density=rng.choice([0.8, 1.5, 2.5]))
+        g = nx.DiGraph()
+        g.add_nodes_from(range(n))
+        g.add_edges_from((u, v) for u, v, _ in edges)
+        succ, pred = {u: [] for u in range(n)}, {u: [] for u in range(n)}
+        for u, v, w in edges:
+            succ[u].append((v, w))
+            pred[v].append((u, w))
+        for start, goal in [(rng.randrange(n), rng.randrange(n)) for _ in range(4)]:
+            r = search_graph(n, edges, start, goal, algorithm="bidirectional", undirected=False)
+            assert r.found == nx.has_path(g, start, goal)
+            if r.found:
+                assert (r.path[0], r.path[-1]) == (start, goal)
+                assert all(g.has_edge(a, b) for a, b in zip(r.path, r.path[1:]))
+                assert len(r.path) - 1 == nx.shortest_path_length(g, start, goal)
+                assert r.cost == sum(min(w for x, y, w in edges if (x, y) == step) for step in zip(r.path, r.path[1:]))
+            # Sparse node numbers (only the named nodes are searched) and an
+            # implicit graph given its predecessors search the same way.
+            sparse = search_graph(4 * len(edges) + n + 8, edges, start, goal, algorithm="bidirectional",
+                                  undirected=False)
+            implicit = search_implicit(succ.__getitem__, start, goal, algorithm="bidirectional",
+                                       predecessors=pred.__getitem__)
+            assert fields(sparse) == fields(implicit) == fields(r)
+            # Without predecessors the goal side guesses, but never reports a non-walk.
+            blind = search_implicit(succ.__getitem__, start, goal, algorithm="bidirectional")
+            assert not blind.found or all(g.has_edge(a, b) for a, b in zip(blind.path, blind.path[1:]))
+
+    @pytest.mark.parametrize("seed", range(40))
+    def test_a_found_cost_is_its_paths_cost(self, seed):
+        # The cheapest parallel edge at each step, summed along the path, for
+        # every algorithm, with and without reopening (which may re-parent an
+        # ancestor of the goal after the goal's label was set).
+        rng = random.Random(seed)
+        n, edges = random_edges(seed, max_nodes=8, density=2.0)
+        undirected = seed % 2 == 0
+        cheapest = {}
+        for u, v, w in edges:
+            for step in [(u, v), (v, u)] if undirected else [(u, v)]:
+                cheapest[step] = min(w, cheapest.get(step, math.inf))
+        for algorithm, reopen in itertools.product(RUNNABLE, (False, True)):
+            for goal in range(n):
+                r = search_graph(n, edges, 0, goal, algorithm=algorithm, reopen=reopen, undirected=undirected,
+                                 heuristic=lambda a, b: rng.choice([0.0, 2.0]), **RUNNABLE[algorithm])
+                if r.found:
+                    assert r.cost == sum(cheapest[step] for step in zip(r.path, r.path[1:])), (algorithm, r.path)
+        edges = [(3, 4, 7.0), (4, 4, 5.0), (4, 4, 3.0), (0, 3, 9.0), (3, 2, 9.0), (2, 3, 3.0), (0, 1, 1.0),
+                 (0, 2, 1.0), (2, 0, 7.0)]
+        r = search_graph(5, edges, 0, 4, algorithm="bfs", reopen=True, undirected=False)
+        assert (r.path, r.cost) == ([0, 2, 3, 4], 11.0)
+
+    @pytest.mark.parametrize("seed", range(30))
+    def test_an_infinite_weight_is_no_edge(self, seed):
+        # Every algorithm, and both shortest-path tables, answer as on the graph without those edges.
+        rng = random.Random(seed)
+        n, edges = random_edges(seed, max_nodes=12)
+        with_inf = list(edges)
+        for _ in range(n):
+            with_inf.insert(rng.randrange(len(with_inf) + 1), (rng.randrange(n), rng.randrange(n), math.inf))
+        for algorithm, undirected in itertools.product(RUNNABLE, (True, False)):
+            options = dict(algorithm=algorithm, undirected=undirected, **RUNNABLE[algorithm])
+            assert fields(search_graph(n, with_inf, 0, n - 1, **options)) == \
+                   fields(search_graph(n, edges, 0, n - 1, **options)), algorithm
+        assert fields(bellman_ford(n, with_inf, 0)) == fields(bellman_ford(n, edges, 0))
+        assert fields(floyd_warshall(n, with_inf)) == fields(floyd_warshall(n, edges))
+
+
 class TestSearchResult:
     def test_line_graph_defaults_and_record_off(self):
         r = search_graph(**BASE)
@@ -239,11 +313,13 @@ class TestSearchResult:
         assert (off.path, off.cost, off.nodes_expanded, off.nodes_generated, off.max_frontier_size, off.trace,
                 off.tree) == (r.path, r.cost, r.nodes_expanded, r.nodes_generated, r.max_frontier_size, [], [])
 
-    def test_unreachable_and_repr_cost_as_the_shortest_round_trip_without_exponent(self):
+    def test_unreachable_and_repr_cost_as_an_integer_below_two_to_53_else_as_python_prints_it(self):
         r = search_graph(4, LINE, 0, 3, record=True)
         assert (r.path, r.found, r.cost, r.stop_reason) == (None, False, math.inf, "exhausted")
         assert re.fullmatch(r"SearchResult\(found=False, cost=inf, expanded=3, frontier=1, "
                             r"elapsed=\d+\.\d{6}, stop=exhausted\)", repr(r))
         assert len(r.trace) == 3 and len(r.tree) == 2
-        for w, text in [(7.25, "7.25"), (1e-7, "0.0000001"), (1e21, "1000000000000000000000")]:
+        for w in [7.25, 1e-7, 1e-4, 1e15 + 0.5, 2.0**53, 1e21, 1e300, -3.5, math.nan]:
+            assert f"cost={w!r}," in repr(search_graph(2, [(0, 1, w)], 0, 1, algorithm="bidirectional"))
+        for w, text in [(14.0, "14"), (-2.0, "-2"), (2.0**53 - 1, "9007199254740991")]:
             assert f"cost={text}," in repr(search_graph(2, [(0, 1, w)], 0, 1))

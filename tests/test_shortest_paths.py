@@ -50,32 +50,54 @@ def test_result_classes():
             obj.negative_cycle = True
 
 
+def unbounded_from(g, source):
+    """The nodes with a negative cycle on a walk from `source`: those reached
+    from a strongly connected component that holds a negative cycle and that
+    `source` reaches."""
+    bad = set()
+    for component in nx.strongly_connected_components(g):
+        sub = g.subgraph(component)
+        if sub.number_of_edges() and nx.negative_edge_cycle(sub.copy()):
+            bad |= component
+    seen = nx.descendants(g, source) | {source}
+    hit = bad & seen
+    return set().union(*(nx.descendants(g, k) | {k} for k in hit)) if hit else set()
+
+
 @pytest.mark.parametrize("seed", range(200))
 def test_against_networkx_and_scipy(seed):
+    # Distances and paths from every source, negative cycles or not: -inf
+    # exactly where a negative cycle lies on a walk from the source, every
+    # other distance as networkx finds it on the graph without those nodes,
+    # and a path exactly where the distance is finite, costing that distance.
     rng = random.Random(seed)
     n = rng.randint(1, 12)
     edges = [(rng.randrange(n), rng.randrange(n), float(rng.randint(-3, 9))) for _ in range(rng.randint(0, 3 * n))]
     g = nx.MultiDiGraph()
     g.add_nodes_from(range(n))
     g.add_weighted_edges_from(edges)
-    source = rng.randrange(n)
-    r = bellman_ford(n, edges, source)
-    reachable_cycle = nx.negative_edge_cycle(g.subgraph(nx.descendants(g, source) | {source}).copy())
-    assert r.negative_cycle == reachable_cycle
-    a = floyd_warshall(n, edges)
-    assert a.negative_cycle == nx.negative_edge_cycle(g)
-    if a.negative_cycle:
-        return
     cheapest = np.full((n, n), np.inf)
     for u, v, w in edges:
         cheapest[u, v] = min(cheapest[u, v], w)
-    _, dist = nx.bellman_ford_predecessor_and_distance(g, source)
-    assert r.dist == [dist.get(v, math.inf) for v in range(n)]
-    expected = scipy_floyd_warshall(csgraph_from_dense(cheapest, null_value=np.inf), directed=True)
-    assert np.array_equal(np.array(a.matrix()).reshape(n, n), expected)
-    for v in range(n):
-        path = a.path(source, v)
-        assert (path is None) == (a.distance(source, v) == math.inf)
-        if path:
-            assert path[0] == source and path[-1] == v
-            assert sum(cheapest[x, y] for x, y in zip(path, path[1:])) == a.distance(source, v)
+    a = floyd_warshall(n, edges)
+    assert a.negative_cycle == nx.negative_edge_cycle(g)
+    if not a.negative_cycle:
+        expected = scipy_floyd_warshall(csgraph_from_dense(cheapest, null_value=np.inf), directed=True)
+        assert np.array_equal(np.array(a.matrix()).reshape(n, n), expected)
+    for source in range(n):
+        unbounded = unbounded_from(g, source)
+        r = bellman_ford(n, edges, source)
+        assert r.negative_cycle == bool(unbounded)
+        # What the source reaches without a cycle (networkx refuses any negative self-loop);
+        # without the source itself when it is on a cycle.
+        bounded = g.subgraph((nx.descendants(g, source) | {source}) - unbounded)
+        dist = nx.bellman_ford_predecessor_and_distance(bounded, source)[1] if source in bounded else {}
+        expected = [-math.inf if v in unbounded else dist.get(v, math.inf) for v in range(n)]
+        assert r.dist == expected
+        assert [a.distance(source, v) for v in range(n)] == expected
+        for v in range(n):
+            for path in (r.path_to(v), a.path(source, v)):
+                assert (path is None) == (not math.isfinite(expected[v]))
+                if path:
+                    assert path[0] == source and path[-1] == v
+                    assert sum(cheapest[x, y] for x, y in zip(path, path[1:])) == expected[v]

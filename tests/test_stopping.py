@@ -76,6 +76,20 @@ def test_ctrl_c_stops_a_long_search(case):
     assert out == "interrupted\n", err
 
 
+@pytest.mark.parametrize("case", ["dijkstra", "iddfs", "ida_star_callable", "npuzzle_ida_star"])
+def test_time_limit_ends_a_long_search(case):
+    # With the lock released or held, and in the sliding-tile fast path: the
+    # search stops soon after the limit, with counters and trace as they stand.
+    call = LONG_SEARCHES[case].removesuffix(")") + ", time_limit=0.2)"
+    body = f"""
+        print("ready", flush=True)
+        r = {call}
+        print(r.stop_reason, r.found, r.cost, r.nodes_expanded > 0, flush=True)
+    """
+    out, err = run_child(body, timeout=20)
+    assert out == "time_limit False inf True\n", err
+
+
 def test_first_callback_error_ends_the_search():
     # Without the stop, the heuristic's failure would leave IDA* to enumerate
     # the chain's paths with h = 0 for minutes before reporting it.

@@ -140,3 +140,24 @@ TEST(StopGate, HookIsPolledEveryNExpansionsAndCancels) {
     }
   });
 }
+
+// A time limit is read off the clock every kClockEvery expansions: one already
+// past stops every strategy at its first reading, with the counters and trace
+// of that moment. (The depth-limited rows end before the first reading.)
+TEST(StopGate, TimeLimitStopsAtTheFirstClockReadingPastIt) {
+  const GridGraph grid(1500, 1500);
+  const Cell start{0, 0}, goal{1499, 1499};
+  for (const Algo a : table::kAll) {
+    if (a == Algo::Dls || a == Algo::Iddfs) continue;
+    SCOPED_TRACE(table::name(a));
+    const auto r = table::run(a, grid, Zero{}, start, goal, {.limits = {.hook = {.time_limit = 0.0}}});
+    EXPECT_EQ(r.stop_reason, StopReason::TimeLimit);
+    EXPECT_EQ(r.path, std::nullopt);
+    EXPECT_EQ(r.trace.size(), r.nodes_expanded);
+    if (a == Algo::Bidir) {
+      EXPECT_GE(r.nodes_expanded, kClockEvery);  // a layer at a time
+    } else {
+      EXPECT_EQ(r.nodes_expanded, kClockEvery);
+    }
+  }
+}

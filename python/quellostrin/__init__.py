@@ -28,8 +28,8 @@ callable `h(node, goal) -> float`). The algorithms, and what they use:
     "beam"            layer by layer, keeping the `beam_width` nodes of each
                       layer with the smallest h (None keeps them all)
     "bidirectional" ("bidir")  breadth-first from both ends; ignores costs and
-                      the heuristic, and finds the fewest edges on undirected
-                      graphs
+                      the heuristic, and finds the fewest edges (on a directed
+                      graph the goal's side walks the edges backwards)
 
 `search_graph` defaults to "bfs" and `undirected=True`; the other searches
 default to "astar". The options, all keyword arguments:
@@ -47,6 +47,9 @@ default to "astar". The options, all keyword arguments:
                       reopen a closed node when a cheaper path to it turns up;
                       a negative cycle reachable from the start is then
                       refused with ValueError
+    time_limit=None   stop any algorithm after about this many seconds, with
+                      stop_reason "time_limit" and no path (the clock is read
+                      every few thousand expansions)
 
 Nodes come back as Python values: ints for graphs, (row, col) tuples for
 grids, tuples for puzzle states, str for words; implicit states as tuples,

@@ -66,6 +66,7 @@ def search_grid(
     max_nodes: int | None = None,
     diagonal: bool = False,
     reopen: bool = False,
+    time_limit: float | None = None,
 ) -> SearchResult:
     """Search a 2-D maze given as an ASCII map.
 
@@ -87,6 +88,7 @@ def search_grid_costs(
     max_nodes: int | None = None,
     diagonal: bool = False,
     reopen: bool = False,
+    time_limit: float | None = None,
 ) -> SearchResult:
     """Search a grid given as a matrix of terrain costs (a non-positive or
     non-finite cost is a wall); as with `search_grid`, use
@@ -106,6 +108,7 @@ def search_graph(
     depth_limit: int | None = None,
     max_nodes: int | None = None,
     reopen: bool = False,
+    time_limit: float | None = None,
 ) -> SearchResult: ...
 def search_implicit(
     successors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]],
@@ -119,6 +122,7 @@ def search_implicit(
     depth_limit: int | None = None,
     max_nodes: int | None = None,
     reopen: bool = False,
+    time_limit: float | None = None,
     predecessors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]] | None = None,
 ) -> SearchResult: ...
 
@@ -169,6 +173,7 @@ def search_npuzzle(
     depth_limit: int | None = None,
     max_nodes: int | None = None,
     reopen: bool = False,
+    time_limit: float | None = None,
 ) -> SearchResult: ...
 def search_hanoi(
     disks: int,
@@ -181,6 +186,7 @@ def search_hanoi(
     depth_limit: int | None = None,
     max_nodes: int | None = None,
     reopen: bool = False,
+    time_limit: float | None = None,
 ) -> SearchResult: ...
 def search_wordladder(
     start: str,
@@ -194,6 +200,7 @@ def search_wordladder(
     depth_limit: int | None = None,
     max_nodes: int | None = None,
     reopen: bool = False,
+    time_limit: float | None = None,
 ) -> SearchResult: ...
 
 __all__ = [

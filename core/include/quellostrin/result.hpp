@@ -20,7 +20,8 @@ namespace quellostrin {
 
 // Cancelled: a caller's stop hook ended the search (see stop.hpp). Such a
 // result never reaches a user: the caller that cancels reports why instead.
-enum class StopReason : std::uint8_t { Goal = 0, Exhausted = 1, NodeLimit = 2, Cancelled = 3 };
+// TimeLimit: the hook's time limit passed (also stop.hpp).
+enum class StopReason : std::uint8_t { Goal = 0, Exhausted = 1, NodeLimit = 2, Cancelled = 3, TimeLimit = 4 };
 
 constexpr std::string_view to_string(StopReason r) {
   switch (r) {
@@ -32,6 +33,8 @@ constexpr std::string_view to_string(StopReason r) {
       return "node_limit";
     case StopReason::Cancelled:
       return "cancelled";
+    case StopReason::TimeLimit:
+      return "time_limit";
   }
   return "exhausted";
 }

@@ -10,7 +10,8 @@
 //   closed node is reopened only when reopening is on;
 // - with reopening on, a negative-cost cycle reachable from the start would
 //   lower the same costs forever, so the loop proves one and throws
-//   InputError instead (see kNegativeCycle below);
+//   InputError instead (see kNegativeCycle below), and the cost reported is
+//   the returned path's own (`path_cost`), not the goal's label;
 // - the node limit and the stop hook (stop.hpp) are checked after the goal
 //   test, so at least one node is always expanded and a goal expanded as the
 //   last allowed node is found;
@@ -104,7 +105,10 @@ SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf
       // that misses the start is a loop of strict improvements, a negative
       // cycle reachable from the start.
       if (reopen && !(result.path->front() == start)) throw InputError(kNegativeCycle);
-      result.cost = g;
+      // Reopening may re-parent an ancestor of the goal onto a cheaper route
+      // after the goal's label was set, so the label can be the cost of a
+      // walk that is no longer the path: report the path's own cost.
+      result.cost = reopen ? path_cost(graph, *result.path) : g;
       break;
     }
     if (gate(expanded)) {

@@ -11,6 +11,11 @@
 // limit and no hook therefore pays one predictable branch per expansion and
 // never an indirect call.
 //
+// A hook may also carry a time limit, in seconds from the gate's making (the
+// start of the search): the gate reads the clock every kClockEvery
+// expansions, a few nanoseconds per thousand expansions, and stops the search
+// at the first reading past the limit.
+//
 // A search the gate stops ends with no path, cost +infinity, and counters and
 // trace as they stand; the stop reason says which rule stopped it. A cancelled
 // search's result is the caller's to discard: the hook only asks to stop when
@@ -18,6 +23,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -35,7 +41,12 @@ struct StopHook {
   bool (*poll)(void* context) = nullptr;
   void* context = nullptr;
   std::uint64_t every = 1;  // 0 is read as 1
+  // Seconds the search may run (+inf: no limit; NaN is read as no limit).
+  double time_limit = std::numeric_limits<double>::infinity();
 };
+
+// Expansions between two clock readings of a gate with a time limit.
+inline constexpr std::uint64_t kClockEvery = 4096;
 
 // Everything that can stop a search early, as the strategies receive it.
 struct Limits {
@@ -50,7 +61,15 @@ class StopGate {
         hook_(limits.hook),
         every_(std::max<std::uint64_t>(limits.hook.every, 1)) {
     next_poll_ = hook_.poll ? every_ : kNever;
-    next_ = std::min(max_nodes_, next_poll_);
+    if (hook_.time_limit < std::numeric_limits<double>::infinity()) {
+      // A limit past what the clock can count is no limit.
+      const double seconds = std::max(hook_.time_limit, 0.0);
+      if (seconds < 1e9) {
+        deadline_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        next_clock_ = kClockEvery;
+      }
+    }
+    next_ = std::min({max_nodes_, next_poll_, next_clock_});
   }
 
   // True when the search must end now, `expanded` nodes into it; `reason()`
@@ -64,7 +83,7 @@ class StopGate {
   // The same, but the node limit is not tested: for strategies that test the
   // limit at a coarser step than the hook (a whole layer at a time).
   bool cancelled(std::uint64_t expanded) {
-    if (expanded < next_poll_) [[likely]]
+    if (expanded < std::min(next_poll_, next_clock_)) [[likely]]
       return false;
     return check(expanded, false);
   }
@@ -87,23 +106,35 @@ class StopGate {
   // keeps only the compare and a call taken on the rare due expansions.
   [[gnu::noinline, gnu::cold]] bool check(std::uint64_t expanded, bool with_limit) {
     if (with_limit && limit_reached(expanded)) return true;
+    // The next poll (or clock reading) is due `every_` expansions from now,
+    // not from when this one was due: a layered strategy may jump past
+    // several poll points.
+    const auto after = [&](std::uint64_t step) { return expanded > kNever - step ? kNever : expanded + step; };
+    bool stop = false;
     if (expanded >= next_poll_) {
-      // The next poll is due `every_` expansions from now, not from when this
-      // one was due: a layered strategy may jump past several poll points.
-      next_poll_ = expanded > kNever - every_ ? kNever : expanded + every_;
-      next_ = std::min(max_nodes_, next_poll_);
+      next_poll_ = after(every_);
       if (hook_.poll(hook_.context)) {
         reason_ = StopReason::Cancelled;
-        return true;
+        stop = true;
       }
     }
-    return false;
+    if (!stop && expanded >= next_clock_) {
+      next_clock_ = after(kClockEvery);
+      if (Clock::now() >= deadline_) {
+        reason_ = StopReason::TimeLimit;
+        stop = true;
+      }
+    }
+    next_ = std::min({max_nodes_, next_poll_, next_clock_});
+    return stop;
   }
 
   std::uint64_t max_nodes_;
   StopHook hook_;
   std::uint64_t every_;
   std::uint64_t next_poll_ = kNever;
+  std::uint64_t next_clock_ = kNever;
+  Clock::time_point deadline_{};
   std::uint64_t next_ = kNever;
   StopReason reason_ = StopReason::Exhausted;
 };
