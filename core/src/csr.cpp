@@ -81,6 +81,60 @@ CsrGraph CsrGraph::from_edges(std::uint64_t num_nodes, std::span<const Edge> edg
   return g;
 }
 
+namespace {
+// Offsets from 0 up to the entry count, never decreasing, and targets below
+// the node count, with no +inf weight.
+bool well_formed(const std::vector<std::uint64_t>& offsets, const std::vector<std::uint64_t>& targets,
+                 const std::vector<double>& weights) {
+  if (offsets.empty() || offsets.front() != 0 || offsets.back() != targets.size() || weights.size() != targets.size()) {
+    return false;
+  }
+  for (std::size_t i = 1; i < offsets.size(); ++i) {
+    if (offsets[i] < offsets[i - 1]) return false;
+  }
+  const std::uint64_t n = offsets.size() - 1;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (targets[i] >= n || weights[i] == std::numeric_limits<double>::infinity()) return false;
+  }
+  return true;
+}
+}  // namespace
+
+CsrGraph CsrGraph::from_parts(std::vector<std::uint64_t> offsets, std::vector<std::uint64_t> targets,
+                              std::vector<double> weights, std::vector<std::uint64_t> reverse_offsets,
+                              std::vector<std::uint64_t> reverse_targets, std::vector<double> reverse_weights) {
+  const bool reverse = !reverse_offsets.empty();
+  if (!well_formed(offsets, targets, weights) ||
+      (reverse && (!well_formed(reverse_offsets, reverse_targets, reverse_weights) ||
+                   reverse_offsets.size() != offsets.size() || reverse_targets.size() != targets.size())) ||
+      (!reverse && (!reverse_targets.empty() || !reverse_weights.empty()))) {
+    fail_input("malformed graph arrays");
+  }
+  CsrGraph g;
+  g.offsets_ = std::move(offsets);
+  g.targets_ = std::move(targets);
+  g.weights_ = std::move(weights);
+  g.summarise_weights();
+  if (reverse) {
+    g.reverse_ = std::make_shared<const Adjacency>(
+        Adjacency{std::move(reverse_offsets), std::move(reverse_targets), std::move(reverse_weights)});
+  }
+  return g;
+}
+
+void CsrGraph::summarise_weights() {
+  bool nan = false;
+  double least = std::numeric_limits<double>::infinity(), largest = 0.0;
+  for (const double w : weights_) {
+    nan |= w != w;
+    least = std::min(least, w);
+    largest = std::max(largest, std::abs(w));
+  }
+  nan_weight_ = nan;
+  min_weight_ = least;
+  max_abs_weight_ = largest;
+}
+
 std::vector<Edge> undirected_edges_once(std::uint64_t num_nodes, std::span<const Edge> edges) {
   // A stable counting sort on the smaller end.
   std::vector<std::uint64_t> start(num_nodes + 1, 0);

@@ -85,14 +85,14 @@ GridGraph GridGraph::shaped(std::uint64_t width, std::uint64_t height) {
   GridGraph g;
   g.width_ = static_cast<std::int32_t>(width);
   g.height_ = static_cast<std::int32_t>(height);
-  g.open_.assign((width + 2) * (height + 2), 0);
+  g.cells_->open.assign((width + 2) * (height + 2), 0);
   return g;
 }
 
 GridGraph::GridGraph(std::uint64_t width, std::uint64_t height) : GridGraph(shaped(width, height)) {
-  costs_.assign(width * height, 1.0);
+  cells_->costs.assign(width * height, 1.0);
   for (std::int64_t r = 0; r < height_; ++r) {
-    std::fill_n(open_.begin() + static_cast<std::ptrdiff_t>(padded(r, 0)), width_, std::uint8_t{1});
+    std::fill_n(cells_->open.begin() + static_cast<std::ptrdiff_t>(padded(r, 0)), width_, std::uint8_t{1});
   }
   min_cost_ = max_cost_ = 1.0;
 }
@@ -102,7 +102,7 @@ void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) cons
   const std::int64_t orthogonal[4][2] = {{r - 1, c}, {r + 1, c}, {r, c - 1}, {r, c + 1}};
   for (const auto& [tr, tc] : orthogonal) {
     if (open_at(tr, tc)) {
-      out.push_back({{static_cast<std::int32_t>(tr), static_cast<std::int32_t>(tc)}, costs_[index(tr, tc)]});
+      out.push_back({{static_cast<std::int32_t>(tr), static_cast<std::int32_t>(tc)}, cells_->costs[index(tr, tc)]});
     }
   }
   if (!diagonal_) return;
@@ -110,7 +110,7 @@ void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) cons
     for (const std::int64_t dc : {-1, 1}) {
       if (open_at(r + dr, c + dc) && open_at(r + dr, c) && open_at(r, c + dc)) {
         out.push_back({{static_cast<std::int32_t>(r + dr), static_cast<std::int32_t>(c + dc)},
-                       costs_[index(r + dr, c + dc)] * kSqrt2});
+                       cells_->costs[index(r + dr, c + dc)] * kSqrt2});
       }
     }
   }
@@ -119,8 +119,8 @@ void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) cons
 void GridGraph::summarise_costs() {
   double least = std::numeric_limits<double>::infinity(), largest = 0.0;
   for (std::int64_t r = 0; r < height_; ++r) {
-    const std::uint8_t* open = open_.data() + padded(r, 0);
-    const double* cost = costs_.data() + index(r, 0);
+    const std::uint8_t* open = cells_->open.data() + padded(r, 0);
+    const double* cost = cells_->costs.data() + index(r, 0);
     for (std::int64_t c = 0; c < width_; ++c) {
       largest = std::max(largest, open[c] ? cost[c] : 0.0);
       least = std::min(least, open[c] ? cost[c] : least);
@@ -149,7 +149,7 @@ GridGraph GridGraph::from_costs(CostMatrix costs) {
   }
   const double* in = costs.cells.data();
   for (std::int64_t r = 0; r < g.height_; ++r, in += g.width_) {
-    std::uint8_t* out = g.open_.data() + g.padded(r, 0);
+    std::uint8_t* out = g.cells_->open.data() + g.padded(r, 0);
     // Open exactly when finite and strictly positive: read as integers, the
     // bits of such a double run from 1 (the least subnormal) to those of the
     // largest double; zero, negatives, infinity and NaN fall outside. A test
@@ -158,12 +158,19 @@ GridGraph GridGraph::from_costs(CostMatrix costs) {
       out[c] = std::bit_cast<std::uint64_t>(in[c]) - 1 < std::bit_cast<std::uint64_t>(kLargest);
     }
   }
-  g.costs_ = std::move(costs.cells);
+  g.cells_->costs = std::move(costs.cells);
   g.summarise_costs();
   return g;
 }
 
 AsciiGrid GridGraph::from_ascii(std::string_view map) {
+  MapGrid parsed = parse_ascii(map);
+  if (!parsed.start) fail_input("ASCII map must contain a start cell 'S'");
+  if (!parsed.goal) fail_input("ASCII map must contain a goal cell 'G'");
+  return {std::move(parsed.grid), *parsed.start, *parsed.goal};
+}
+
+MapGrid GridGraph::parse_ascii(std::string_view map) {
   const MapLines parsed = split_map(map);
   GridGraph grid(parsed.width, parsed.lines.size());
   std::optional<Cell> start, goal;
@@ -175,22 +182,20 @@ AsciiGrid GridGraph::from_ascii(std::string_view map) {
       if ((static_cast<unsigned char>(ch) & 0xC0) == 0x80) continue;  // inside a multi-byte character
       const Cell cell{static_cast<std::int32_t>(r), c};
       if (ch == '#') {
-        grid.open_[grid.padded(cell.row, cell.col)] = 0;
+        grid.cells_->open[grid.padded(cell.row, cell.col)] = 0;
       } else if (ch == 'S') {
         start = cell;
       } else if (ch == 'G') {
         goal = cell;
       } else if (ch >= '1' && ch <= '9') {
-        grid.costs_[i] = ch - '0';
+        grid.cells_->costs[i] = ch - '0';
       }
       ++i;
       ++c;
     }
   }
-  if (!start) fail_input("ASCII map must contain a start cell 'S'");
-  if (!goal) fail_input("ASCII map must contain a goal cell 'G'");
   grid.summarise_costs();
-  return {std::move(grid), *start, *goal};
+  return {std::move(grid), start, goal};
 }
 
 }  // namespace quellostrin

@@ -8,6 +8,8 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/memory.hpp"
+#include "quellostrin/packed_heap.hpp"
+#include "quellostrin/stop.hpp"
 
 namespace quellostrin {
 
@@ -228,6 +230,52 @@ ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source, const St
     if (unbounded[v]) {
       dist[v] = -kInf;
       pred[v].reset();
+    }
+  }
+  return out;
+}
+
+ShortestPaths dijkstra(const CsrGraph& graph, std::uint64_t source, const StopHook& stop) {
+  const std::uint64_t n = graph.node_count();
+  check_single_source_size(n);
+  ShortestPaths out;
+  out.dist.assign(n, kInf);
+  out.pred.assign(n, std::nullopt);
+  out.source = source;
+  if (source >= n) return out;
+  // The heap's entries hold 32-bit node numbers and push counts (at most one
+  // push per adjacency entry, and the source's).
+  if (n > UINT32_MAX || graph.entry_count() >= UINT32_MAX) {
+    fail_input("dijkstra takes graphs of fewer than 2^32 nodes and edges");
+  }
+
+  std::vector<double>& dist = out.dist;
+  std::vector<std::uint8_t> settled(n, 0);
+  const auto& offsets = graph.offsets();
+  const auto& targets = graph.targets();
+  const auto& weights = graph.weights();
+  detail::QuadHeap heap;
+  std::uint64_t seq = 0, done = 0;
+  StopGate gate(Limits{std::nullopt, stop});
+  dist[source] = 0.0;
+  heap.push(detail::packed_entry(0.0, seq++, static_cast<std::uint32_t>(source)));
+  while (!heap.empty()) {
+    const auto u = detail::packed_index(heap.pop());
+    if (settled[u]) continue;
+    settled[u] = 1;
+    if (gate.cancelled(++done)) {
+      out.cancelled = true;
+      return out;
+    }
+    const double du = dist[u];
+    for (std::uint64_t e = offsets[u]; e < offsets[u + 1]; ++e) {
+      const std::uint64_t v = targets[e];
+      const double candidate = du + weights[e];
+      if (candidate < dist[v]) {
+        dist[v] = candidate;
+        out.pred[v] = u;
+        heap.push(detail::packed_entry(candidate, seq++, static_cast<std::uint32_t>(v)));
+      }
     }
   }
   return out;

@@ -59,6 +59,14 @@ struct ShortestPaths {
 // true the run ends with `cancelled` set.
 ShortestPaths bellman_ford(const CsrGraph& graph, std::uint64_t source, const StopHook& stop = {});
 
+// Dijkstra from `source` to every node, for weights >= 0 (the caller checks:
+// a negative weight would make the result wrong, not fail). Equal distances
+// are settled first-in, first-out; a predecessor is set only on a strict
+// improvement, so ties keep the first way found. NaN weights relax nothing.
+// `stop` is polled as a StopGate polls it, counting settled nodes; when it
+// answers true the run ends with `cancelled` set.
+ShortestPaths dijkstra(const CsrGraph& graph, std::uint64_t source, const StopHook& stop = {});
+
 struct AllPairs {
   std::vector<double> dist;                            // n x n, row-major; -infinity where unbounded
   std::vector<std::optional<std::uint64_t>> next_hop;  // n x n, row-major

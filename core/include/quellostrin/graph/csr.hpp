@@ -74,6 +74,21 @@ class CsrGraph {
     return out;
   }
 
+  // A graph from the arrays of another one (offsets, targets and weights as
+  // offsets(), targets() and weights() give them, and its transpose's the
+  // same way, or three empty arrays for none), checked in full: InputError
+  // "malformed graph arrays" for offsets that do not run from 0 up to the
+  // number of entries, a target past the nodes, an entry of weight +inf, or a
+  // transpose of another size.
+  static CsrGraph from_parts(std::vector<std::uint64_t> offsets, std::vector<std::uint64_t> targets,
+                             std::vector<double> weights, std::vector<std::uint64_t> reverse_offsets,
+                             std::vector<std::uint64_t> reverse_targets, std::vector<double> reverse_weights);
+
+  // The transpose's arrays; empty without one.
+  const std::vector<std::uint64_t>& reverse_offsets() const { return reverse_ ? reverse_->offsets : kNone; }
+  const std::vector<std::uint64_t>& reverse_targets() const { return reverse_ ? reverse_->targets : kNone; }
+  const std::vector<double>& reverse_weights() const { return reverse_ ? reverse_->weights : kNoWeights; }
+
   // The transpose's entries for `node`; only when has_predecessors().
   bool has_predecessors() const { return reverse_ != nullptr; }
   void predecessors_into(Node node, SuccessorList<Node>& out) const {
@@ -116,6 +131,11 @@ class CsrGraph {
     std::vector<std::uint64_t> offsets, targets;
     std::vector<double> weights;
   };
+  static inline const std::vector<std::uint64_t> kNone{};
+  static inline const std::vector<double> kNoWeights{};
+
+  // Sets the weight summary from weights_.
+  void summarise_weights();
 
   void check(Node node) const {
     if (node >= node_count()) fail_invariant("node {} is out of range for a {}-node graph", node, node_count());

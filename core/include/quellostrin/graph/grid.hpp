@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,8 @@ class GridGraph;
 
 // What `GridGraph::from_ascii` yields: the grid and its start and goal cells.
 struct AsciiGrid;
+// What `GridGraph::parse_ascii` yields: the same, either cell possibly absent.
+struct MapGrid;
 
 class GridGraph {
  public:
@@ -90,23 +93,32 @@ class GridGraph {
   // cost 1, as are the cells past the end of a short line. InputError for a
   // map without a non-empty line, a start or a goal.
   static AsciiGrid from_ascii(std::string_view map);
+  // The same parse, with the start and goal left absent when the map has
+  // none; InputError only for a map without a non-empty line.
+  static MapGrid parse_ascii(std::string_view map);
 
   std::int32_t width() const { return width_; }
   std::int32_t height() const { return height_; }
   bool diagonal() const { return diagonal_; }
   void set_diagonal(bool on) { diagonal_ = on; }
+  // This grid with diagonal moves on or off: a copy that shares the cells.
+  GridGraph with_diagonal(bool on) const {
+    GridGraph g = *this;
+    g.diagonal_ = on;
+    return g;
+  }
 
   bool in_bounds(Cell c) const { return in_bounds(c.row, c.col); }
   bool is_open(Cell c) const { return open_at(c.row, c.col); }
-  double cost(Cell c) const { return costs_[index(c.row, c.col)]; }  // in-bounds cells only
+  double cost(Cell c) const { return cells_->costs[index(c.row, c.col)]; }  // in-bounds cells only
 
   void neighbors_into(Cell cell, SuccessorList<Cell>& out) const {
     if (!in_bounds(cell)) return neighbors_from_outside(cell, out);
-    // The border of walls around `open_` lets every neighbour of an in-bounds
+    // The border of walls around `cells_->open` lets every neighbour of an in-bounds
     // cell be read without a bounds test.
     const std::int64_t r = cell.row, c = cell.col, w = width_, pw = w + 2;
-    const std::uint8_t* o = open_.data() + (r + 1) * pw + (c + 1);
-    const double* cost = costs_.data() + r * w + c;
+    const std::uint8_t* o = cells_->open.data() + (r + 1) * pw + (c + 1);
+    const double* cost = cells_->costs.data() + r * w + c;
     const bool up = o[-pw], down = o[pw], left = o[-1], right = o[1];
     out.reserve(out.size() + 8);
     if (up) out.push_back({{cell.row - 1, cell.col}, cost[-w]});
@@ -131,8 +143,8 @@ class GridGraph {
   // (graph/grid_search.hpp): 1 where a cell is open, in a (height + 2) x
   // (width + 2) array whose outer ring is all walls, so cell (r, c) is at
   // (r + 1) * (width + 2) + c + 1; and the costs, row-major without a border.
-  const std::uint8_t* padded_open() const { return open_.data(); }
-  const double* costs() const { return costs_.data(); }
+  const std::uint8_t* padded_open() const { return cells_->open.data(); }
+  const double* costs() const { return cells_->costs.data(); }
   // The largest cost of an open cell (0.0 when every cell is a wall): a bound
   // on the cost of any move but a diagonal one, which costs up to this times
   // kSqrt2. And the least (+inf when every cell is a wall). Both are found
@@ -167,16 +179,21 @@ class GridGraph {
   void neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) const;
 
   bool in_bounds(std::int64_t r, std::int64_t c) const { return r >= 0 && r < height_ && c >= 0 && c < width_; }
-  bool open_at(std::int64_t r, std::int64_t c) const { return in_bounds(r, c) && open_[padded(r, c)]; }
+  bool open_at(std::int64_t r, std::int64_t c) const { return in_bounds(r, c) && cells_->open[padded(r, c)]; }
   std::uint64_t index(std::int64_t r, std::int64_t c) const { return static_cast<std::uint64_t>(r * width_ + c); }
   std::uint64_t padded(std::int64_t r, std::int64_t c) const {
     return static_cast<std::uint64_t>((r + 1) * (std::int64_t{width_} + 2) + c + 1);
   }
 
-  // 1 where the cell is open, in a (height + 2) x (width + 2) array whose
-  // outer ring is all walls.
-  std::vector<std::uint8_t> open_;
-  std::vector<double> costs_;  // cost of entering each cell, row-major; meaningless for walls
+  struct Cells {
+    // 1 where the cell is open, in a (height + 2) x (width + 2) array whose
+    // outer ring is all walls.
+    std::vector<std::uint8_t> open;
+    std::vector<double> costs;  // cost of entering each cell, row-major; meaningless for walls
+  };
+  // Written only while the grid is built; copies of a grid share it, so a
+  // copy that differs in `diagonal` alone costs nothing.
+  std::shared_ptr<Cells> cells_ = std::make_shared<Cells>();
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   bool diagonal_ = false;
@@ -188,6 +205,12 @@ struct AsciiGrid {
   GridGraph grid;
   Cell start;
   Cell goal;
+};
+
+struct MapGrid {
+  GridGraph grid;
+  std::optional<Cell> start;
+  std::optional<Cell> goal;
 };
 
 // The grid heuristics: distances in moves, times `scale`. Differences are
