@@ -1,7 +1,11 @@
 // bellman_ford and floyd_warshall over an edge list, and the classes
 // ShortestPaths and AllPairs that hold their results. Each object owns its
 // core result for its whole life; every attribute read or method call builds
-// new Python objects from it.
+// new Python objects from it, except the buffer each exports: a read-only
+// view of its float64 distances (ShortestPaths: dist, length n; AllPairs: the
+// n x n table, row-major), which holds a reference to the object and so keeps
+// the table alive. Nothing ever changes a table after the object is built, so
+// exports need no counting and there is nothing to do when one is released.
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -15,10 +19,35 @@
 namespace quellostrin::py {
 namespace {
 
+constexpr Py_ssize_t kEntryBytes = sizeof(double);
+
+// The distance table as the buffer protocol describes it. It is computed once,
+// when the object is built, and lives in the object, since exported views
+// point at its shape and strides.
+struct TableLayout {
+  int ndim;
+  Py_ssize_t shape[2];
+  Py_ssize_t strides[2];
+};
+
+const std::vector<double>& table_of(const ShortestPaths& sp) { return sp.dist; }
+const std::vector<double>& table_of(const AllPairs& ap) { return ap.dist; }
+
+TableLayout layout_of(const ShortestPaths& sp) {
+  const auto n = static_cast<Py_ssize_t>(sp.dist.size());
+  return {1, {n, 0}, {kEntryBytes, 0}};
+}
+// dist holds n * n doubles, so neither n * n nor its size in bytes overflows.
+TableLayout layout_of(const AllPairs& ap) {
+  const auto n = static_cast<Py_ssize_t>(ap.num_nodes);
+  return {2, {n, n}, {n * kEntryBytes, kEntryBytes}};
+}
+
 template <class Core>
 struct Holder {
   PyObject_HEAD
   Core* core;
+  TableLayout layout;
 };
 
 template <class Core>
@@ -43,8 +72,50 @@ PyObject* wrap(PyObject* type, Core&& core) {
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(t, Py_tp_alloc));
   PyObject* self = alloc(t, 0);
   if (!self) throw_py_error();
-  reinterpret_cast<Holder<Core>*>(self)->core = owned.release();
+  auto* holder = reinterpret_cast<Holder<Core>*>(self);
+  holder->layout = layout_of(*owned);
+  holder->core = owned.release();
   return self;
+}
+
+char kFloat64Format[] = "d";
+
+// Exports the distance table, read-only, with only the fields `flags` asks
+// for: no shape means one dimension of `len` bytes, no strides means C order,
+// no format means unsigned bytes (itemsize still tells the element size).
+// Every such reading is valid, since the table is one C-contiguous block.
+// Neither allocates nor throws.
+template <class Core>
+int holder_getbuffer(PyObject* self, Py_buffer* view, int flags) noexcept {
+  const auto* holder = reinterpret_cast<const Holder<Core>*>(self);
+  const TableLayout& layout = holder->layout;
+  view->obj = nullptr;
+  if ((flags & PyBUF_WRITABLE) == PyBUF_WRITABLE) {
+    PyErr_SetString(PyExc_BufferError, "shortest-path distances are read-only");
+    return -1;
+  }
+  // Columns are contiguous too only when there is at most one row.
+  if ((flags & PyBUF_F_CONTIGUOUS) == PyBUF_F_CONTIGUOUS && layout.ndim == 2 && layout.shape[0] > 1) {
+    PyErr_SetString(PyExc_BufferError, "the distance table is in row-major (C) order");
+    return -1;
+  }
+  const std::vector<double>& table = table_of(*holder->core);
+  // An empty table (no nodes) still gets a real address: handed a null one,
+  // numpy allocates a writable array of its own instead of viewing this.
+  static double empty_table = 0.0;
+  view->buf = table.empty() ? &empty_table : const_cast<double*>(table.data());
+  view->obj = Py_NewRef(self);
+  view->len = static_cast<Py_ssize_t>(table.size()) * kEntryBytes;
+  view->itemsize = kEntryBytes;
+  view->readonly = 1;
+  view->format = (flags & PyBUF_FORMAT) == PyBUF_FORMAT ? kFloat64Format : nullptr;
+  const bool with_shape = (flags & PyBUF_ND) == PyBUF_ND;
+  view->ndim = with_shape ? layout.ndim : 1;
+  view->shape = with_shape ? const_cast<Py_ssize_t*>(layout.shape) : nullptr;
+  view->strides = (flags & PyBUF_STRIDES) == PyBUF_STRIDES ? const_cast<Py_ssize_t*>(layout.strides) : nullptr;
+  view->suboffsets = nullptr;
+  view->internal = nullptr;
+  return 0;
 }
 
 // Wraps a getter or repr body in the boundary of the object's module.
@@ -233,7 +304,10 @@ Attributes:
     pred (list[int | None]): predecessor of each node on a shortest path
         (``None`` for the source and for nodes at ``inf`` or ``-inf``).
     negative_cycle (bool): whether a negative-weight cycle is reachable from
-        ``source``; the nodes it reaches are those at ``-inf``.)";
+        ``source``; the nodes it reaches are those at ``-inf``.
+
+``numpy.asarray(result)`` views ``dist`` as a read-only float64 array,
+without copying.)";
 
 // ---- AllPairs
 
@@ -310,12 +384,16 @@ const char kAllPairsDoc[] = R"(All-pairs shortest paths, as ``floyd_warshall`` r
 A pair whose walks pass a negative-weight cycle has distance ``-inf`` and no
 path; every other pair keeps its distance and path.
 
+``numpy.asarray(result)`` views the ``n x n`` distance matrix as a read-only
+float64 array, without copying.
+
 Attributes:
     num_nodes (int): number of nodes ``n``.
     negative_cycle (bool): whether the graph has any negative-weight cycle.)";
 
 // The class spec of a holder type. Neither class can be instantiated from
-// Python (no constructor) nor has settable attributes.
+// Python (no constructor) nor has settable attributes; both export their
+// distances as a buffer.
 template <class Core>
 PyType_Spec holder_spec(const char* name, const char* doc, PyGetSetDef* getset, PyMethodDef* methods, reprfunc repr) {
   static PyType_Slot slots[] = {
@@ -324,6 +402,7 @@ PyType_Spec holder_spec(const char* name, const char* doc, PyGetSetDef* getset, 
       {Py_tp_getset, getset},
       {Py_tp_methods, methods},
       {Py_tp_dealloc, reinterpret_cast<void*>(holder_dealloc<Core>)},
+      {Py_bf_getbuffer, reinterpret_cast<void*>(holder_getbuffer<Core>)},
       {0, nullptr},
   };
   return {name, sizeof(Holder<Core>), 0,

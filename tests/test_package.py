@@ -39,7 +39,8 @@ def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
     example.write_text(textwrap.dedent("""
         import numpy as np
 
-        from quellostrin import SearchResult, search_graph, search_grid, search_grid_costs, search_implicit
+        from quellostrin import (SearchResult, bellman_ford, floyd_warshall, search_graph, search_grid,
+                                 search_grid_costs, search_implicit)
 
         Pos = tuple[int, int]
 
@@ -69,6 +70,9 @@ def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
             search_grid_costs([[1, 2], [3, 4]], (0, 0), (1, 1)),
         ]
         assert all(r.found for r in results)
+        # Shortest-path results are buffers of their distances.
+        views = [memoryview(floyd_warshall(2, [(0, 1, 1.0)])), memoryview(bellman_ford(2, [(0, 1, 1.0)], 0))]
+        assert [v.tolist() for v in views] == [[[0.0, 1.0], [float("inf"), 0.0]], [0.0, 1.0]]
 
         def rejected() -> None:
             # The stub still rejects wrong types: under --strict an ignore

@@ -1,9 +1,10 @@
 """bellman_ford and floyd_warshall: messages, the result classes, and
-distances and negative cycles against networkx and scipy on random graphs
-with negative weights."""
+distances (as lists and as numpy views) and negative cycles against networkx
+and scipy on random graphs with negative weights."""
 
 import math
 import random
+import struct
 
 import networkx as nx
 import numpy as np
@@ -46,6 +47,8 @@ def test_result_classes():
     for cls, obj in ((ShortestPaths, r), (AllPairs, a)):
         with pytest.raises(TypeError):
             cls()
+        with pytest.raises(TypeError, match="read-write"):  # asks for a writable buffer, which is refused
+            struct.pack_into("d", obj, 0, 1.0)
         with pytest.raises(AttributeError):
             obj.negative_cycle = True
 
@@ -81,6 +84,10 @@ def test_against_networkx_and_scipy(seed):
         cheapest[u, v] = min(cheapest[u, v], w)
     a = floyd_warshall(n, edges)
     assert a.negative_cycle == nx.negative_edge_cycle(g)
+    # numpy views the same distances, inf and -inf included, read-only.
+    table = np.asarray(a)
+    assert np.array_equal(table, np.array(a.matrix()).reshape(n, n))
+    assert table.dtype == np.float64 and not table.flags.writeable
     if not a.negative_cycle:
         expected = scipy_floyd_warshall(csgraph_from_dense(cheapest, null_value=np.inf), directed=True)
         assert np.array_equal(np.array(a.matrix()).reshape(n, n), expected)
@@ -88,6 +95,7 @@ def test_against_networkx_and_scipy(seed):
         unbounded = unbounded_from(g, source)
         r = bellman_ford(n, edges, source)
         assert r.negative_cycle == bool(unbounded)
+        assert np.array_equal(np.asarray(r), r.dist) and not np.asarray(r).flags.writeable
         # What the source reaches without a cycle (networkx refuses any negative self-loop);
         # without the source itself when it is on a cycle.
         bounded = g.subgraph((nx.descendants(g, source) | {source}) - unbounded)
