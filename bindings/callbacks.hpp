@@ -20,6 +20,7 @@
 
 #include <Python.h>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -54,7 +55,10 @@ struct SameNodes {
 
 struct NodeIds {
   std::span<const std::uint64_t> ids;  // ids[i]: the caller's number of node i
-  std::uint64_t operator()(std::uint64_t node) const { return ids[node]; }
+  std::array<std::uint64_t, 2> spare{};  // the caller's numbers of nodes ids.size() and ids.size() + 1
+  std::uint64_t operator()(std::uint64_t node) const {
+    return node < ids.size() ? ids[node] : spare[node - ids.size()];
+  }
 };
 
 template <class Node, class Names = SameNodes>

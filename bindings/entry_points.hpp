@@ -4,6 +4,8 @@
 
 #include <Python.h>
 
+#include "quellostrin/shortest_paths.hpp"
+
 namespace quellostrin::py {
 
 PyMethodDef search_grid_method();
@@ -31,5 +33,18 @@ inline constexpr const char* kRestoreShortestPaths = "_restore_shortest_paths";
 inline constexpr const char* kRestoreAllPairs = "_restore_all_pairs";
 PyObject* restore_shortest_paths(PyObject* module, PyObject* args);
 PyObject* restore_all_pairs(PyObject* module, PyObject* args);
+
+// The prepared classes Grid and Graph, created for `module` and kept in its
+// state, and the private functions that unpickle them.
+bool add_grid_type(PyObject* module, ModuleState& state);
+bool add_graph_type(PyObject* module, ModuleState& state);
+inline constexpr const char* kRestoreGrid = "_restore_grid";
+inline constexpr const char* kRestoreGraph = "_restore_graph";
+PyObject* restore_grid(PyObject* module, PyObject* args);
+PyObject* restore_graph(PyObject* module, PyObject* args);
+
+// ShortestPaths and AllPairs objects of `state`'s module that take `result` over.
+PyObject* new_shortest_paths(ModuleState& state, ShortestPaths&& result);
+PyObject* new_all_pairs(ModuleState& state, AllPairs&& result);
 
 }  // namespace quellostrin::py

@@ -8,7 +8,9 @@
 #include <type_traits>
 
 #include "buffer.hpp"
+#include "bytes.hpp"
 #include "entry_points.hpp"
+#include "prepared.hpp"
 #include "runner.hpp"
 
 namespace quellostrin::py {
@@ -19,9 +21,25 @@ constexpr HeuristicTable<Zero, Manhattan, Euclidean, Octile> kGridHeuristics{
     "unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, or a callable h(node, goal) -> float",
     {{"zero", Zero{}}, {"manhattan", Manhattan{}}, {"euclidean", Euclidean{}}, {"octile", Octile{}}}};
 
-// The search both entry points end with, once the grid is built.
-PyObject* run_on_grid(ModuleState& state, const GridGraph& grid, Cell start, Cell goal, const SearchArgs& args) {
-  return run_search(state, grid, start, goal, args, kGridHeuristics);
+// A grid built once: the cells, without diagonal moves (a query takes its
+// own view with or without them), and an ASCII map's S and G.
+struct GridCore {
+  GridGraph grid;
+  std::optional<Cell> start;
+  std::optional<Cell> goal;
+};
+
+// The search every grid entry point ends with, once the grid is built:
+// `start` and `goal` default to the grid's own.
+PyObject* query_grid(ModuleState& state, const GridCore& core, std::optional<Cell> start, std::optional<Cell> goal,
+                     bool diagonal, const SearchArgs& args) {
+  if (!start) start = core.start;
+  if (!goal) goal = core.goal;
+  if (!start || !goal) throw ValueErr("start and goal are needed: the grid has no 'S' or 'G' to default to");
+  if (!core.grid.is_open(*start) || !core.grid.is_open(*goal)) {
+    throw ValueErr("start and goal must be in-bounds, non-wall cells");
+  }
+  return run_search(state, core.grid.with_diagonal(diagonal), *start, *goal, args, kGridHeuristics);
 }
 
 // ---- search_grid
@@ -65,8 +83,8 @@ PyObject* search_grid(ModuleState& state, const MapArgs& a) {
     throw ValueErr("the ASCII map must contain a start 'S' and a goal 'G'");
   }
   AsciiGrid parsed = GridGraph::from_ascii(a.map);
-  parsed.grid.set_diagonal(a.diagonal);
-  return run_on_grid(state, parsed.grid, parsed.start, parsed.goal, a);
+  const GridCore grid{std::move(parsed.grid), parsed.start, parsed.goal};
+  return query_grid(state, grid, std::nullopt, std::nullopt, a.diagonal, a);
 }
 
 // ---- search_grid_costs
@@ -154,6 +172,11 @@ Cell to_cell(PyObject* obj, const char* name) {
   return {to_i32(PyTuple_GetItem(obj, 0), name), to_i32(PyTuple_GetItem(obj, 1), name)};
 }
 
+std::optional<Cell> to_opt_cell(PyObject* obj, const char* name) {
+  if (obj == Py_None) return std::nullopt;
+  return to_cell(obj, name);
+}
+
 struct CostsArgs : SearchArgs {
   CostMatrix costs;
   Cell start;
@@ -179,17 +202,161 @@ consistent.)",
 
 PyObject* search_grid_costs(ModuleState& state, CostsArgs& a) {
   if (a.costs.width == 0 || a.costs.height == 0) throw ValueErr("costs must be a non-empty matrix");
-  GridGraph grid = GridGraph::from_costs(std::move(a.costs));
-  grid.set_diagonal(a.diagonal);
-  if (!grid.is_open(a.start) || !grid.is_open(a.goal)) {
-    throw ValueErr("start and goal must be in-bounds, non-wall cells");
-  }
-  return run_on_grid(state, grid, a.start, a.goal, a);
+  const GridCore grid{GridGraph::from_costs(std::move(a.costs)), std::nullopt, std::nullopt};
+  return query_grid(state, grid, a.start, a.goal, a.diagonal, a);
 }
+
+// ---- Grid: a map built once, then searched many times.
+
+struct GridNewArgs {
+  PyObject* map = nullptr;  // borrowed
+};
+
+constexpr auto kGridNew = signature<GridNewArgs>(
+    "Grid", "", Params<GridNewArgs>::required<&GridNewArgs::map, as_object>("map"));
+
+GridCore build_grid(ModuleState&, GridNewArgs& a) {
+  if (PyUnicode_Check(a.map)) {
+    MapGrid parsed = GridGraph::parse_ascii(to_str(a.map, "map"));
+    return {std::move(parsed.grid), parsed.start, parsed.goal};
+  }
+  CostMatrix costs = to_cost_matrix(a.map, "map");
+  if (costs.width == 0 || costs.height == 0) throw ValueErr("costs must be a non-empty matrix");
+  return {GridGraph::from_costs(std::move(costs)), std::nullopt, std::nullopt};
+}
+
+struct GridQueryArgs : SearchArgs {
+  std::optional<Cell> start;
+  std::optional<Cell> goal;
+  bool diagonal = false;
+};
+
+using QP = Params<GridQueryArgs>;
+using QS = SearchParams<GridQueryArgs>;
+
+constexpr auto kGridSearch = signature<GridQueryArgs>(
+    "search",
+    R"(Search the grid from `start` to `goal`, `(row, col)` tuples, which default
+to the map's `S` and `G`. The options, their defaults and the result are those
+of `search_grid` and `search_grid_costs`: this is the same search, without
+building the grid again.)",
+    QP::optional<&GridQueryArgs::start, to_opt_cell>("start"), QP::optional<&GridQueryArgs::goal, to_opt_cell>("goal"),
+    QS::algorithm, QS::heuristic, QS::record, QS::weight, QS::beam_width, QS::depth_limit, QS::max_nodes,
+    QP::optional<&GridQueryArgs::diagonal, to_bool>("diagonal"), QS::reopen, QS::time_limit);
+
+PyObject* grid_search_method(ModuleState& state, PyObject* self, const GridQueryArgs& a) {
+  return query_grid(state, prepared<GridCore>(self), a.start, a.goal, a.diagonal, a);
+}
+
+PyObject* grid_shape(PyObject* self, void*) {
+  return guarded_self(self, [&] {
+    const GridGraph& g = prepared<GridCore>(self).grid;
+    return Py_BuildValue("(ii)", static_cast<int>(g.height()), static_cast<int>(g.width()));
+  });
+}
+
+PyObject* cell_or_none(const std::optional<Cell>& cell) { return cell ? into_py_node(*cell) : Py_NewRef(Py_None); }
+PyObject* grid_start(PyObject* self, void*) {
+  return guarded_self(self, [&] { return cell_or_none(prepared<GridCore>(self).start); });
+}
+PyObject* grid_goal(PyObject* self, void*) {
+  return guarded_self(self, [&] { return cell_or_none(prepared<GridCore>(self).goal); });
+}
+
+PyObject* grid_repr(PyObject* self) {
+  return guarded_self(self, [&] {
+    const GridGraph& g = prepared<GridCore>(self).grid;
+    const std::string text =
+        "Grid(height=" + std::to_string(g.height()) + ", width=" + std::to_string(g.width()) + ")";
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  });
+}
+
+// Pickled as (width, height, costs, start, goal): the costs as 8 little-endian
+// bytes per cell, row-major, 0.0 for a wall.
+PyObject* grid_reduce(PyObject* self, PyObject*) {
+  return guarded_self(self, [&] {
+    const GridCore& core = prepared<GridCore>(self);
+    const GridGraph& g = core.grid;
+    std::vector<double> cells(g.index_space());
+    for (std::int32_t r = 0; r < g.height(); ++r) {
+      for (std::int32_t c = 0; c < g.width(); ++c) {
+        cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.width()) + c] =
+            g.is_open({r, c}) ? g.cost({r, c}) : 0.0;
+      }
+    }
+    PyRef costs = PyRef::steal(doubles_to_bytes(cells));
+    if (!costs) throw_py_error();
+    PyRef start = PyRef::steal(cell_or_none(core.start)), goal = PyRef::steal(cell_or_none(core.goal));
+    if (!start || !goal) throw_py_error();
+    return reduce_with(self, kRestoreGrid,
+                       PyRef::steal(Py_BuildValue("(iiOOO)", static_cast<int>(g.width()), static_cast<int>(g.height()),
+                                                  costs.get(), start.get(), goal.get())));
+  });
+}
+
+PyGetSetDef grid_getset[] = {
+    {"shape", grid_shape, nullptr, "(rows, columns) of the grid.", nullptr},
+    {"start", grid_start, nullptr, "The map's `S` as (row, col), or None.", nullptr},
+    {"goal", grid_goal, nullptr, "The map's `G` as (row, col), or None.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef* grid_methods() {
+  static PyMethodDef defs[] = {method_of_class<kGridSearch, grid_search_method>(),
+                               {"__reduce__", grid_reduce, METH_NOARGS, nullptr},
+                               {nullptr, nullptr, 0, nullptr}};
+  return defs;
+}
+
+constexpr const char* kGridDoc = R"(Grid(map)
+--
+
+A 2-D grid built once and searched many times: `map` is an ASCII map (its `S`
+and `G`, if any, become the default start and goal of `search`) or a matrix
+of terrain costs in any form `search_grid_costs` takes, NumPy arrays
+included. `Grid(m).search(...)` returns what `search_grid(m, ...)` or
+`search_grid_costs(m, ...)` returns for the same arguments, without building
+the grid again. Nothing a search does changes the grid, so threads may search
+one grid at once; it pickles compactly.)";
 
 }  // namespace
 
 PyMethodDef search_grid_method() { return method<kSearchGrid, search_grid>(); }
 PyMethodDef search_grid_costs_method() { return method<kSearchGridCosts, search_grid_costs>(); }
+
+bool add_grid_type(PyObject* module, ModuleState& state) {
+  static PyType_Slot slots[] = {
+      {Py_tp_doc, const_cast<char*>(kGridDoc)},
+      {Py_tp_new, reinterpret_cast<void*>(prepared_new<GridCore, kGridNew, build_grid>)},
+      {Py_tp_repr, reinterpret_cast<void*>(grid_repr)},
+      {Py_tp_getset, grid_getset},
+      {Py_tp_methods, grid_methods()},
+      {Py_tp_dealloc, reinterpret_cast<void*>(prepared_dealloc<GridCore>)},
+      {0, nullptr},
+  };
+  static PyType_Spec spec = {"quellostrin.quellostrin_native.Grid", sizeof(PreparedObject<GridCore>), 0,
+                             kPreparedFlags, slots};
+  return add_prepared_type(module, &spec, state.grid_type);
+}
+
+PyObject* restore_grid(PyObject* module, PyObject* args) {
+  ModuleState& state = state_of(module);
+  return guarded(state.internal_error, [&]() -> PyObject* {
+    int width = 0, height = 0;
+    PyObject *costs, *start, *goal;
+    if (!PyArg_ParseTuple(args, "iiO!OO:_restore_grid", &width, &height, &PyBytes_Type, &costs, &start, &goal)) {
+      throw_py_error();
+    }
+    if (width < 1 || height < 1) throw ValueErr("a pickled Grid is malformed");
+    GridGraph::check_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height));
+    const std::uint64_t cells = std::uint64_t(width) * std::uint64_t(height);
+    CostMatrix m{static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+                 doubles_from_bytes(costs, "a pickled Grid is malformed")};
+    if (m.cells.size() != cells) throw ValueErr("a pickled Grid is malformed");
+    GridCore core{GridGraph::from_costs(std::move(m)), to_opt_cell(start, "start"), to_opt_cell(goal, "goal")};
+    return wrap_prepared(reinterpret_cast<PyTypeObject*>(state.grid_type), std::move(core));
+  });
+}
 
 }  // namespace quellostrin::py

@@ -36,6 +36,8 @@ PyMethodDef* private_functions() {
       {kRestoreResult, restore_search_result, METH_VARARGS, nullptr},
       {kRestoreShortestPaths, restore_shortest_paths, METH_VARARGS, nullptr},
       {kRestoreAllPairs, restore_all_pairs, METH_VARARGS, nullptr},
+      {kRestoreGrid, restore_grid, METH_VARARGS, nullptr},
+      {kRestoreGraph, restore_graph, METH_VARARGS, nullptr},
       {nullptr, nullptr, 0, nullptr},
   };
   return defs;
@@ -72,6 +74,8 @@ bool exec_steps(PyObject* module) {
       !append_all(module, "AllPairs")) {
     return false;
   }
+  if (!add_grid_type(module, state) || !append_all(module, "Grid")) return false;
+  if (!add_graph_type(module, state) || !append_all(module, "Graph")) return false;
   state.internal_error = new_internal_error_type();
   return state.internal_error && PyModule_AddObjectRef(module, "InternalError", state.internal_error) == 0;
 }
@@ -87,6 +91,9 @@ int traverse_module(PyObject* module, visitproc visit, void* arg) {
     Py_VISIT(state->result_type);
     Py_VISIT(state->shortest_paths_type);
     Py_VISIT(state->all_pairs_type);
+    Py_VISIT(state->grid_type);
+    Py_VISIT(state->graph_type);
+    Py_VISIT(state->word_list_type);
     Py_VISIT(state->internal_error);
   }
   return 0;
@@ -98,6 +105,9 @@ int clear_module(PyObject* module) {
     Py_CLEAR(state->result_type);
     Py_CLEAR(state->shortest_paths_type);
     Py_CLEAR(state->all_pairs_type);
+    Py_CLEAR(state->grid_type);
+    Py_CLEAR(state->graph_type);
+    Py_CLEAR(state->word_list_type);
     Py_CLEAR(state->internal_error);
   }
   return 0;

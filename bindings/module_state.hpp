@@ -13,6 +13,9 @@ struct ModuleState {
   PyObject* result_type = nullptr;          // SearchResult
   PyObject* shortest_paths_type = nullptr;  // ShortestPaths
   PyObject* all_pairs_type = nullptr;       // AllPairs
+  PyObject* grid_type = nullptr;            // Grid
+  PyObject* graph_type = nullptr;           // Graph
+  PyObject* word_list_type = nullptr;       // WordList
   PyObject* internal_error = nullptr;  // InternalError
 };
 

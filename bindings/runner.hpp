@@ -124,6 +124,24 @@ concept CallsPython = requires { G::calls_python; };
 
 }  // namespace detail
 
+// Runs `run(hook)` (a shortest-path routine, say, whose result has a
+// `cancelled` flag) with the lock released; the hook polls for Ctrl-C at
+// every call, and a signal handler that raises ends the run and the call
+// raises that.
+template <class Run>
+auto run_unlocked(ModuleState& state, Run&& run) {
+  ErrorSlot slot(state.internal_error);
+  std::optional<decltype(run(StopHook{}))> result;
+  {
+    GilRelease unlocked;
+    detail::CancelPoll cancel{&slot, &unlocked, 1};
+    result = run(StopHook{&detail::CancelPoll::poll, &cancel, 1});
+  }
+  if (slot.restore()) throw_py_error();
+  if (result->cancelled) fail_invariant("a shortest-path run was cancelled with no exception to report");
+  return std::move(*result);
+}
+
 // Runs the search that `args` asks for on `graph` and returns the Python
 // SearchResult; any failure is thrown (see errors.hpp). `slot` is the call's
 // error slot, shared with a domain that calls Python. `names` gives the

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "bytes.hpp"
 #include "entry_points.hpp"
 #include "quellostrin/shortest_paths.hpp"
 #include "runner.hpp"
@@ -153,45 +154,15 @@ const char* flag(bool b) { return b ? "true" : "false"; }
 
 constexpr std::uint64_t kAbsentNode = UINT64_MAX;
 
-std::uint64_t little_endian(std::uint64_t v) {
-  return std::endian::native == std::endian::little ? v : __builtin_bswap64(v);
-}
-
-template <class T, class Word>
-PyObject* to_bytes(const std::vector<T>& values, Word&& word) {
-  PyRef out = PyRef::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(values.size() * 8)));
-  if (!out) throw_py_error();
-  char* p = PyBytes_AsString(out.get());
-  for (const T& v : values) {
-    const std::uint64_t w = little_endian(word(v));
-    std::memcpy(p, &w, 8);
-    p += 8;
-  }
-  return out.release();
-}
-
-PyObject* doubles_to_bytes(const std::vector<double>& values) {
-  return to_bytes(values, [](double d) { return std::bit_cast<std::uint64_t>(d); });
-}
-
 PyObject* nodes_to_bytes(const std::vector<std::optional<std::uint64_t>>& values) {
-  return to_bytes(values, [](const std::optional<std::uint64_t>& v) { return v.value_or(kAbsentNode); });
+  return words_to_bytes(values, [](const std::optional<std::uint64_t>& v) { return v.value_or(kAbsentNode); });
 }
 
 // The 8-byte words of `bytes`, which must hold exactly `count` of them.
 std::vector<std::uint64_t> words_of(PyObject* bytes, std::uint64_t count, const char* what) {
-  char* data = nullptr;
-  Py_ssize_t length = 0;
-  if (PyBytes_AsStringAndSize(bytes, &data, &length) != 0) throw_py_error();
-  if (count > static_cast<std::uint64_t>(length) / 8 || static_cast<std::uint64_t>(length) != count * 8) {
-    throw ValueErr(std::string("a pickled shortest-path result has the wrong size of ") + what);
-  }
-  std::vector<std::uint64_t> words(count);
-  for (std::uint64_t i = 0; i < count; ++i) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, data + 8 * i, 8);
-    words[i] = little_endian(w);
-  }
+  const std::string bad = std::string("a pickled shortest-path result has the wrong size of ") + what;
+  std::vector<std::uint64_t> words = words_from_bytes(bytes, bad.c_str());
+  if (words.size() != count) throw ValueErr(bad);
   return words;
 }
 
@@ -418,17 +389,10 @@ PyType_Spec holder_spec(const char* name, const char* doc, PyGetSetDef* getset, 
 template <class Run>
 auto run_released(ModuleState& state, std::uint64_t num_nodes, const std::vector<Edge>& edges, bool undirected,
                   Run&& run) {
-  ErrorSlot slot(state.internal_error);
-  std::optional<decltype(run(std::declval<const CsrGraph&>(), StopHook{}))> result;
-  {
-    GilRelease unlocked;
-    detail::CancelPoll cancel{&slot, &unlocked, 1};
+  return run_unlocked(state, [&](const StopHook& stop) {
     const CsrGraph graph = CsrGraph::from_edges(num_nodes, edges, undirected);
-    result = run(graph, StopHook{&detail::CancelPoll::poll, &cancel, 1});
-  }
-  if (slot.restore()) throw_py_error();
-  if (result->cancelled) fail_invariant("a shortest-path run was cancelled with no exception to report");
-  return std::move(*result);
+    return run(graph, stop);
+  });
 }
 
 struct BellmanFordArgs {
@@ -537,6 +501,11 @@ PyObject* restore_all_pairs(PyObject* module, PyObject* args) {
     return wrap(state.all_pairs_type, std::move(ap));
   });
 }
+
+PyObject* new_shortest_paths(ModuleState& state, ShortestPaths&& result) {
+  return wrap(state.shortest_paths_type, std::move(result));
+}
+PyObject* new_all_pairs(ModuleState& state, AllPairs&& result) { return wrap(state.all_pairs_type, std::move(result)); }
 
 PyMethodDef bellman_ford_method() { return method<kBellmanFord, bellman_ford_py>(); }
 PyMethodDef floyd_warshall_method() { return method<kFloydWarshall, floyd_warshall_py>(); }

@@ -164,7 +164,7 @@ std::uint64_t position_of(const std::vector<std::uint64_t>& ids, std::uint64_t i
 }  // namespace
 
 CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named,
-                           CsrGraph::Predecessors predecessors) {
+                           CsrGraph::Predecessors predecessors, std::uint64_t spare) {
   std::vector<std::uint64_t> ids;
   ids.reserve(2 * edges.size() + named.size());
   for (const Edge& e : edges) {
@@ -179,7 +179,7 @@ CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::sp
   std::vector<Edge> renamed;
   renamed.reserve(edges.size());
   for (const Edge& e : edges) renamed.push_back({position_of(ids, e.u), position_of(ids, e.v), e.w});
-  CsrGraph graph = CsrGraph::from_edges(ids.size(), renamed, undirected, predecessors);
+  CsrGraph graph = CsrGraph::from_edges(ids.size() + spare, renamed, undirected, predecessors);
   return CompactGraph{std::move(graph), std::move(ids)};
 }
 

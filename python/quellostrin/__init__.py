@@ -64,6 +64,8 @@ __version__ = "0.1.0"
 from . import quellostrin_native
 from .quellostrin_native import (
     AllPairs,
+    Graph,
+    Grid,
     InternalError,
     SearchResult,
     ShortestPaths,
@@ -103,5 +105,7 @@ __all__ = [
     "SearchResult",
     "ShortestPaths",
     "AllPairs",
+    "Grid",
+    "Graph",
     "InternalError",
 ]

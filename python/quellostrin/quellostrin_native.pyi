@@ -223,4 +223,64 @@ __all__ = [
     "SearchResult",
     "ShortestPaths",
     "AllPairs",
+    "Grid",
+    "Graph",
 ]
+
+@final
+class Grid:
+    """A 2-D grid built once (from an ASCII map or a matrix of terrain costs)
+    and searched many times."""
+
+    def __new__(cls, map: str | Sequence[Sequence[float]] | Buffer | _SupportsArray) -> Grid: ...
+    @property
+    def shape(self) -> tuple[int, int]: ...
+    @property
+    def start(self) -> _Cell | None: ...
+    @property
+    def goal(self) -> _Cell | None: ...
+    def search(
+        self,
+        start: _Cell | None = None,
+        goal: _Cell | None = None,
+        algorithm: str = "astar",
+        heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        diagonal: bool = False,
+        reopen: bool = False,
+        time_limit: float | None = None,
+    ) -> SearchResult: ...
+
+@final
+class Graph:
+    """An explicit weighted graph built once from an edge list and queried
+    many times."""
+
+    def __new__(cls, num_nodes: int, edges: _Edges, undirected: bool = True) -> Graph: ...
+    @property
+    def num_nodes(self) -> int: ...
+    @property
+    def num_edges(self) -> int: ...
+    @property
+    def undirected(self) -> bool: ...
+    def search(
+        self,
+        start: int,
+        goal: int,
+        algorithm: str = "bfs",
+        heuristic: str | Callable[[int, int], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        reopen: bool = False,
+        time_limit: float | None = None,
+    ) -> SearchResult: ...
+    def dijkstra(self, source: int) -> ShortestPaths: ...
+    def bellman_ford(self, source: int) -> ShortestPaths: ...
+    def floyd_warshall(self) -> AllPairs: ...

@@ -45,6 +45,9 @@ class CsrGraph {
  public:
   using Node = std::uint64_t;
 
+  // The graph of no nodes.
+  CsrGraph() = default;
+
   // Whether from_edges also builds the transpose of a directed graph (an
   // undirected one is its own transpose and never gets one).
   enum class Predecessors : std::uint8_t { none, listed };
@@ -125,8 +128,6 @@ class CsrGraph {
   const std::vector<double>& weights() const { return weights_; }
 
  private:
-  CsrGraph() = default;
-
   struct Adjacency {
     std::vector<std::uint64_t> offsets, targets;
     std::vector<double> weights;
@@ -164,7 +165,10 @@ struct CompactGraph {
   std::uint64_t compact(std::uint64_t id) const;
 };
 
+// `spare` more nodes follow the ids, with no edges: a caller may let them
+// stand for nodes no edge names.
 CompactGraph compact_graph(std::span<const Edge> edges, bool undirected, std::span<const std::uint64_t> named,
-                           CsrGraph::Predecessors predecessors = CsrGraph::Predecessors::none);
+                           CsrGraph::Predecessors predecessors = CsrGraph::Predecessors::none,
+                           std::uint64_t spare = 0);
 
 }  // namespace quellostrin
