@@ -196,10 +196,9 @@ constexpr HeuristicTable<LadderHamming, Zero> kLadderHeuristics{
 
 PyObject* search_wordladder(ModuleState& state, LadderArgs& a) {
   if (a.start.size() != a.goal.size()) throw ValueErr("start and goal must have the same length");
-  WordLadder ladder = WordLadder::from_lowercase(std::move(a.words));
-  ladder.insert(a.start);
-  ladder.insert(a.goal);
-  return run_search(state, ladder, a.start, a.goal, a, kLadderHeuristics);
+  const WordLadder ladder = WordLadder::from_lowercase(std::move(a.words));
+  const LadderQuery query(ladder, a.start, a.goal);
+  return run_search(state, query, a.start, a.goal, a, kLadderHeuristics);
 }
 
 }  // namespace

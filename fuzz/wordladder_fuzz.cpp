@@ -132,10 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   if (words.size() < 2) return 0;
-  WordLadder& g = *ladder;
   const std::string &start = words[0], &goal = words[1];
-  g.insert(start);
-  g.insert(goal);
+  const LadderQuery g(*ladder, start, goal);
   std::set<std::string> full = dict;
   full.insert(start);
   full.insert(goal);

@@ -4,8 +4,14 @@
 //   WordLadder/BFS, WordLadder/AStar   one search per query, recording off,
 //                                      over a fixed list of 256 seeded random
 //                                      word pairs (some unreachable, which
-//                                      exhausts the start's component);
-//   WordLadder/neighbors               neighbors_into for every word in turn.
+//                                      exhausts the start's component), each
+//                                      on a LadderQuery as the binding runs it;
+//   WordLadder/neighbors               neighbors_into for every word in turn;
+//   WordLadder/neighbors_probing       the same listing made by probing a hash
+//                                      set of the words with each of the 25
+//                                      other letters at each position, as the
+//                                      ladder did before it had its index;
+//   WordLadder/build                   from_lowercase over the whole list.
 //
 // Counters: `queries` (or `words`) per second of the thread's CPU time, and
 // `expanded`, the mean nodes expanded per query.
@@ -19,6 +25,7 @@
 #include <vector>
 
 #include "quellostrin/algorithms.hpp"
+#include "quellostrin/hash.hpp"
 #include "quellostrin/puzzles/wordladder.hpp"
 #include "random_graph.hpp"
 
@@ -26,6 +33,8 @@ namespace {
 
 using quellostrin::AlgoOptions;
 using quellostrin::LadderHamming;
+using quellostrin::LadderQuery;
+using quellostrin::SuccessorList;
 using quellostrin::WordLadder;
 
 std::vector<std::string> load_words() {
@@ -73,7 +82,8 @@ void run_queries(benchmark::State& state, std::string_view algo) {
   std::uint64_t queries = 0, expanded = 0;
   for (auto _ : state) {
     for (const auto& [start, goal] : in.queries) {
-      auto r = quellostrin::run_algo(info, in.ladder, LadderHamming{}, start, goal, options);
+      const LadderQuery query(in.ladder, start, goal);
+      auto r = quellostrin::run_algo(info, query, LadderHamming{}, start, goal, options);
       expanded += r.nodes_expanded;
       benchmark::DoNotOptimize(r);
     }
@@ -86,18 +96,20 @@ void run_queries(benchmark::State& state, std::string_view algo) {
 void BM_Bfs(benchmark::State& state) { run_queries(state, "bfs"); }
 void BM_AStar(benchmark::State& state) { run_queries(state, "astar"); }
 
-void BM_Neighbors(benchmark::State& state) {
+// Lists the neighbours of every word with `list(word, out)`.
+template <class List>
+void list_all(benchmark::State& state, List list) {
   const Input& in = input();
   if (in.words.empty()) {
     state.SkipWithError("sgb-words.txt not found");
     return;
   }
-  quellostrin::SuccessorList<std::string> out;
+  SuccessorList<std::string> out;
   std::uint64_t words = 0;
   for (auto _ : state) {
     for (const std::string& w : in.words) {
       out.clear();
-      in.ladder.neighbors_into(w, out);
+      list(w, out);
       benchmark::DoNotOptimize(out.data());
     }
     words += in.words.size();
@@ -105,9 +117,41 @@ void BM_Neighbors(benchmark::State& state) {
   state.counters["words"] = benchmark::Counter(static_cast<double>(words), benchmark::Counter::kIsRate);
 }
 
+void BM_Neighbors(benchmark::State& state) {
+  list_all(state, [](const std::string& w, SuccessorList<std::string>& out) { input().ladder.neighbors_into(w, out); });
+}
+
+// The listing by probing, for ASCII words: a set with room for twice the
+// words (most probes miss, and a sparse table keeps their runs short).
+void BM_NeighborsProbing(benchmark::State& state) {
+  static const quellostrin::FlatSet<std::string> set = [] {
+    quellostrin::FlatSet<std::string> made(2 * input().words.size());
+    for (const std::string& w : input().words) made.insert(w);
+    return made;
+  }();
+  list_all(state, [](const std::string& w, SuccessorList<std::string>& out) {
+    std::string buf = w;
+    for (std::size_t i = 0; i < buf.size(); ++i) {
+      for (char letter = 'a'; letter <= 'z'; ++letter) {
+        if (letter == w[i]) continue;
+        buf[i] = letter;
+        if (set.contains(buf)) out.emplace_back(buf, 1.0);
+      }
+      buf[i] = w[i];
+    }
+  });
+}
+
+void BM_Build(benchmark::State& state) {
+  const Input& in = input();
+  for (auto _ : state) benchmark::DoNotOptimize(WordLadder::from_lowercase(in.words));
+}
+
 BENCHMARK(BM_Bfs)->Name("WordLadder/BFS")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AStar)->Name("WordLadder/AStar")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Neighbors)->Name("WordLadder/neighbors")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NeighborsProbing)->Name("WordLadder/neighbors_probing")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Build)->Name("WordLadder/build")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

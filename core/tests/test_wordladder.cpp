@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
+#include <random>
+#include <set>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
-#include "quellostrin/algorithms.hpp"
+#include "table.hpp"
 
 using namespace quellostrin;
 
@@ -14,41 +19,126 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-Words words_of(const SuccessorList<std::string>& moves) {
-  Words out;
-  for (const auto& [w, cost] : moves) {
-    EXPECT_EQ(cost, 1.0) << w;
-    out.push_back(w);
+// The oracle, by brute force over the dictionary: x -> y when they have one
+// byte length and differ at one position, where y holds a letter, and y is
+// valid UTF-8; listed by that position, then by the listed word's byte there.
+struct BruteLadder {
+  using Node = std::string;
+  std::set<std::string> words;
+
+  void list(const std::string& word, bool into, SuccessorList<std::string>& out) const {
+    std::vector<std::tuple<std::size_t, unsigned char, std::string>> found;
+    for (const std::string& w : words) {
+      if (w.size() != word.size() || (into && words.count(word) == 0)) continue;
+      std::size_t at = 0, differ = 0;
+      for (std::size_t i = 0; i < w.size(); ++i) {
+        if (w[i] != word[i]) at = i, ++differ;
+      }
+      const std::string& to = into ? word : w;
+      if (differ == 1 && to[at] >= 'a' && to[at] <= 'z' && is_valid_utf8(to)) {
+        found.emplace_back(at, static_cast<unsigned char>(w[at]), w);
+      }
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& f : found) out.emplace_back(std::get<2>(f), 1.0);
   }
-  return out;
+  void neighbors_into(const std::string& w, SuccessorList<std::string>& out) const { list(w, false, out); }
+  void predecessors_into(const std::string& w, SuccessorList<std::string>& out) const { list(w, true, out); }
+};
+
+// A random byte string of up to four pieces: letters (the first and last
+// among them), other ASCII (two just outside a..z), multi-byte characters,
+// and pieces of characters that leave it invalid UTF-8.
+std::string random_word(std::mt19937& rng) {
+  static const char* const pieces[] = {"a", "b", "y", "z", "a", "b", "-", "`", "{", "\xc3\xa9", "\xe2\x82\xac", "\xc3"};
+  std::string w;
+  for (auto n = rng() % 5; n > 0; --n) w += pieces[rng() % std::size(pieces)];
+  return rng() % 16 == 0 ? w + "\xa9" : w;
 }
 
-SearchResult<std::string> run(std::string_view algo, const WordLadder& g, const std::string& start,
-                              const std::string& goal) {
-  return run_algo(find_algorithm(algo), g, LadderHamming{}, start, goal, AlgoOptions{.record = false});
+std::string mutated(std::string word, std::mt19937& rng) {
+  if (!word.empty()) word[rng() % word.size()] = "abyz-{\xc3\xa9"[rng() % 8];
+  return word;
+}
+
+template <class G>
+void expect_listings(const G& got, const BruteLadder& want, const Words& probes) {
+  EXPECT_EQ(got.size(), want.words.size());
+  for (const std::string& p : probes) {
+    SCOPED_TRACE(::testing::PrintToString(p));
+    EXPECT_EQ(got.contains(p), want.words.count(p) == 1);
+    // Both append to what the buffer holds.
+    SuccessorList<std::string> a{{"kept", 7.0}}, b = a, c = a, d = a;
+    got.neighbors_into(p, a);
+    want.neighbors_into(p, b);
+    EXPECT_EQ(a, b);
+    got.predecessors_into(p, c);
+    want.predecessors_into(p, d);
+    EXPECT_EQ(c, d);
+  }
 }
 
 }  // namespace
 
-TEST(WordLadder, NeighbourOrderAndDictionary) {
-  const WordLadder g = WordLadder::from_lowercase({"cold", "cord", "card", "ward", "warm", "word", "corm", "cold"});
-  EXPECT_EQ(g.size(), 7u);
-  EXPECT_EQ(words_of(g.neighbors("cold")), (Words{"cord"}));
+TEST(WordLadder, RulesByExample) {
+  const std::string cafe = "caf\u00e9", cofe = "cof\u00e9";
+  const WordLadder g = WordLadder::from_lowercase(
+      {"cold", "cord", "card", "word", "corm", "cold", "", "1b", "ab", cafe, cofe, "cafa\xa9", "bold", "\xff" "olx"});
+  EXPECT_EQ(g.size(), 13u);  // duplicates collapse; the empty word is an entry
+  const auto words_of = [](const SuccessorList<std::string>& moves) {
+    Words out;
+    for (const auto& move : moves) out.push_back(move.first);
+    return out;
+  };
   EXPECT_EQ(words_of(g.neighbors("cord")), (Words{"word", "card", "cold", "corm"}));
-  EXPECT_EQ(words_of(g.neighbors("wore")), (Words{"word"}));  // a word outside the dictionary still has neighbours
-  EXPECT_EQ(words_of(g.neighbors("")), Words{});
-  EXPECT_EQ(words_of(WordLadder::from_lowercase({}).neighbors("cold")), Words{});
+  EXPECT_EQ(words_of(g.neighbors("wore")), (Words{"word"}));  // any string is a node
+  EXPECT_EQ(words_of(g.neighbors("1b")), (Words{"ab"}));      // and not back
+  EXPECT_EQ(words_of(g.neighbors("ab")), Words{});
+  // A letter never goes into a multi-byte character, but may repair a word.
+  EXPECT_EQ(words_of(g.neighbors(cafe)), (Words{cofe}));
+  EXPECT_EQ(words_of(g.neighbors("\xff" "old")), (Words{"bold", "cold"}));
+}
 
-  // neighbors_into appends.
-  SuccessorList<std::string> out{{"keep", 7.0}};
-  g.neighbors_into("ward", out);
-  EXPECT_EQ(out, (SuccessorList<std::string>{{"keep", 7.0}, {"card", 1.0}, {"word", 1.0}, {"warm", 1.0}}));
+// The ladder, and queries over it with a start and goal that may be new,
+// list what brute force lists over the dictionary with them added; every
+// strategy searches a query as it searches the brute-force ladder, while
+// another thread searches the same ladder.
+TEST(WordLadder, MatchesBruteForce) {
+  for (std::uint32_t seed = 0; seed < 300; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    Words words;
+    for (auto n = rng() % 40; n > 0; --n) {
+      words.push_back(words.empty() || rng() % 3 ? random_word(rng) : mutated(words[rng() % words.size()], rng));
+    }
+    const WordLadder ladder = WordLadder::from_lowercase(words);
+    BruteLadder brute{{words.begin(), words.end()}};
+    Words probes = words;
+    for (const std::string& w : words) probes.push_back(mutated(w, rng));
+    for (int k = 0; k < 10; ++k) probes.push_back(random_word(rng));
+    expect_listings(ladder, brute, probes);
 
-  WordLadder grown = WordLadder::from_lowercase({"", "a"});
-  EXPECT_EQ(grown.size(), 2u);  // the empty word is an entry like any other
-  EXPECT_TRUE(grown.insert("b"));
-  EXPECT_FALSE(grown.insert("a"));
-  EXPECT_EQ(words_of(grown.neighbors("a")), (Words{"b"}));
+    const std::string start = rng() % 2 || words.empty() ? random_word(rng) : words[rng() % words.size()];
+    std::string goal = start;
+    for (auto steps = rng() % 4; steps > 0; --steps) goal = mutated(goal, rng);
+    brute.words.insert({start, goal});
+    probes.insert(probes.end(), {start, goal});
+    expect_listings(LadderQuery(ladder, start, goal), brute, probes);
+
+    std::vector<SearchResult<std::string>> got(std::size(table::kAll));
+    const auto search = [&](std::size_t first) {
+      for (std::size_t a = first; a < got.size(); a += 2) {
+        got[a] = table::run(table::kAll[a], LadderQuery(ladder, start, goal), LadderHamming{}, start, goal);
+      }
+    };
+    std::thread other(search, 1);
+    search(0);
+    other.join();
+    for (std::size_t a = 0; a < got.size(); ++a) {
+      SCOPED_TRACE(table::name(table::kAll[a]));
+      table::expect_same(got[a], table::run(table::kAll[a], brute, LadderHamming{}, start, goal));
+    }
+  }
 }
 
 TEST(WordLadder, HammingCountsBytesOverTheShorterLength) {
@@ -90,23 +180,4 @@ TEST(WordLadder, Utf8Validator) {
     SCOPED_TRACE(::testing::PrintToString(c.bytes));
     EXPECT_EQ(is_valid_utf8(c.bytes), c.valid);
   }
-}
-
-// A letter put inside a multi-byte character would split it: such buffers are
-// never produced, even when the dictionary holds them, and the accented
-// character stays whole along a ladder.
-TEST(WordLadder, AccentedWordsChangeOnlyAtAsciiPositions) {
-  const std::string cafe = "caf\u00e9", cofe = "cof\u00e9", sofe = "sof\u00e9";
-  const WordLadder g = WordLadder::from_lowercase({cafe, cofe, sofe, "caf\u00e8", "cafa\xa9", "caf\xc3z", "cafez"});
-  EXPECT_EQ(words_of(g.neighbors(cafe)), (Words{cofe}));
-  const auto found = run("bfs", g, cafe, sofe);
-  ASSERT_TRUE(found.found());
-  EXPECT_EQ(*found.path, (Words{cafe, cofe, sofe}));
-  const auto none = run("bfs", g, cafe, "caf\u00e8");
-  EXPECT_FALSE(none.found());
-  EXPECT_EQ(none.stop_reason, StopReason::Exhausted);
-
-  // A node that is not UTF-8 itself: only the letter that repairs it helps.
-  const WordLadder h = WordLadder::from_lowercase({"bold", "cold", "\xff" "olx", "\xff" "old"});
-  EXPECT_EQ(words_of(h.neighbors("\xff" "old")), (Words{"bold", "cold"}));
 }

@@ -17,16 +17,21 @@
 // - any string is a legal node, in the dictionary or not, valid UTF-8 or not:
 //   its neighbours are looked up the same way.
 //
-// The dictionary is a hash set used only for membership tests, so hashing
-// never shows in a result. No node index: the node store keeps words in its
-// hash-keyed backend. The ladder does not change during a search and may be
-// shared between searches; each neighbours call has its own scratch buffer.
+// The dictionary is fixed when the ladder is built: it is indexed by wildcard
+// buckets, one per (length, position i, word with byte i blanked), so that a
+// neighbour listing costs one lookup per byte position. A built ladder is
+// never changed; any number of threads may search it at once. A search whose
+// start or goal is not in the dictionary runs on a LadderQuery, which adds
+// them as if they were. No node index: the node store keeps words in its
+// hash-keyed backend.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quellostrin/hash.hpp"
@@ -39,6 +44,8 @@ namespace quellostrin {
 // nothing above U+10FFFF.
 bool is_valid_utf8(std::string_view bytes);
 
+class LadderQuery;
+
 class WordLadder {
  public:
   using Node = std::string;
@@ -48,18 +55,14 @@ class WordLadder {
   // has no case tables and changes no byte). Duplicates collapse into one
   // entry; nothing else is filtered, so words of any length, the empty word
   // and byte strings that are not UTF-8 are admitted (an entry that is not
-  // valid UTF-8 is never anyone's neighbour).
+  // valid UTF-8 is never anyone's neighbour). InputError when the words hold
+  // 4 GiB or more in all.
   static WordLadder from_lowercase(std::vector<std::string> words);
 
-  // Adds one more lower-cased word, e.g. a search's start and goal; true when
-  // it was new. Not while a search runs on this ladder.
-  bool insert(const std::string& word) {
-    note_bytes(word);
-    return words_.insert(word);
-  }
+  WordLadder() = default;  // the empty dictionary
 
-  bool contains(const std::string& word) const { return words_.contains(word); }
-  std::size_t size() const { return words_.size(); }
+  bool contains(std::string_view word) const;
+  std::size_t size() const { return starts_.size() - 1 + (has_empty_ ? 1 : 0); }
 
   void neighbors_into(const std::string& word, SuccessorList<std::string>& out) const;
 
@@ -71,19 +74,80 @@ class WordLadder {
 
   // The dictionary words that have `word` among their neighbours: by byte
   // position, left to right, and within a position by the byte replaced, in
-  // ascending order. Where every word is made of the letters a..z alone these
-  // are exactly its neighbours, in the same order.
+  // ascending order. Nothing unless `word` is itself a valid dictionary word.
+  // Where every word is made of the letters a..z alone these are exactly its
+  // neighbours, in the same order.
   void predecessors_into(const std::string& word, SuccessorList<std::string>& out) const;
 
  private:
-  // Adds the bytes outside a..z that `word` holds to replaced_bytes_.
-  void note_bytes(const std::string& word);
+  friend class LadderQuery;
 
-  FlatSet<std::string> words_;
-  // The letters a..z and the other bytes that some dictionary word holds (the
-  // only ones a letter can have replaced on the way to a neighbour), in
-  // ascending order.
-  std::string replaced_bytes_ = "abcdefghijklmnopqrstuvwxyz";
+  std::string_view entry(std::uint32_t id) const {
+    return std::string_view(text_).substr(starts_[id], starts_[id + 1] - starts_[id]);
+  }
+
+  // The ids filed under `word` with byte `at` blanked, ascending by their
+  // byte at `at`; a hash collision may mix in ids of other buckets, so each
+  // must be checked with `differs_only_at`.
+  std::pair<const std::uint32_t*, const std::uint32_t*> bucket(std::string_view word, std::size_t at) const;
+  bool differs_only_at(std::uint32_t id, std::string_view word, std::size_t at) const;
+
+  // predecessors_into without the check that `word` is a valid dictionary
+  // word, for a query that adds words of its own.
+  void append_predecessors(const std::string& word, SuccessorList<std::string>& out) const;
+
+  // Memory, for words of length L (the empty word aside), per word: the
+  // text, L bytes; its offset, 4; its UTF-8 flag, 1; its ids in `ids_`, one
+  // per position, 4L; and per bucket (at most L per word, fewer where words
+  // share one) an offset, 4, and a 16-byte map slot, the map kept 3/8 to 3/4
+  // full. Knuth's 5,757 five-letter words file into 20,859 buckets: 136 bytes
+  // per word, 91 of them the map's (a hash set of the words alone, probed 25
+  // times per position, took 114).
+  std::string text_;                               // every word, back to back
+  std::vector<std::uint32_t> starts_{0};           // word id -> offset in text_, then the end
+  std::vector<std::uint8_t> valid_;                // word id -> is_valid_utf8
+  FlatMap<std::uint64_t, std::uint32_t> buckets_;  // bucket_key -> bucket number
+  std::vector<std::uint32_t> bucket_starts_;       // bucket number -> offset in ids_, then the end
+  std::vector<std::uint32_t> ids_;                 // word ids, bucket by bucket
+  bool has_empty_ = false;
+};
+
+// A word ladder with up to two more words, typically a search's start and
+// goal when they are not in the dictionary: a Graph whose neighbours and
+// predecessors are exactly those of a ladder built over the dictionary plus
+// these words, in the same order. Cheap to make (it copies the two words, not
+// the ladder); it refers to the ladder, which must outlive it.
+class LadderQuery {
+ public:
+  using Node = std::string;
+
+  explicit LadderQuery(const WordLadder& ladder) : ladder_(&ladder) {}
+  // The ladder plus `start` and `goal`; a word the dictionary already holds
+  // adds nothing.
+  LadderQuery(const WordLadder& ladder, const std::string& start, const std::string& goal);
+  explicit LadderQuery(WordLadder&&) = delete;
+  LadderQuery(WordLadder&&, const std::string&, const std::string&) = delete;
+
+  const WordLadder& ladder() const { return *ladder_; }
+  bool contains(std::string_view word) const;
+  std::size_t size() const { return ladder_->size() + added_; }
+
+  void neighbors_into(const std::string& word, SuccessorList<std::string>& out) const;
+  void predecessors_into(const std::string& word, SuccessorList<std::string>& out) const;
+
+  SuccessorList<std::string> neighbors(const std::string& word) const {
+    SuccessorList<std::string> out;
+    neighbors_into(word, out);
+    return out;
+  }
+
+ private:
+  void add(const std::string& word);
+
+  const WordLadder* ladder_;
+  std::array<std::string, 2> words_;
+  std::array<bool, 2> valid_{};
+  std::size_t added_ = 0;
 };
 
 // The number of byte positions, below the shorter of the two lengths, where
