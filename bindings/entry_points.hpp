@@ -34,10 +34,13 @@ inline constexpr const char* kRestoreAllPairs = "_restore_all_pairs";
 PyObject* restore_shortest_paths(PyObject* module, PyObject* args);
 PyObject* restore_all_pairs(PyObject* module, PyObject* args);
 
-// The prepared classes Grid and Graph, created for `module` and kept in its
+// The prepared classes Grid, Graph and WordList, created for `module` and kept in its
 // state, and the private functions that unpickle them.
 bool add_grid_type(PyObject* module, ModuleState& state);
 bool add_graph_type(PyObject* module, ModuleState& state);
+bool add_word_list_type(PyObject* module, ModuleState& state);
+inline constexpr const char* kRestoreWordList = "_restore_word_list";
+PyObject* restore_word_list(PyObject* module, PyObject* args);
 inline constexpr const char* kRestoreGrid = "_restore_grid";
 inline constexpr const char* kRestoreGraph = "_restore_graph";
 PyObject* restore_grid(PyObject* module, PyObject* args);

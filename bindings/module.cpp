@@ -38,6 +38,7 @@ PyMethodDef* private_functions() {
       {kRestoreAllPairs, restore_all_pairs, METH_VARARGS, nullptr},
       {kRestoreGrid, restore_grid, METH_VARARGS, nullptr},
       {kRestoreGraph, restore_graph, METH_VARARGS, nullptr},
+      {kRestoreWordList, restore_word_list, METH_VARARGS, nullptr},
       {nullptr, nullptr, 0, nullptr},
   };
   return defs;
@@ -76,6 +77,7 @@ bool exec_steps(PyObject* module) {
   }
   if (!add_grid_type(module, state) || !append_all(module, "Grid")) return false;
   if (!add_graph_type(module, state) || !append_all(module, "Graph")) return false;
+  if (!add_word_list_type(module, state) || !append_all(module, "WordList")) return false;
   state.internal_error = new_internal_error_type();
   return state.internal_error && PyModule_AddObjectRef(module, "InternalError", state.internal_error) == 0;
 }

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "bytes.hpp"
 #include "entry_points.hpp"
+#include "prepared.hpp"
 #include "quellostrin/memory.hpp"
 #include "quellostrin/puzzles/hanoi.hpp"
 #include "quellostrin/puzzles/npuzzle.hpp"
@@ -194,17 +196,138 @@ constexpr HeuristicTable<LadderHamming, Zero> kLadderHeuristics{
     "unknown wordladder heuristic: '{}'. Use hamming, zero, or a callable",
     {{"hamming", LadderHamming{}}, {"zero", Zero{}}}};
 
+// The search every word-ladder entry point ends with, once the dictionary is
+// built: over a view that adds the start and goal without changing it.
+PyObject* query_ladder(ModuleState& state, const WordLadder& ladder, const std::string& start, const std::string& goal,
+                       const SearchArgs& args) {
+  if (start.size() != goal.size()) throw ValueErr("start and goal must have the same length");
+  const LadderQuery query(ladder, start, goal);
+  return run_search(state, query, start, goal, args, kLadderHeuristics);
+}
+
 PyObject* search_wordladder(ModuleState& state, LadderArgs& a) {
   if (a.start.size() != a.goal.size()) throw ValueErr("start and goal must have the same length");
   const WordLadder ladder = WordLadder::from_lowercase(std::move(a.words));
-  const LadderQuery query(ladder, a.start, a.goal);
-  return run_search(state, query, a.start, a.goal, a, kLadderHeuristics);
+  return query_ladder(state, ladder, a.start, a.goal, a);
 }
+
+// ---- WordList: a dictionary indexed once, then searched many times.
+
+struct WordListNewArgs {
+  std::vector<std::string> words;
+};
+
+constexpr auto kWordListNew = signature<WordListNewArgs>(
+    "WordList", "", Params<WordListNewArgs>::required<&WordListNewArgs::words, to_lower_words>("words"));
+
+WordLadder new_word_list(ModuleState&, WordListNewArgs& a) { return WordLadder::from_lowercase(std::move(a.words)); }
+
+struct WordQueryArgs : SearchArgs {
+  std::string start;
+  std::string goal;
+};
+
+using WP = Params<WordQueryArgs>;
+using WS = SearchParams<WordQueryArgs>;
+constexpr auto kWordListSearch = signature<WordQueryArgs>(
+    "search",
+    R"(Search a ladder from `start` to `goal` (lower-cased; they need not be in
+the list). The options, their defaults and the result are those of
+`search_wordladder`: this is the same search, without indexing the words
+again.)",
+    WP::required<&WordQueryArgs::start, to_lower_str>("start"), WP::required<&WordQueryArgs::goal, to_lower_str>("goal"),
+    WS::algorithm, WS::heuristic, WS::options);
+
+PyObject* word_list_search(ModuleState& state, PyObject* self, const WordQueryArgs& a) {
+  return query_ladder(state, prepared<WordLadder>(self), a.start, a.goal, a);
+}
+
+Py_ssize_t word_list_len(PyObject* self) { return static_cast<Py_ssize_t>(prepared<WordLadder>(self).size()); }
+
+PyObject* word_list_repr(PyObject* self) {
+  return guarded_self(self, [&] {
+    const std::string text = "WordList(" + std::to_string(prepared<WordLadder>(self).size()) + " words)";
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  });
+}
+
+// Pickled as (the words back to back as UTF-8 bytes, their byte lengths as
+// 8 little-endian bytes each).
+PyObject* word_list_reduce(PyObject* self, PyObject*) {
+  return guarded_self(self, [&] {
+    const std::vector<std::string> words = prepared<WordLadder>(self).words();
+    std::string text;
+    std::vector<std::uint64_t> lengths;
+    lengths.reserve(words.size());
+    for (const std::string& w : words) {
+      text += w;
+      lengths.push_back(w.size());
+    }
+    PyRef blob = PyRef::steal(PyBytes_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    PyRef sizes = PyRef::steal(u64s_to_bytes(lengths));
+    if (!blob || !sizes) throw_py_error();
+    return reduce_with(self, kRestoreWordList, PyRef::steal(PyTuple_Pack(2, blob.get(), sizes.get())));
+  });
+}
+
+PyMethodDef* word_list_methods() {
+  static PyMethodDef defs[] = {method_of_class<kWordListSearch, word_list_search>(),
+                               {"__reduce__", word_list_reduce, METH_NOARGS, nullptr},
+                               {nullptr, nullptr, 0, nullptr}};
+  return defs;
+}
+
+constexpr const char* kWordListDoc = R"(WordList(words)
+--
+
+A word-ladder dictionary indexed once and searched many times: the words
+lower-cased as `search_wordladder` does, each word's one-letter neighbours
+found with one lookup per position. `WordList(words).search(s, t, ...)`
+returns what `search_wordladder(s, t, words, ...)` returns; a start or goal
+outside the list is searched without changing the object. `len()` is the
+number of distinct words. Threads may search one list at once; it pickles
+compactly.)";
 
 }  // namespace
 
 PyMethodDef search_npuzzle_method() { return method<kSearchNPuzzle, search_npuzzle>(); }
 PyMethodDef search_hanoi_method() { return method<kSearchHanoi, search_hanoi>(); }
 PyMethodDef search_wordladder_method() { return method<kSearchWordLadder, search_wordladder>(); }
+
+bool add_word_list_type(PyObject* module, ModuleState& state) {
+  static PyType_Slot slots[] = {
+      {Py_tp_doc, const_cast<char*>(kWordListDoc)},
+      {Py_tp_new, reinterpret_cast<void*>(prepared_new<WordLadder, kWordListNew, new_word_list>)},
+      {Py_tp_repr, reinterpret_cast<void*>(word_list_repr)},
+      {Py_sq_length, reinterpret_cast<void*>(word_list_len)},
+      {Py_tp_methods, word_list_methods()},
+      {Py_tp_dealloc, reinterpret_cast<void*>(prepared_dealloc<WordLadder>)},
+      {0, nullptr},
+  };
+  static PyType_Spec spec = {"quellostrin.quellostrin_native.WordList", sizeof(PreparedObject<WordLadder>), 0,
+                             kPreparedFlags, slots};
+  return add_prepared_type(module, &spec, state.word_list_type);
+}
+
+PyObject* restore_word_list(PyObject* module, PyObject* args) {
+  ModuleState& state = state_of(module);
+  return guarded(state.internal_error, [&]() -> PyObject* {
+    PyObject *blob, *sizes;
+    if (!PyArg_ParseTuple(args, "O!O!:_restore_word_list", &PyBytes_Type, &blob, &PyBytes_Type, &sizes)) {
+      throw_py_error();
+    }
+    constexpr const char* kBad = "a pickled WordList is malformed";
+    const std::string_view text(PyBytes_AsString(blob), static_cast<std::size_t>(PyBytes_Size(blob)));
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    for (const std::uint64_t length : words_from_bytes(sizes, kBad)) {
+      if (length > text.size() - at) throw ValueErr(kBad);
+      words.emplace_back(text.substr(at, length));
+      at += length;
+    }
+    if (at != text.size()) throw ValueErr(kBad);
+    return wrap_prepared(reinterpret_cast<PyTypeObject*>(state.word_list_type), WordLadder::from_lowercase(std::move(words)));
+  });
+}
 
 }  // namespace quellostrin::py

@@ -17,7 +17,7 @@ from quellostrin import quellostrin_native as native
 FULL_ORDER = ["search_grid", "search_grid_costs", "search_graph", "search_implicit", "gen_erdos_renyi",
               "gen_barabasi_albert", "gen_watts_strogatz", "sample_maze", "random_maze_ascii", "bellman_ford",
               "floyd_warshall", "search_npuzzle", "search_hanoi", "search_wordladder", "SearchResult",
-              "ShortestPaths", "AllPairs", "Grid", "Graph"]
+              "ShortestPaths", "AllPairs", "Grid", "Graph", "WordList"]
 FUNCTIONS = [n for n in native.__all__ if inspect.isbuiltin(getattr(native, n))]
 
 

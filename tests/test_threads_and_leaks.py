@@ -7,6 +7,7 @@ import functools
 import gc
 import itertools
 import os
+import pickle
 import random
 import sys
 import threading
@@ -18,9 +19,9 @@ import numpy as np
 import pytest
 
 from conftest import fields
-from quellostrin import (bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi, gen_watts_strogatz,
-                         random_maze_ascii, sample_maze, search_graph, search_grid, search_grid_costs, search_hanoi,
-                         search_implicit, search_npuzzle, search_wordladder)
+from quellostrin import (Graph, Grid, WordList, bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi,
+                         gen_watts_strogatz, random_maze_ascii, sample_maze, search_graph, search_grid,
+                         search_grid_costs, search_hanoi, search_implicit, search_npuzzle, search_wordladder)
 
 # Depth-limited search over a complete directed graph enumerates simple paths:
 # a tiny input gives a long search, which the node limit bounds.
@@ -74,7 +75,14 @@ WORDS = ["".join(w) for w in itertools.product("abcdef", repeat=3) if rng.random
 
 P = functools.partial
 G, GC, K = P(search_graph, N, EDGES, 0, 17), P(search_grid_costs, COSTS_NP, (0, 0), (39, 49)), (0, 0)
+# One object of each prepared class, which every thread queries at once.
+GRID, GRAPH, WORD_LIST = Grid(MAZE), Graph(N, EDGES, undirected=False), WordList(WORDS)
 JOBS = {
+    "prepared_grid": P(GRID.search), "prepared_grid_diagonal": P(GRID.search, diagonal=True, heuristic="octile"),
+    "prepared_costs_h": P(Grid(COSTS_NP).search, K, (39, 49), heuristic=h_cell),
+    "prepared_graph": P(GRAPH.search, 0, 17, algorithm="dijkstra"),
+    "prepared_graph_bidirectional": P(GRAPH.search, 0, 17, algorithm="bidirectional"),
+    "prepared_graph_dijkstra": P(GRAPH.dijkstra, 3), "prepared_word_list": P(WORD_LIST.search, "aaa", "fff"),
     "graph_dijkstra": P(G, algorithm="dijkstra"), "graph_bidirectional": P(G, algorithm="bidirectional"),
     "graph_astar_h": P(G, algorithm="astar", heuristic=h_int, undirected=False),
     "graph_ida_h": P(G, algorithm="ida_star", heuristic=h_int, max_nodes=3000),
@@ -219,9 +227,19 @@ CASES = {
     "sample_maze": (None, P(sample_maze, "open")), "sample_maze_unknown": (V, P(sample_maze, "nope")),
     "sample_maze_bytes": (T, P(sample_maze, b"open")), "maze_overflow": (O, P(random_maze_ascii, 2**40, 3, 0.2, 1)),
     "random_maze": (None, P(random_maze_ascii, 4, 3, 0.2, 1)), "maze_empty": (V, P(random_maze_ascii, 0, 3, 0.2, 1)),
+    "grid_object": (None, lambda: Grid("S.#\n..G").search(heuristic=h_cell)),
+    "grid_object_pickled": (None, lambda: pickle.loads(pickle.dumps(Grid(C_NP))).search(K, (1, 1))),
+    "grid_object_no_start": (V, lambda: Grid(C).search()), "grid_object_map": (T, P(Grid, 5)),
+    "graph_object": (None, lambda: Graph(3, T3).search(0, 2, algorithm="astar", heuristic=h_int)),
+    "graph_object_sparse_pickled": (None, lambda: pickle.loads(pickle.dumps(Graph(2**40, T3))).search(0, 9)),
+    "graph_object_shortest_paths": (None, lambda: Graph(3, T3, undirected=False).bellman_ford(0)),
+    "graph_object_negative_dijkstra": (V, lambda: Graph(3, [(0, 1, -1.0)]).dijkstra(0)),
+    "graph_object_goal": (V, lambda: Graph(3, T3).search(0, 3)),
+    "word_list": (None, lambda: pickle.loads(pickle.dumps(WordList(W))).search("cat", "dog", heuristic=h_diff)),
+    "word_list_lengths": (V, lambda: WordList(W).search("cat", "dogs")),
 }
 # The objects the calls pass in, and their items: their reference counts must not drift.
-KEPT = [o for _, f in CASES.values() for o in (*f.args, *f.keywords.values())
+KEPT = [o for _, f in CASES.values() for o in (*getattr(f, "args", ()), *getattr(f, "keywords", {}).values())
         if callable(o) or isinstance(o, (list, np.ndarray))] + [*T3, *W, *C]
 
 

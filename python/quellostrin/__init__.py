@@ -66,6 +66,7 @@ from .quellostrin_native import (
     AllPairs,
     Graph,
     Grid,
+    WordList,
     InternalError,
     SearchResult,
     ShortestPaths,
@@ -107,5 +108,6 @@ __all__ = [
     "AllPairs",
     "Grid",
     "Graph",
+    "WordList",
     "InternalError",
 ]

@@ -225,6 +225,7 @@ __all__ = [
     "AllPairs",
     "Grid",
     "Graph",
+    "WordList",
 ]
 
 @final
@@ -284,3 +285,24 @@ class Graph:
     def dijkstra(self, source: int) -> ShortestPaths: ...
     def bellman_ford(self, source: int) -> ShortestPaths: ...
     def floyd_warshall(self) -> AllPairs: ...
+
+@final
+class WordList:
+    """A word-ladder dictionary indexed once and searched many times."""
+
+    def __new__(cls, words: Sequence[str]) -> WordList: ...
+    def __len__(self) -> int: ...
+    def search(
+        self,
+        start: str,
+        goal: str,
+        algorithm: str = "astar",
+        heuristic: str | Callable[[str, str], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        reopen: bool = False,
+        time_limit: float | None = None,
+    ) -> SearchResult: ...

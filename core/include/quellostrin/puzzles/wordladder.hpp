@@ -64,6 +64,16 @@ class WordLadder {
   bool contains(std::string_view word) const;
   std::size_t size() const { return starts_.size() - 1 + (has_empty_ ? 1 : 0); }
 
+  // Every word of the dictionary, once each (the empty word last, when it is
+  // one): what from_lowercase needs to build this ladder again.
+  std::vector<std::string> words() const {
+    std::vector<std::string> out;
+    out.reserve(size());
+    for (std::uint32_t id = 0; id + 1 < starts_.size(); ++id) out.emplace_back(entry(id));
+    if (has_empty_) out.emplace_back();
+    return out;
+  }
+
   void neighbors_into(const std::string& word, SuccessorList<std::string>& out) const;
 
   SuccessorList<std::string> neighbors(const std::string& word) const {

@@ -1,0 +1,141 @@
+"""The prepared classes Grid, Graph and WordList: each search equals the
+function's on the same arguments, field by field, over random inputs, every
+algorithm and option; the one-to-all queries of Graph; pickling; and what a
+query may not change."""
+
+import itertools
+import math
+import pickle
+import random
+
+import networkx as nx
+import numpy as np
+import pytest
+
+from conftest import RUNNABLE, fields, random_edges
+from quellostrin import (Graph, Grid, WordList, bellman_ford, floyd_warshall, random_maze_ascii, search_graph,
+                         search_grid, search_grid_costs, search_wordladder)
+
+
+def same(a, b):
+    assert fields(a) == fields(b)
+
+
+@pytest.mark.parametrize("seed", range(12))
+def test_grid_searches_equal_the_functions(seed):
+    rng = random.Random(seed)
+    maze = random_maze_ascii(rng.randint(3, 30), rng.randint(3, 20), rng.choice([0.0, 0.2, 0.35]), seed=seed)
+    costs = np.random.default_rng(seed).uniform(0.2, 4.0, size=(rng.randint(2, 12), rng.randint(2, 12)))
+    costs[np.random.default_rng(seed + 1).random(costs.shape) < 0.2] = 0
+    start, goal = (0, 0), (costs.shape[0] - 1, costs.shape[1] - 1)
+    costs[start] = costs[goal] = 1.0
+    by_map, by_costs, by_pickle = Grid(maze), Grid(costs), pickle.loads(pickle.dumps(Grid(costs)))
+    for algorithm, diagonal in itertools.product(RUNNABLE, (False, True)):
+        options = dict(algorithm=algorithm, diagonal=diagonal, reopen=seed % 2 == 1, max_nodes=5000,
+                       heuristic=rng.choice([None, "octile", "euclidean", "zero", lambda a, b: abs(a[0] - b[0])]),
+                       **RUNNABLE[algorithm])
+        same(by_map.search(**options), search_grid(maze, **options))
+        expected = search_grid_costs(costs, start, goal, **options)
+        same(by_costs.search(start, goal, **options), expected)
+        same(by_pickle.search(start, goal, **options), expected)
+
+
+@pytest.mark.parametrize("seed", range(30))
+def test_graph_searches_equal_the_functions(seed):
+    # Dense and sparse node numbers (only the named nodes kept), directed or
+    # not, pickled or not; starts and goals that no edge names included.
+    rng = random.Random(seed)
+    n, edges = random_edges(seed, max_nodes=14)
+    undirected, sparse = seed % 2 == 0, seed % 3 == 0
+    if sparse:
+        name = dict(zip(range(n), rng.sample(range(2**45), n)))
+        n, edges = 2**45, [(name[u], name[v], w) for u, v, w in edges]
+    nodes = sorted({u for u, _, _ in edges} | {v for _, v, _ in edges}) + [rng.randrange(n) for _ in range(2)]
+    graph = Graph(n, edges, undirected=undirected)
+    restored = pickle.loads(pickle.dumps(graph))
+    assert (graph.num_nodes, graph.undirected, repr(restored)) == (n, undirected, repr(graph))
+    for algorithm in RUNNABLE:
+        start, goal = rng.choice(nodes), rng.choice(nodes)
+        options = dict(algorithm=algorithm, reopen=rng.random() < 0.3, max_nodes=5000, **RUNNABLE[algorithm],
+                       heuristic=rng.choice([None, lambda a, b: (a * 7 + b) % 5 * 0.3]))
+        expected = search_graph(n, edges, start, goal, undirected=undirected, **options)
+        same(graph.search(start, goal, **options), expected)
+        same(restored.search(start, goal, **options), expected)
+
+
+@pytest.mark.parametrize("seed", range(20))
+def test_graph_shortest_paths(seed):
+    # bellman_ford and floyd_warshall as the functions give them; dijkstra's
+    # distances as networkx's, and its paths cost them.
+    n, edges = random_edges(seed, max_nodes=15)
+    undirected = seed % 2 == 0
+    graph, source = Graph(n, edges, undirected=undirected), seed % n
+    assert fields(graph.bellman_ford(source)) == fields(bellman_ford(n, edges, source, undirected=undirected))
+    assert fields(graph.floyd_warshall()) == fields(floyd_warshall(n, edges, undirected=undirected))
+    g = (nx.MultiGraph if undirected else nx.MultiDiGraph)()
+    g.add_nodes_from(range(n))
+    g.add_weighted_edges_from(edges)
+    expected = nx.single_source_dijkstra_path_length(g, source)
+    r = graph.dijkstra(source)
+    assert r.dist == pytest.approx([expected.get(v, math.inf) for v in range(n)])
+    cheapest = {}
+    for u, v, w in edges:
+        for step in [(u, v), (v, u)] if undirected else [(u, v)]:
+            cheapest[step] = min(w, cheapest.get(step, math.inf))
+    for v in range(n):
+        path = r.path_to(v)
+        assert (path is None) == (r.dist[v] == math.inf)
+        assert path is None or sum(cheapest[s] for s in zip(path, path[1:])) == pytest.approx(r.dist[v])
+
+
+@pytest.mark.parametrize("seed", range(15))
+def test_word_list_searches_equal_the_function(seed):
+    rng = random.Random(seed)
+    words = sorted({"".join(rng.choice("abc-\u00e9") for _ in range(rng.choice([3, 3, 4]))) for _ in range(40)})
+    listed = WordList(words)
+    restored = pickle.loads(pickle.dumps(listed))
+    assert len(listed) == len(restored) == len(set(w.lower() for w in words))
+    for algorithm in RUNNABLE:
+        start, goal = rng.choice(words + ["abc", "CAB"]), rng.choice(words + ["cba"])
+        if len(start.encode()) != len(goal.encode()):
+            continue
+        options = dict(algorithm=algorithm, max_nodes=5000, **RUNNABLE[algorithm])
+        expected = search_wordladder(start, goal, words, **options)
+        same(listed.search(start, goal, **options), expected)
+        same(restored.search(start, goal, **options), expected)
+    assert len(listed) == len(restored)  # the queries' start and goal were not added
+
+
+def test_errors_properties_and_malformed_pickles():
+    grid = Grid("S.#\n..G")
+    assert (grid.shape, grid.start, grid.goal, repr(grid)) == ((2, 3), (0, 0), (1, 2), "Grid(height=2, width=3)")
+    assert (Grid("..#\n...").start, repr(WordList(["ab", "AB", "cd"]))) == (None, "WordList(2 words)")
+    for call, error, message in [
+        (lambda: Grid("..#\n...").search(), ValueError, "start and goal are needed"),
+        (lambda: grid.search((0, 2), None), ValueError, "start and goal must be in-bounds, non-wall cells"),
+        (lambda: grid.search(algorithm="nope"), ValueError, "unknown algorithm"),
+        (lambda: Grid([]), ValueError, "costs must be a non-empty matrix"),
+        (lambda: Grid(5), TypeError, "argument 'map'"),
+        (lambda: Graph(3, [(0, 5, 1.0)]), ValueError, "edge (0, 5) is out of range for a 3-node graph"),
+        (lambda: Graph(3, [(0, 1, 1.0)]).search(0, 3), ValueError, "start and goal must be < num_nodes"),
+        (lambda: Graph(3, [(0, 1, -1.0)]).dijkstra(0), ValueError, "dijkstra needs weights >= 0"),
+        (lambda: Graph(3, [(0, 1, -math.inf)]).bellman_ford(0), ValueError, "edge (0, 1) has weight -inf"),
+        (lambda: Graph(3, []).bellman_ford(3), ValueError, "source must be < num_nodes"),
+        (lambda: WordList(["ab"]).search("ab", "abc"), ValueError, "start and goal must have the same length"),
+    ]:
+        with pytest.raises(error) as info:
+            call()
+        assert str(info.value).startswith(message), str(info.value)
+    graph = Graph(4, [(0, 1, 1.0), (1, 2, math.inf), (2, 3, 2.0)], undirected=False)
+    assert (graph.num_edges, repr(graph)) == (2, "Graph(num_nodes=4, num_edges=2, undirected=False)")
+    # A pickle whose arrays were tampered with is refused, never read out of bounds.
+    for obj in (grid, graph, WordList(["ab", "cd"])):
+        restore, args = obj.__reduce__()
+        for i, part in enumerate(args):
+            if isinstance(part, bytes) and part:
+                bad = list(args)
+                bad[i] = part[:-1] if len(part) % 8 else part[:-8] + b"\xff" * 8
+                try:
+                    restore(*bad)
+                except ValueError as e:
+                    assert "malformed" in str(e)
