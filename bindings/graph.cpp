@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "batch.hpp"
 #include "bytes.hpp"
 #include "entry_points.hpp"
 #include "prepared.hpp"
@@ -98,17 +99,24 @@ GraphCore build_graph(std::uint64_t num_nodes, const std::vector<Edge>& edges, b
   return g;
 }
 
-// The search every graph entry point ends with, once the graph is built.
-PyObject* query_graph(ModuleState& state, const GraphCore& g, std::uint64_t start, std::uint64_t goal,
-                      const SearchArgs& args) {
-  if (start >= g.num_nodes || goal >= g.num_nodes) throw ValueErr("start and goal must be < num_nodes");
-  if (!g.compact) return run_search(state, g.graph, start, goal, args, kGraphHeuristics);
+// A compact graph's numbers of the caller's `start` and `goal`: their kept
+// nodes, or the spare nodes when no edge names them.
+std::pair<std::uint64_t, std::uint64_t> local_pair(const GraphCore& g, std::uint64_t start, std::uint64_t goal) {
   const std::uint64_t spare = g.ids.size();
   auto local = [&](std::uint64_t id, std::uint64_t otherwise) {
     const auto it = std::lower_bound(g.ids.begin(), g.ids.end(), id);
     return it != g.ids.end() && *it == id ? static_cast<std::uint64_t>(it - g.ids.begin()) : otherwise;
   };
-  const std::uint64_t s = local(start, spare), t = goal == start ? s : local(goal, spare + 1);
+  const std::uint64_t s = local(start, spare);
+  return {s, goal == start ? s : local(goal, spare + 1)};
+}
+
+// The search every graph entry point ends with, once the graph is built.
+PyObject* query_graph(ModuleState& state, const GraphCore& g, std::uint64_t start, std::uint64_t goal,
+                      const SearchArgs& args) {
+  if (start >= g.num_nodes || goal >= g.num_nodes) throw ValueErr("start and goal must be < num_nodes");
+  if (!g.compact) return run_search(state, g.graph, start, goal, args, kGraphHeuristics);
+  const auto [s, t] = local_pair(g, start, goal);
   return run_search(state, g.graph, s, t, args, kGraphHeuristics, NodeIds{g.ids, {start, goal}});
 }
 
@@ -160,6 +168,55 @@ building the graph again.)",
 
 PyObject* graph_search_method(ModuleState& state, PyObject* self, const GraphQueryArgs& a) {
   return query_graph(state, prepared<GraphCore>(self), a.start, a.goal, a);
+}
+
+struct GraphBatchArgs : SearchArgs, BatchOptions {
+  GraphBatchArgs() { algorithm = "bfs"; }
+};
+
+using BP = Params<GraphBatchArgs>;
+using BS = SearchParams<GraphBatchArgs>;
+constexpr auto kGraphSearchMany = signature<GraphBatchArgs>(
+    "search_many",
+    R"(Search every `(start, goal)` pair of `queries` (a sequence of pairs, or an
+integer array of shape (k, 2)) with the same options, and return the
+`SearchResult`s in query order, each equal to `search` of its pair. Every
+query is checked first: a bad one raises the error `search` would, naming its
+index, and nothing runs. With a built-in heuristic the searches run with the
+interpreter lock released, on `workers` native threads (1: the calling
+thread); a Python callable needs `workers=1`. Ctrl-C stops every worker.)",
+    BP::required<&GraphBatchArgs::queries, as_object>("queries"), BP::optional<&GraphBatchArgs::workers, to_u64>("workers"),
+    BS::algorithm, BS::heuristic, BS::options);
+
+// A checked query of a graph: its start and goal as the graph numbers them,
+// and the caller's numbers of the two spare nodes.
+struct GraphQuery {
+  std::uint64_t start, goal;
+  NodeIds names;
+};
+
+PyObject* graph_search_many(ModuleState& state, PyObject* self, const GraphBatchArgs& a) {
+  const GraphCore& g = prepared<GraphCore>(self);
+  const std::vector<PyRef> items = query_items(as_rows(a.queries));
+  std::vector<GraphQuery> queries;
+  queries.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    queries.push_back(at_query(i, [&] {
+      const auto [start, goal] = pair_of(items[i].get(), to_u64);
+      if (start >= g.num_nodes || goal >= g.num_nodes) throw ValueErr("start and goal must be < num_nodes");
+      if (!g.compact) return GraphQuery{start, goal, {}};
+      const auto [s, t] = local_pair(g, start, goal);
+      return GraphQuery{s, t, NodeIds{g.ids, {start, goal}}};
+    }));
+  }
+  return run_batch<std::uint64_t>(state, a, kGraphHeuristics, queries.size(), a.workers, [&](std::size_t i, auto run) {
+    const GraphQuery& q = queries[i];
+    if (g.compact) {
+      run(g.graph, q.start, q.goal, q.names);
+    } else {
+      run(g.graph, q.start, q.goal, SameNodes{});
+    }
+  });
 }
 
 // The graph over the caller's node numbers, for the shortest-path routines:
@@ -282,6 +339,7 @@ PyGetSetDef graph_getset[] = {
 
 PyMethodDef* graph_methods() {
   static PyMethodDef defs[] = {method_of_class<kGraphSearch, graph_search_method>(),
+                               method_of_class<kGraphSearchMany, graph_search_many>(),
                                method_of_class<kGraphDijkstra, graph_dijkstra>(),
                                method_of_class<kGraphBellmanFord, graph_bellman_ford>(),
                                method_of_class<kGraphFloydWarshall, graph_floyd_warshall>(),

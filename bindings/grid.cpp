@@ -7,6 +7,7 @@
 #include <string>
 #include <type_traits>
 
+#include "batch.hpp"
 #include "buffer.hpp"
 #include "bytes.hpp"
 #include "entry_points.hpp"
@@ -248,6 +249,62 @@ PyObject* grid_search_method(ModuleState& state, PyObject* self, const GridQuery
   return query_grid(state, prepared<GridCore>(self), a.start, a.goal, a.diagonal, a);
 }
 
+struct GridBatchArgs : SearchArgs, BatchOptions {
+  bool diagonal = false;
+};
+
+using BP = Params<GridBatchArgs>;
+using BS = SearchParams<GridBatchArgs>;
+constexpr auto kGridSearchMany = signature<GridBatchArgs>(
+    "search_many",
+    R"(Search every `(start, goal)` pair of `queries` (a sequence of pairs of
+`(row, col)` tuples, or an integer array of shape (k, 4) of rows
+`start_row, start_col, goal_row, goal_col`) with the same options, and return
+the `SearchResult`s in query order, each equal to `search` of its pair.
+Every query is checked first: a bad one raises the error `search` would,
+naming its index, and nothing runs. With a built-in heuristic the searches
+run with the interpreter lock released, on `workers` native threads (1: the
+calling thread); a Python callable needs `workers=1`. Ctrl-C stops every
+worker.)",
+    BP::required<&GridBatchArgs::queries, as_object>("queries"), BP::optional<&GridBatchArgs::workers, to_u64>("workers"),
+    BS::algorithm, BS::heuristic, BS::record, BS::weight, BS::beam_width, BS::depth_limit, BS::max_nodes,
+    BP::optional<&GridBatchArgs::diagonal, to_bool>("diagonal"), BS::reopen, BS::time_limit);
+
+// A query's cells: a (start, goal) pair of (row, col) tuples, or a row of four ints.
+std::pair<Cell, Cell> cells_of(PyObject* item) {
+  if (!PyUnicode_Check(item) && PySequence_Check(item) && PySequence_Size(item) == 4) {
+    std::int32_t v[4];
+    for (Py_ssize_t k = 0; k < 4; ++k) {
+      PyRef x = PyRef::steal(PySequence_GetItem(item, k));
+      if (!x) raise_arg_error("queries");
+      v[k] = to_i32(x.get(), "queries");
+    }
+    return {Cell{v[0], v[1]}, Cell{v[2], v[3]}};
+  }
+  if (PyErr_Occurred()) PyErr_Clear();
+  return pair_of(item, to_cell);
+}
+
+PyObject* grid_search_many(ModuleState& state, PyObject* self, const GridBatchArgs& a) {
+  const GridCore& core = prepared<GridCore>(self);
+  const std::vector<PyRef> items = query_items(as_rows(a.queries));
+  std::vector<std::pair<Cell, Cell>> queries;
+  queries.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    queries.push_back(at_query(i, [&] {
+      const auto cells = cells_of(items[i].get());
+      if (!core.grid.is_open(cells.first) || !core.grid.is_open(cells.second)) {
+        throw ValueErr("start and goal must be in-bounds, non-wall cells");
+      }
+      return cells;
+    }));
+  }
+  const GridGraph view = core.grid.with_diagonal(a.diagonal);
+  return run_batch<Cell>(state, a, kGridHeuristics, queries.size(), a.workers, [&](std::size_t i, auto run) {
+    run(view, queries[i].first, queries[i].second, SameNodes{});
+  });
+}
+
 PyObject* grid_shape(PyObject* self, void*) {
   return guarded_self(self, [&] {
     const GridGraph& g = prepared<GridCore>(self).grid;
@@ -304,6 +361,7 @@ PyGetSetDef grid_getset[] = {
 
 PyMethodDef* grid_methods() {
   static PyMethodDef defs[] = {method_of_class<kGridSearch, grid_search_method>(),
+                               method_of_class<kGridSearchMany, grid_search_many>(),
                                {"__reduce__", grid_reduce, METH_NOARGS, nullptr},
                                {nullptr, nullptr, 0, nullptr}};
   return defs;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "batch.hpp"
 #include "bytes.hpp"
 #include "entry_points.hpp"
 #include "prepared.hpp"
@@ -242,6 +243,40 @@ PyObject* word_list_search(ModuleState& state, PyObject* self, const WordQueryAr
   return query_ladder(state, prepared<WordLadder>(self), a.start, a.goal, a);
 }
 
+struct WordBatchArgs : SearchArgs, BatchOptions {};
+
+using BP = Params<WordBatchArgs>;
+using BS = SearchParams<WordBatchArgs>;
+constexpr auto kWordListSearchMany = signature<WordBatchArgs>(
+    "search_many",
+    R"(Search every `(start, goal)` pair of words of `queries` with the same
+options, and return the `SearchResult`s in query order, each equal to
+`search` of its pair. Every query is checked first: a bad one raises the
+error `search` would, naming its index, and nothing runs. With a built-in
+heuristic the searches run with the interpreter lock released, on `workers`
+native threads (1: the calling thread); a Python callable needs `workers=1`.
+Ctrl-C stops every worker.)",
+    BP::required<&WordBatchArgs::queries, as_object>("queries"), BP::optional<&WordBatchArgs::workers, to_u64>("workers"),
+    BS::algorithm, BS::heuristic, BS::options);
+
+PyObject* word_list_search_many(ModuleState& state, PyObject* self, const WordBatchArgs& a) {
+  const WordLadder& ladder = prepared<WordLadder>(self);
+  const std::vector<PyRef> items = query_items(as_rows(a.queries));
+  std::vector<std::pair<std::string, std::string>> queries;
+  queries.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    queries.push_back(at_query(i, [&] {
+      auto words = pair_of(items[i].get(), to_lower_str);
+      if (words.first.size() != words.second.size()) throw ValueErr("start and goal must have the same length");
+      return words;
+    }));
+  }
+  return run_batch<std::string>(state, a, kLadderHeuristics, queries.size(), a.workers, [&](std::size_t i, auto run) {
+    const auto& [start, goal] = queries[i];
+    run(LadderQuery(ladder, start, goal), start, goal, SameNodes{});
+  });
+}
+
 Py_ssize_t word_list_len(PyObject* self) { return static_cast<Py_ssize_t>(prepared<WordLadder>(self).size()); }
 
 PyObject* word_list_repr(PyObject* self) {
@@ -272,6 +307,7 @@ PyObject* word_list_reduce(PyObject* self, PyObject*) {
 
 PyMethodDef* word_list_methods() {
   static PyMethodDef defs[] = {method_of_class<kWordListSearch, word_list_search>(),
+                               method_of_class<kWordListSearchMany, word_list_search_many>(),
                                {"__reduce__", word_list_reduce, METH_NOARGS, nullptr},
                                {nullptr, nullptr, 0, nullptr}};
   return defs;

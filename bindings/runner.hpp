@@ -142,80 +142,80 @@ auto run_unlocked(ModuleState& state, Run&& run) {
   return std::move(*result);
 }
 
-// Runs the search that `args` asks for on `graph` and returns the Python
-// SearchResult; any failure is thrown (see errors.hpp). `slot` is the call's
-// error slot, shared with a domain that calls Python. `names` gives the
-// caller's name of each node, for a callable heuristic and the result.
-template <Graph G, class Table, class Names = SameNodes>
-PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                     const SearchArgs& args, const Table& table, const Names& names = {}) {
-  using Node = NodeOf<G>;
-
-  // Resolve the heuristic: a callable, or the name of a built-in one.
+// A search's heuristic and algorithm, resolved and checked once: a callable,
+// or the name of one of the table's built-in heuristics.
+struct ResolvedSearch {
   PyRef callable;
   std::optional<std::string> name;
+  const AlgorithmInfo* algo = nullptr;
+  AlgoOptions options;
+  double time_limit = std::numeric_limits<double>::infinity();
+};
+
+// Resolves `args` against the entry point's heuristics, in the check order
+// every entry point keeps: the heuristic, its name, the algorithm and its
+// options, the time limit.
+template <class Table>
+ResolvedSearch resolve_search(const SearchArgs& args, const Table& table) {
+  ResolvedSearch r;
   if constexpr (std::is_same_v<Table, CallablesOnly>) {
-    if (args.heuristic && args.heuristic != Py_None) callable = PyRef::borrow(args.heuristic);
+    if (args.heuristic && args.heuristic != Py_None) r.callable = PyRef::borrow(args.heuristic);
   } else {
     HeuristicChoice choice = resolve_heuristic(args.heuristic, table.default_name);
     if (choice.callable) {
-      callable = PyRef::borrow(choice.callable);
+      r.callable = PyRef::borrow(choice.callable);
     } else {
-      name = std::move(choice.name);
-      const bool known = std::apply([&](const auto&... e) { return ((*name == e.name) || ...); }, table.entries);
-      if (!known) throw ValueErr(quellostrin::detail::format(table.unknown_message, *name));
+      r.name = std::move(choice.name);
+      const bool known = std::apply([&](const auto&... e) { return ((*r.name == e.name) || ...); }, table.entries);
+      if (!known) throw ValueErr(quellostrin::detail::format(table.unknown_message, *r.name));
     }
   }
-
-  const AlgorithmInfo& algo = find_algorithm(args.algorithm);
-  AlgoOptions options{.record = args.record,
-                      .weight = args.weight,
-                      .beam_width = args.beam_width.value_or(kUnboundedBeam),
-                      .depth_limit = args.depth_limit,
-                      .reopen = args.reopen,
-                      .dense = true,
-                      .limits = {.max_nodes = args.max_nodes}};
-  check_options(algo, options);
+  r.algo = &find_algorithm(args.algorithm);
+  r.options = AlgoOptions{.record = args.record,
+                          .weight = args.weight,
+                          .beam_width = args.beam_width.value_or(kUnboundedBeam),
+                          .depth_limit = args.depth_limit,
+                          .reopen = args.reopen,
+                          .dense = true,
+                          .limits = {.max_nodes = args.max_nodes}};
+  check_options(*r.algo, r.options);
   if (args.time_limit) {
     if (!(*args.time_limit >= 0.0)) throw ValueErr("time_limit must be None or a number of seconds >= 0");
+    r.time_limit = *args.time_limit;
   }
-  const double time_limit = args.time_limit.value_or(std::numeric_limits<double>::infinity());
+  return r;
+}
 
+namespace detail {
+
+// Runs the resolved search on `graph` under `options` (whose hook the caller
+// has set), with the caller's names put back into the result. A search that
+// runs out of memory midway says so; sizes refused up front keep their own
+// message.
+template <Graph G, class Table, class Names>
+SearchResult<NodeOf<G>> search_once(const ResolvedSearch& r, const Table& table, ErrorSlot& slot, const G& graph,
+                                    const NodeOf<G>& start, const NodeOf<G>& goal, const Names& names,
+                                    const AlgoOptions& options) {
+  using Node = NodeOf<G>;
   std::optional<SearchResult<Node>> result;
-  // A search that runs out of memory midway says so; sizes refused up front
-  // keep their own message.
   auto run = [&](const auto& heuristic) {
     try {
-      result = run_algo(algo, graph, heuristic, start, goal, options);
+      result = run_algo(*r.algo, graph, heuristic, start, goal, options);
     } catch (const OutOfMemory&) {
       throw;
     } catch (const std::bad_alloc&) {
       throw OutOfMemory("out of memory during the search: its frontier and node store could not grow");
     }
   };
-  auto run_holding_lock = [&] {
-    detail::CancelPoll cancel{&slot, nullptr, kSignalPollEvery};
-    options.limits.hook = {&detail::CancelPoll::poll, &cancel, 1, time_limit};
-    run(PyHeuristic<Node, Names>(callable.get(), slot, names));
-  };
-  if constexpr (std::is_same_v<Table, CallablesOnly> || detail::CallsPython<G>) {
-    run_holding_lock();
-  } else if (callable) {
-    run_holding_lock();
+  if constexpr (std::is_same_v<Table, CallablesOnly> || CallsPython<G>) {
+    run(PyHeuristic<Node, Names>(r.callable.get(), slot, names));
+  } else if (r.callable) {
+    run(PyHeuristic<Node, Names>(r.callable.get(), slot, names));
   } else {
-    GilRelease unlocked;
-    detail::CancelPoll cancel{&slot, &unlocked, 1};
-    options.limits.hook = {&detail::CancelPoll::poll, &cancel, kSignalPollEvery, time_limit};
-    auto run_named = [&](const auto&... entry) {
-      ((*name == entry.name ? run(entry.heuristic) : void()), ...);
-    };
-    std::apply(run_named, table.entries);
+    std::apply([&](const auto&... entry) { ((*r.name == entry.name ? run(entry.heuristic) : void()), ...); },
+               table.entries);
   }
-
-  if (slot.restore()) throw_py_error();
-  if (!result || result->stop_reason == StopReason::Cancelled) {
-    fail_invariant("a search was cancelled with no exception to report");
-  }
+  if (!result) fail_invariant("a search ran no algorithm");
   if constexpr (!std::is_same_v<Names, SameNodes>) {
     if (result->path) {
       for (Node& n : *result->path) n = names(n);
@@ -223,6 +223,43 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
     for (auto& step : result->trace) step.node = names(step.node);
     for (auto& [parent, child] : result->tree) parent = names(parent), child = names(child);
   }
+  return std::move(*result);
+}
+
+// Whether a search over `G` with `r` calls Python, and so keeps the lock.
+template <Graph G, class Table>
+bool holds_lock(const ResolvedSearch& r) {
+  if constexpr (std::is_same_v<Table, CallablesOnly> || CallsPython<G>) {
+    return true;
+  } else {
+    return static_cast<bool>(r.callable);
+  }
+}
+
+}  // namespace detail
+
+// Runs the search that `args` asks for on `graph` and returns the Python
+// SearchResult; any failure is thrown (see errors.hpp). `slot` is the call's
+// error slot, shared with a domain that calls Python. `names` gives the
+// caller's name of each node, for a callable heuristic and the result.
+template <Graph G, class Table, class Names = SameNodes>
+PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
+                     const SearchArgs& args, const Table& table, const Names& names = {}) {
+  const ResolvedSearch r = resolve_search(args, table);
+  AlgoOptions options = r.options;
+  std::optional<SearchResult<NodeOf<G>>> result;
+  if (detail::holds_lock<G, Table>(r)) {
+    detail::CancelPoll cancel{&slot, nullptr, kSignalPollEvery};
+    options.limits.hook = {&detail::CancelPoll::poll, &cancel, 1, r.time_limit};
+    result = detail::search_once(r, table, slot, graph, start, goal, names, options);
+  } else {
+    GilRelease unlocked;
+    detail::CancelPoll cancel{&slot, &unlocked, 1};
+    options.limits.hook = {&detail::CancelPoll::poll, &cancel, kSignalPollEvery, r.time_limit};
+    result = detail::search_once(r, table, slot, graph, start, goal, names, options);
+  }
+  if (slot.restore()) throw_py_error();
+  if (result->stop_reason == StopReason::Cancelled) fail_invariant("a search was cancelled with no exception to report");
   return to_py_result(state, std::move(*result));
 }
 

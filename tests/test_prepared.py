@@ -106,6 +106,55 @@ def test_word_list_searches_equal_the_function(seed):
     assert len(listed) == len(restored)  # the queries' start and goal were not added
 
 
+@pytest.mark.parametrize("seed", range(6))
+def test_search_many_equals_one_search_per_query(seed):
+    # Sequential searches, one worker and two, lists and arrays of queries.
+    rng = random.Random(seed)
+    maze = random_maze_ascii(40, 30, 0.3, seed=seed)
+    cells = [(r, c) for r, line in enumerate(maze.splitlines()) for c, ch in enumerate(line) if ch != "#"]
+    n, edges = random_edges(seed, max_nodes=30)
+    words = sorted({"".join(rng.choice("abcd") for _ in range(3)) for _ in range(30)})
+    cases = [
+        (Grid(maze), [(rng.choice(cells), rng.choice(cells)) for _ in range(30)],
+         lambda qs: np.array([[*s, *t] for s, t in qs]), dict(diagonal=True, heuristic="octile", max_nodes=400)),
+        (Graph(n, edges, undirected=seed % 2 == 0), [(rng.randrange(n), rng.randrange(n)) for _ in range(30)],
+         np.array, dict(algorithm="dijkstra", time_limit=10.0)),
+        (WordList(words), [(rng.choice(words), rng.choice(words)) for _ in range(30)], None,
+         dict(algorithm="bidirectional")),
+    ]
+    for obj, queries, as_array, options in cases:
+        expected = [fields(obj.search(*q, **options)) for q in queries]
+        assert [fields(r) for r in obj.search_many(queries, **options)] == expected
+        assert [fields(r) for r in obj.search_many(queries, workers=2, **options)] == expected
+        if as_array:
+            assert [fields(r) for r in obj.search_many(as_array(queries), workers=3, **options)] == expected
+        # A callable heuristic runs on the calling thread only.
+        assert [fields(r) for r in obj.search_many(queries[:3], heuristic=lambda a, b: 0.0)] == \
+               [fields(obj.search(*q, heuristic=lambda a, b: 0.0)) for q in queries[:3]]
+        with pytest.raises(ValueError, match="^workers > 1 needs a built-in heuristic"):
+            obj.search_many(queries, workers=2, heuristic=lambda a, b: 0.0)
+        assert obj.search_many([]) == []
+
+
+def test_search_many_checks_every_query_first():
+    grid, graph, words = Grid("S.#\n..G"), Graph(3, [(0, 1, 1.0)]), WordList(["ab", "cd"])
+    for call, error, message in [
+        (lambda: grid.search_many([((0, 0), (1, 2)), ((0, 0), (0, 2))]), ValueError,
+         "query 1: start and goal must be in-bounds, non-wall cells"),
+        (lambda: grid.search_many([((0, 0), [1, 2])]), TypeError, "query 0: argument 'goal': expected a (row, col)"),
+        (lambda: graph.search_many([(0, 1), (2, 3)], algorithm="nope"), ValueError,
+         "query 1: start and goal must be < num_nodes"),
+        (lambda: graph.search_many([(0, 1)], algorithm="nope"), ValueError, "unknown algorithm: 'nope'"),
+        (lambda: graph.search_many([(0, 1)], workers=0), ValueError, "workers must be between 1 and 1024"),
+        (lambda: graph.search_many([(0, 1, 2)]), TypeError, "query 0: argument 'queries': expected a (start, goal)"),
+        (lambda: graph.search_many("01"), TypeError, "argument 'queries': expected a sequence"),
+        (lambda: words.search_many([("ab", "cde")]), ValueError, "query 0: start and goal must have the same length"),
+    ]:
+        with pytest.raises(error) as info:
+            call()
+        assert str(info.value).startswith(message), str(info.value)
+
+
 def test_errors_properties_and_malformed_pickles():
     grid = Grid("S.#\n..G")
     assert (grid.shape, grid.start, grid.goal, repr(grid)) == ((2, 3), (0, 0), (1, 2), "Grid(height=2, width=3)")

@@ -32,14 +32,20 @@ LONG_SEARCHES = {
     "gen_watts_strogatz": "gen_watts_strogatz(10**6, 20, 0.5, 0)",
     "gen_barabasi_albert": "gen_barabasi_albert(10**6, 10, 0)",
     "random_maze_ascii": "random_maze_ascii(20000, 20000, 0.3, 0)",  # seconds: 4 * 10^8 cells
+    # The iddfs above as a batch, on the calling thread and on two workers.
+    "search_many": 'Graph(2000, CHAIN2, undirected=False).search_many([(0, 1999)] * 4, algorithm="iddfs", '
+                   'depth_limit=1000, record=False)',
+    "search_many_workers": 'Graph(2000, CHAIN2, undirected=False).search_many([(0, 1999)] * 4, workers=2, '
+                           'algorithm="iddfs", depth_limit=1000, record=False)',
 }
 # A child started from a background job inherits SIGINT ignored, and Python
 # then installs no KeyboardInterrupt handler: restore it first.
 PRELUDE = """
 import signal, sys, time
 signal.signal(signal.SIGINT, signal.default_int_handler)
-from quellostrin import (bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi, gen_watts_strogatz,
-                         random_maze_ascii, search_graph, search_hanoi, search_implicit, search_npuzzle)
+from quellostrin import (Graph, bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi,
+                         gen_watts_strogatz, random_maze_ascii, search_graph, search_hanoi, search_implicit,
+                         search_npuzzle)
 CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
 """
 

@@ -256,6 +256,22 @@ class Grid:
         time_limit: float | None = None,
     ) -> SearchResult: ...
 
+    def search_many(
+        self,
+        queries: Sequence[tuple[_Cell, _Cell]] | Sequence[Sequence[int]] | _SupportsArray,
+        workers: int = 1,
+        algorithm: str = "astar",
+        heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        diagonal: bool = False,
+        reopen: bool = False,
+        time_limit: float | None = None,
+    ) -> list[SearchResult]: ...
+
 @final
 class Graph:
     """An explicit weighted graph built once from an edge list and queried
@@ -282,6 +298,20 @@ class Graph:
         reopen: bool = False,
         time_limit: float | None = None,
     ) -> SearchResult: ...
+    def search_many(
+        self,
+        queries: Sequence[tuple[int, int]] | Sequence[Sequence[int]] | _SupportsArray,
+        workers: int = 1,
+        algorithm: str = "bfs",
+        heuristic: str | Callable[[int, int], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        reopen: bool = False,
+        time_limit: float | None = None,
+    ) -> list[SearchResult]: ...
     def dijkstra(self, source: int) -> ShortestPaths: ...
     def bellman_ford(self, source: int) -> ShortestPaths: ...
     def floyd_warshall(self) -> AllPairs: ...
@@ -306,3 +336,17 @@ class WordList:
         reopen: bool = False,
         time_limit: float | None = None,
     ) -> SearchResult: ...
+    def search_many(
+        self,
+        queries: Sequence[tuple[str, str]] | Sequence[Sequence[str]],
+        workers: int = 1,
+        algorithm: str = "astar",
+        heuristic: str | Callable[[str, str], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        reopen: bool = False,
+        time_limit: float | None = None,
+    ) -> list[SearchResult]: ...
