@@ -9,7 +9,8 @@ It runs, in one process and one after the other, benchmarks/run.py
 (search_graph Dijkstra), grid.py (A* on the Moving AI maps), puzzles.py
 (15-puzzle IDA*, 8-puzzle A*, word ladders), shortest_paths.py
 (Floyd-Warshall, Bellman-Ford, generators), recording.py (what record=True
-costs) and threads.py, each printing its
+costs), threads.py and prepared.py (Grid, Graph and WordList built once,
+then queried), each printing its
 detailed account as it goes. Each checks every answer against the peers
 before timing anything and exits non-zero on a disagreement, which stops the
 suite. Afterwards the report — a table per area with the peers' versions and
@@ -43,6 +44,7 @@ SCRIPTS = [
     ("shortest_paths", "shortest paths and generators"),
     ("recording", "record=True against record=False"),
     ("threads", "threads"),
+    ("prepared", "prepared objects"),
 ]
 PEERS = ["networkx", "scipy", "rustworkx", "igraph", "pyastar2d", "pathfinding", "numpy"]
 

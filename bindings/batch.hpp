@@ -20,6 +20,7 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "errors.hpp"
+#include "prepared.hpp"
 #include "py_ref.hpp"
 #include "quellostrin/errors.hpp"
 #include "result.hpp"
@@ -125,9 +127,10 @@ auto pair_of(PyObject* item, Convert convert) {
 // `query(i, run)` builds query i's domain, start, goal and names (all checked
 // already) and calls `run(graph, start, goal, names)` with them; it runs
 // with the lock released unless the search calls Python, and on any thread.
+// Each searching thread borrows one workspace of `pool` (when not null).
 template <class Node, class Table, class Query>
 PyObject* run_batch(ModuleState& state, const SearchArgs& args, const Table& table, std::size_t count,
-                    std::uint64_t workers, Query&& query) {
+                    std::uint64_t workers, WorkspacePool* pool, Query&& query) {
   const ResolvedSearch r = resolve_search(args, table);
   if (workers < 1 || workers > kMaxWorkers) {
     throw ValueErr("workers must be between 1 and " + std::to_string(kMaxWorkers));
@@ -138,6 +141,15 @@ PyObject* run_batch(ModuleState& state, const SearchArgs& args, const Table& tab
   }
   std::vector<std::optional<SearchResult<Node>>> results(count);
   ErrorSlot slot(state.internal_error);
+  // Taken with the lock held, before any thread starts; given back the same
+  // way when the guards end.
+  std::vector<BorrowedWorkspace> borrowed;
+  if (pool) {
+    for (std::uint64_t w = 0; w < std::min<std::uint64_t>(workers, std::max<std::size_t>(count, 1)); ++w) {
+      borrowed.emplace_back(*pool);
+    }
+  }
+  auto workspace = [&](std::size_t w) { return w < borrowed.size() ? borrowed[w].get() : nullptr; };
 
   if (r.callable || workers == 1) {
     // The calling thread runs every search: polled as a single search is.
@@ -147,6 +159,7 @@ PyObject* run_batch(ModuleState& state, const SearchArgs& args, const Table& tab
     detail::CancelPoll cancel{&slot, unlocked ? &*unlocked : nullptr, locked ? kSignalPollEvery : 1};
     AlgoOptions options = r.options;
     options.limits.hook = {&detail::CancelPoll::poll, &cancel, locked ? 1 : kSignalPollEvery, r.time_limit};
+    options.workspace = workspace(0);
     for (std::size_t i = 0; i < count && !slot.has_error(); ++i) {
       query(i, [&](const auto& graph, const auto& start, const auto& goal, const auto& names) {
         results[i] = detail::search_once(r, table, slot, graph, start, goal, names, options);
@@ -160,9 +173,10 @@ PyObject* run_batch(ModuleState& state, const SearchArgs& args, const Table& tab
     std::size_t running = 0;
     std::exception_ptr failure;
     auto poll = [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load(std::memory_order_relaxed); };
-    auto work = [&] {
+    auto work = [&](std::size_t w) {
       AlgoOptions options = r.options;
       options.limits.hook = {poll, &stop, kWorkerPollEvery, r.time_limit};
+      options.workspace = workspace(w);
       try {
         while (!stop.load(std::memory_order_relaxed)) {
           const std::size_t i = next.fetch_add(1);
@@ -190,7 +204,7 @@ PyObject* run_batch(ModuleState& state, const SearchArgs& args, const Table& tab
             ++running;
           }
           try {
-            threads.emplace_back(work);
+            threads.emplace_back(work, static_cast<std::size_t>(w));
           } catch (...) {
             const std::lock_guard lock(mutex);
             --running;

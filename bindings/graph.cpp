@@ -74,6 +74,7 @@ struct GraphCore {
   // negative weight: what bellman_ford and dijkstra refuse.
   std::optional<Edge> first_minus_inf;
   std::optional<Edge> first_negative;
+  mutable WorkspacePool pool;  // what queries borrow
 };
 
 GraphCore build_graph(std::uint64_t num_nodes, const std::vector<Edge>& edges, bool undirected,
@@ -115,9 +116,10 @@ std::pair<std::uint64_t, std::uint64_t> local_pair(const GraphCore& g, std::uint
 PyObject* query_graph(ModuleState& state, const GraphCore& g, std::uint64_t start, std::uint64_t goal,
                       const SearchArgs& args) {
   if (start >= g.num_nodes || goal >= g.num_nodes) throw ValueErr("start and goal must be < num_nodes");
-  if (!g.compact) return run_search(state, g.graph, start, goal, args, kGraphHeuristics);
+  const BorrowedWorkspace workspace(g.pool);
+  if (!g.compact) return run_search(state, g.graph, start, goal, args, kGraphHeuristics, SameNodes{}, workspace.get());
   const auto [s, t] = local_pair(g, start, goal);
-  return run_search(state, g.graph, s, t, args, kGraphHeuristics, NodeIds{g.ids, {start, goal}});
+  return run_search(state, g.graph, s, t, args, kGraphHeuristics, NodeIds{g.ids, {start, goal}}, workspace.get());
 }
 
 PyObject* search_graph(ModuleState& state, const GraphArgs& a) {
@@ -209,7 +211,8 @@ PyObject* graph_search_many(ModuleState& state, PyObject* self, const GraphBatch
       return GraphQuery{s, t, NodeIds{g.ids, {start, goal}}};
     }));
   }
-  return run_batch<std::uint64_t>(state, a, kGraphHeuristics, queries.size(), a.workers, [&](std::size_t i, auto run) {
+  return run_batch<std::uint64_t>(state, a, kGraphHeuristics, queries.size(), a.workers, &g.pool,
+                                  [&](std::size_t i, auto run) {
     const GraphQuery& q = queries[i];
     if (g.compact) {
       run(g.graph, q.start, q.goal, q.names);

@@ -28,6 +28,7 @@ struct GridCore {
   GridGraph grid;
   std::optional<Cell> start;
   std::optional<Cell> goal;
+  mutable WorkspacePool pool;  // what queries borrow; a grid built for one search has none to keep
 };
 
 // The search every grid entry point ends with, once the grid is built:
@@ -40,7 +41,9 @@ PyObject* query_grid(ModuleState& state, const GridCore& core, std::optional<Cel
   if (!core.grid.is_open(*start) || !core.grid.is_open(*goal)) {
     throw ValueErr("start and goal must be in-bounds, non-wall cells");
   }
-  return run_search(state, core.grid.with_diagonal(diagonal), *start, *goal, args, kGridHeuristics);
+  const BorrowedWorkspace workspace(core.pool);
+  return run_search(state, core.grid.with_diagonal(diagonal), *start, *goal, args, kGridHeuristics, SameNodes{},
+                    workspace.get());
 }
 
 // ---- search_grid
@@ -300,7 +303,7 @@ PyObject* grid_search_many(ModuleState& state, PyObject* self, const GridBatchAr
     }));
   }
   const GridGraph view = core.grid.with_diagonal(a.diagonal);
-  return run_batch<Cell>(state, a, kGridHeuristics, queries.size(), a.workers, [&](std::size_t i, auto run) {
+  return run_batch<Cell>(state, a, kGridHeuristics, queries.size(), a.workers, &core.pool, [&](std::size_t i, auto run) {
     run(view, queries[i].first, queries[i].second, SameNodes{});
   });
 }

@@ -10,10 +10,12 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "errors.hpp"
 #include "module_state.hpp"
 #include "py_ref.hpp"
+#include "quellostrin/workspace.hpp"
 #include "signature.hpp"
 
 namespace quellostrin::py {
@@ -82,5 +84,46 @@ inline bool add_prepared_type(PyObject* module, PyType_Spec* spec, PyObject*& sl
 }
 
 inline constexpr unsigned kPreparedFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
+
+// The workspaces (quellostrin/workspace.hpp) a prepared object lends to its
+// queries, so that a query's memory is not allocated and cleared again for
+// every query. Taken and given back only while the interpreter lock is held,
+// which is all the locking it needs; a query holds its workspace while the
+// lock is released.
+class WorkspacePool {
+ public:
+  std::unique_ptr<Workspace> take() {
+    if (free_.empty()) return std::make_unique<Workspace>();
+    std::unique_ptr<Workspace> w = std::move(free_.back());
+    free_.pop_back();
+    return w;
+  }
+  // Keeps a few for the next queries; drops the rest.
+  void give(std::unique_ptr<Workspace> w) {
+    if (w && free_.size() < kKept) free_.push_back(std::move(w));
+  }
+
+ private:
+  static constexpr std::size_t kKept = 4;
+  std::vector<std::unique_ptr<Workspace>> free_;
+};
+
+// A workspace borrowed from a pool for the life of this guard, which must
+// end with the interpreter lock held.
+class BorrowedWorkspace {
+ public:
+  explicit BorrowedWorkspace(WorkspacePool& pool) : pool_(&pool), workspace_(pool.take()) {}
+  BorrowedWorkspace(BorrowedWorkspace&& other) noexcept = default;
+  BorrowedWorkspace(const BorrowedWorkspace&) = delete;
+  BorrowedWorkspace& operator=(const BorrowedWorkspace&) = delete;
+  ~BorrowedWorkspace() {
+    if (workspace_) pool_->give(std::move(workspace_));
+  }
+  Workspace* get() const { return workspace_.get(); }
+
+ private:
+  WorkspacePool* pool_;
+  std::unique_ptr<Workspace> workspace_;
+};
 
 }  // namespace quellostrin::py

@@ -271,7 +271,8 @@ PyObject* word_list_search_many(ModuleState& state, PyObject* self, const WordBa
       return words;
     }));
   }
-  return run_batch<std::string>(state, a, kLadderHeuristics, queries.size(), a.workers, [&](std::size_t i, auto run) {
+  return run_batch<std::string>(state, a, kLadderHeuristics, queries.size(), a.workers, nullptr,
+                                [&](std::size_t i, auto run) {
     const auto& [start, goal] = queries[i];
     run(LadderQuery(ladder, start, goal), start, goal, SameNodes{});
   });

@@ -244,9 +244,11 @@ bool holds_lock(const ResolvedSearch& r) {
 // caller's name of each node, for a callable heuristic and the result.
 template <Graph G, class Table, class Names = SameNodes>
 PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                     const SearchArgs& args, const Table& table, const Names& names = {}) {
+                     const SearchArgs& args, const Table& table, const Names& names = {},
+                     Workspace* workspace = nullptr) {
   const ResolvedSearch r = resolve_search(args, table);
   AlgoOptions options = r.options;
+  options.workspace = workspace;
   std::optional<SearchResult<NodeOf<G>>> result;
   if (detail::holds_lock<G, Table>(r)) {
     detail::CancelPoll cancel{&slot, nullptr, kSignalPollEvery};
@@ -265,9 +267,10 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
 
 template <Graph G, class Table, class Names = SameNodes>
 PyObject* run_search(ModuleState& state, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
-                     const SearchArgs& args, const Table& table, const Names& names = {}) {
+                     const SearchArgs& args, const Table& table, const Names& names = {},
+                     Workspace* workspace = nullptr) {
   ErrorSlot slot(state.internal_error);
-  return run_search(state, slot, graph, start, goal, args, table, names);
+  return run_search(state, slot, graph, start, goal, args, table, names, workspace);
 }
 
 }  // namespace quellostrin::py

@@ -2,9 +2,10 @@
 # (Client, LocalCluster and their methods carry no annotations.)
 """The batch of grid searches from threads.py, on a Dask cluster.
 
-The cost matrix is sent to the workers once (scattered), the queries go out
-in chunks, and the results come back pickled; they are checked against the
-same batch answered here, on one thread.
+The grid is built once, as a prepared `Grid`, and sent to the workers once
+(scattered, pickled compactly); the queries go out in chunks, each answered
+by one `search_many`, and the results come back pickled; they are checked
+against the same batch answered here, on one thread.
 
     python examples/dask_batch.py                      # a LocalCluster in this process
     python examples/dask_batch.py tcp://scheduler:8786 # a running scheduler
@@ -23,9 +24,9 @@ import os
 import sys
 import time
 
-from threads import Costs, Query, answers, make_batch
+from threads import Query, answers, make_batch
 
-from quellostrin import SearchResult, search_grid_costs
+from quellostrin import Grid, SearchResult
 
 try:
     from dask.distributed import Client, LocalCluster
@@ -33,11 +34,11 @@ except ImportError as exc:
     sys.exit(f"{exc}: this example needs Dask's distributed scheduler (pip install 'quellostrin[dask]')")
 
 
-def solve_chunk(costs: Costs, chunk: list[Query]) -> list[SearchResult]:
-    """One task: a few queries in a row, so that each task is worth its
+def solve_chunk(grid: Grid, chunk: list[Query]) -> list[SearchResult]:
+    """One task: a few queries in one batch, so that each task is worth its
     scheduling. The searches release the interpreter lock, so the threads of
-    one worker run them in parallel."""
-    return [search_grid_costs(costs, s, g, diagonal=True, heuristic="octile", record=False) for s, g in chunk]
+    one worker run several tasks in parallel."""
+    return grid.search_many(chunk, diagonal=True, heuristic="octile", record=False)
 
 
 def main() -> None:
@@ -49,6 +50,7 @@ def main() -> None:
     args = parser.parse_args()
 
     costs, batch = make_batch(args.size, args.queries)
+    grid = Grid(costs)
     chunks = [batch[i : i + args.chunk] for i in range(0, len(batch), args.chunk)]
 
     if args.scheduler:
@@ -66,8 +68,8 @@ def main() -> None:
         threads = sum(w["nthreads"] for w in workers.values())
         print(f"{len(batch)} A* queries in {len(chunks)} tasks on {len(workers)} worker(s), {threads} thread(s)")
         t0 = time.perf_counter()
-        costs_on_workers = client.scatter(costs, broadcast=True)
-        futures = [client.submit(solve_chunk, costs_on_workers, chunk, pure=False) for chunk in chunks]
+        grid_on_workers = client.scatter(grid, broadcast=True)
+        futures = [client.submit(solve_chunk, grid_on_workers, chunk, pure=False) for chunk in chunks]
         distributed = [r for part in client.gather(futures) for r in part]
         t_dask = time.perf_counter() - t0
     finally:
@@ -76,7 +78,7 @@ def main() -> None:
             cluster.close()
 
     t0 = time.perf_counter()
-    local = solve_chunk(costs, batch)
+    local = solve_chunk(grid, batch)
     t_local = time.perf_counter() - t0
     if answers(distributed) != answers(local):
         raise SystemExit("the answers from Dask differ from the local ones")

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -23,16 +24,8 @@ namespace {
 constexpr std::uint64_t kMaxNodes = std::uint64_t{1} << 32;
 constexpr std::uint64_t kMaxEntries = (std::uint64_t{1} << 32) - 1;
 
-// Bytes per node: a cost label, a parent and the flags.
-constexpr std::uint64_t kBytesPerNode = sizeof(double) + sizeof(std::uint32_t) + 1;
-
-// The flags of a node. An enum rather than a plain byte, so that a store to
-// it cannot alias the search's other data and force the compiler to reload it.
-enum class Flags : std::uint8_t {};
-constexpr std::uint8_t kReached = 1, kClosed = 2;
-
-inline bool has(Flags f, std::uint8_t bit) { return (static_cast<std::uint8_t>(f) & bit) != 0; }
-inline Flags with(Flags f, std::uint8_t bit) { return static_cast<Flags>(static_cast<std::uint8_t>(f) | bit); }
+// Bytes per node of a search's own memory.
+constexpr std::uint64_t kBytesPerNode = Workspace::kBytesPerIndex;
 
 using detail::packed_entry;
 using detail::packed_index;
@@ -41,12 +34,14 @@ using detail::QuadHeap;
 SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, std::uint32_t goal,
                                    const AlgorithmKind& kind, const SearchOptions& options) {
   const std::size_t n = graph.node_count();
-  std::vector<Flags> flags_store(n);
-  const auto g_store = std::make_unique_for_overwrite<double[]>(n);
-  const auto parent_store = std::make_unique_for_overwrite<std::uint32_t[]>(n);
-  Flags* const flags = flags_store.data();
-  double* const g = g_store.get();
-  std::uint32_t* const parent = parent_store.get();
+  // The search's memory: the caller's workspace, or one of its own.
+  std::optional<Workspace> own;
+  Workspace& ws = options.workspace ? *options.workspace : own.emplace();
+  ws.begin(n);
+  std::uint16_t* const marks = ws.marks();
+  const std::uint16_t reached = ws.reached(), closed = ws.closed();
+  double* const g = ws.labels();
+  std::uint32_t* const parent = ws.parents();
   const std::uint64_t* const offsets = graph.offsets().data();
   const std::uint64_t* const targets = graph.targets().data();
   const double* const weights = graph.weights().data();
@@ -55,15 +50,15 @@ SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, s
   const double g_weight = kind.g_weight, h_term = kind.h_weight * Zero{}.estimate(start, goal);
   const bool record = options.record;
 
-  QuadHeap frontier;
-  std::vector<std::uint32_t> discovered;
+  QuadHeap& frontier = ws.heap();
+  std::vector<std::uint32_t>& discovered = ws.discovered();
   SearchResult<std::uint64_t> result;
   // `generated` counts the pushes, and numbers each push as the general
   // frontier does.
   std::uint64_t expanded = 0, generated = 0, max_frontier = 1;
   StopGate gate(Limits{options.max_nodes, options.stop});
 
-  flags[start] = with(flags[start], kReached);
+  marks[start] = reached;
   g[start] = 0.0;
   parent[start] = start;  // the path walk stops at the start
   frontier.push(packed_entry(g_weight * 0.0 + h_term, generated++, start));
@@ -71,8 +66,8 @@ SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, s
   result.stop_reason = StopReason::Exhausted;
   while (!frontier.empty()) {
     const std::uint32_t p = packed_index(frontier.pop());
-    if (has(flags[p], kClosed)) continue;  // stale duplicate of a node expanded already
-    flags[p] = with(flags[p], kClosed);
+    if (marks[p] == closed) continue;  // stale duplicate of a node expanded already
+    marks[p] = closed;
     const double gp = g[p];
     if (record) result.trace.push_back(TraceStep<std::uint64_t>{p, gp, frontier.size()});
     ++expanded;
@@ -91,7 +86,7 @@ SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, s
     }
 
     // Start loading the adjacency of the node that will probably be expanded
-    // next, and the flags and labels of this node's successors, so that
+    // next, and the marks and labels of this node's successors, so that
     // their cache misses overlap instead of following one another.
     if (!frontier.empty()) {
       const std::uint64_t next = offsets[packed_index(frontier.top())];
@@ -101,17 +96,17 @@ SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, s
     const std::uint64_t begin = offsets[p], end = offsets[p + 1];
     for (std::uint64_t i = begin; i < end; ++i) {
       const std::uint64_t q = targets[i];
-      __builtin_prefetch(flags + q, 1);
+      __builtin_prefetch(marks + q, 1);
       __builtin_prefetch(g + q, 1);
     }
     for (std::uint64_t i = begin; i < end; ++i) {
       const auto q = static_cast<std::uint32_t>(targets[i]);
-      const Flags f = flags[q];
+      const std::uint16_t m = marks[q];
       const double new_g = gp + weights[i];
-      if (has(f, kReached)) {
-        if (has(f, kClosed) || !(new_g < g[q])) continue;
+      if (m >= reached) {
+        if (m == closed || !(new_g < g[q])) continue;
       } else {
-        flags[q] = with(f, kReached);
+        marks[q] = reached;
         if (record) discovered.push_back(q);
       }
       g[q] = new_g;

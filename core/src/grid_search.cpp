@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -22,17 +23,8 @@ namespace {
 // sequence number an entry keeps.
 constexpr std::uint64_t kMaxCells = std::uint64_t{1} << 28;
 
-// Bytes per padded cell: a cost label, a parent and the flags.
-constexpr std::uint64_t kBytesPerCell = sizeof(double) + sizeof(std::int32_t) + 1;
-
-// The flags of a cell, over a copy of the grid's wall array. An enum rather
-// than a plain byte, so that a store to it cannot alias the search's other
-// data and force the compiler to reload it.
-enum class Flags : std::uint8_t {};
-constexpr std::uint8_t kOpen = 1, kReached = 2, kClosed = 4;
-
-inline bool has(Flags f, std::uint8_t bit) { return (static_cast<std::uint8_t>(f) & bit) != 0; }
-inline Flags with(Flags f, std::uint8_t bit) { return static_cast<Flags>(static_cast<std::uint8_t>(f) | bit); }
+// Bytes per padded cell of a search's own memory.
+constexpr std::uint64_t kBytesPerCell = Workspace::kBytesPerIndex;
 
 using detail::packed_entry;
 using detail::packed_index;
@@ -50,25 +42,29 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const Al
     return Cell{static_cast<std::int32_t>(r) - 1, static_cast<std::int32_t>(p - r * row_length) - 1};
   };
 
-  std::vector<Flags> flags_store(padded);
-  std::copy_n(reinterpret_cast<const Flags*>(grid.padded_open()), padded, flags_store.begin());
-  const auto g_store = std::make_unique_for_overwrite<double[]>(padded);
-  const auto parent_store = std::make_unique_for_overwrite<std::int32_t[]>(padded);
-  Flags* const flags = flags_store.data();
-  double* const g = g_store.get();
-  std::int32_t* const parent = parent_store.get();
+  // The search's memory: the caller's workspace, or one of its own.
+  std::optional<Workspace> own;
+  Workspace& ws = options.workspace ? *options.workspace : own.emplace();
+  ws.begin(padded);
+  const std::uint8_t* const open = grid.padded_open();
+  std::uint16_t* const marks = ws.marks();
+  const std::uint16_t reached = ws.reached(), closed = ws.closed();
+  double* const g = ws.labels();
+  // Parents as signed padded indices, -1 above the start (the same four
+  // bytes as the workspace's unsigned ones).
+  std::int32_t* const parent = reinterpret_cast<std::int32_t*>(ws.parents());
   const double* const costs = grid.costs();
   const double g_weight = kind.g_weight, h_weight = kind.h_weight;
   const bool record = options.record;
 
-  QuadHeap frontier;
-  std::vector<std::uint32_t> discovered;
+  QuadHeap& frontier = ws.heap();
+  std::vector<std::uint32_t>& discovered = ws.discovered();
   SearchResult<Cell> result;
   std::uint64_t expanded = 0, generated = 1, max_frontier = 1, seq = 0;
   StopGate gate(Limits{options.max_nodes, options.stop});
 
   const std::uint32_t start_p = to_padded(start), goal_p = to_padded(goal);
-  flags[start_p] = with(flags[start_p], kReached);
+  marks[start_p] = reached;
   g[start_p] = 0.0;
   parent[start_p] = -1;
   frontier.push(packed_entry(g_weight * 0.0 + h_weight * heuristic.estimate(start, goal), seq++, start_p));
@@ -76,8 +72,8 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const Al
   result.stop_reason = StopReason::Exhausted;
   while (!frontier.empty()) {
     const std::uint32_t p = packed_index(frontier.pop());
-    if (has(flags[p], kClosed)) continue;  // stale duplicate of a cell expanded already
-    flags[p] = with(flags[p], kClosed);
+    if (marks[p] == closed) continue;  // stale duplicate of a cell expanded already
+    marks[p] = closed;
     const double gp = g[p];
     if (record) result.trace.push_back(TraceStep<Cell>{to_cell(p), gp, frontier.size()});
     ++expanded;
@@ -103,12 +99,12 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const Al
     // a move costing `w`. Inlined at each of its eight uses: a call would
     // cost more than the common case, a successor reached already.
     auto relax = [&](std::uint32_t q, std::int32_t qr, std::int32_t qc, double w) __attribute__((always_inline)) {
-      const Flags f = flags[q];
+      const std::uint16_t m = marks[q];
       const double new_g = gp + w;
-      if (has(f, kReached)) {
-        if (has(f, kClosed) || !(new_g < g[q])) return;
+      if (m >= reached) {
+        if (m == closed || !(new_g < g[q])) return;
       } else {
-        flags[q] = with(f, kReached);
+        marks[q] = reached;
         if (record) discovered.push_back(q);
       }
       g[q] = new_g;
@@ -119,20 +115,20 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const Al
       max_frontier = std::max<std::uint64_t>(max_frontier, frontier.size());
     };
     const std::uint32_t up = p - row_length, down = p + row_length;
-    const bool open_up = has(flags[up], kOpen), open_down = has(flags[down], kOpen);
-    const bool open_left = has(flags[p - 1], kOpen), open_right = has(flags[p + 1], kOpen);
+    const bool open_up = open[up], open_down = open[down];
+    const bool open_left = open[p - 1], open_right = open[p + 1];
     const std::int32_t r = here.row, c = here.col;
     if (open_up) relax(up, r - 1, c, cost[-width]);
     if (open_down) relax(down, r + 1, c, cost[width]);
     if (open_left) relax(p - 1, r, c - 1, cost[-1]);
     if (open_right) relax(p + 1, r, c + 1, cost[1]);
     if constexpr (kDiagonal) {
-      if (open_up && open_left && has(flags[up - 1], kOpen)) relax(up - 1, r - 1, c - 1, cost[-width - 1] * kSqrt2);
-      if (open_up && open_right && has(flags[up + 1], kOpen)) relax(up + 1, r - 1, c + 1, cost[-width + 1] * kSqrt2);
-      if (open_down && open_left && has(flags[down - 1], kOpen)) {
+      if (open_up && open_left && open[up - 1]) relax(up - 1, r - 1, c - 1, cost[-width - 1] * kSqrt2);
+      if (open_up && open_right && open[up + 1]) relax(up + 1, r - 1, c + 1, cost[-width + 1] * kSqrt2);
+      if (open_down && open_left && open[down - 1]) {
         relax(down - 1, r + 1, c - 1, cost[width - 1] * kSqrt2);
       }
-      if (open_down && open_right && has(flags[down + 1], kOpen)) {
+      if (open_down && open_right && open[down + 1]) {
         relax(down + 1, r + 1, c + 1, cost[width + 1] * kSqrt2);
       }
     }

@@ -66,6 +66,7 @@ struct AlgoOptions {
   bool reopen = false;                        // frontier algorithms only
   bool dense = false;                         // frontier algorithms: dense node store where the domain indexes
   Limits limits;                              // node limit and stop hook: every strategy
+  Workspace* workspace = nullptr;             // frontier algorithms: memory to borrow (search.hpp)
 };
 
 inline std::string unknown_algorithm_message(std::string_view name) {
@@ -108,7 +109,8 @@ SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, cons
                              .record = record,
                              .reopen = options.reopen,
                              .dense = options.dense,
-                             .stop = options.limits.hook};
+                             .stop = options.limits.hook,
+                             .workspace = options.workspace};
       const AlgorithmKind kind = algo.kind(options.weight);
       // A grid under one of its own heuristics has its own loop
       // (graph/grid_search.hpp), with the same results, much faster.

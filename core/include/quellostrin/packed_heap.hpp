@@ -52,6 +52,7 @@ class QuadHeap {
   ~QuadHeap() { ::operator delete(storage_, std::align_val_t{kLine}); }
 
   bool empty() const { return size_ == 0; }
+  void clear() { size_ = 0; }
   std::size_t size() const { return size_; }
 
   // The least entry; the heap must not be empty.

@@ -31,6 +31,7 @@
 #include "quellostrin/state.hpp"
 #include "quellostrin/stop.hpp"
 #include "quellostrin/traits.hpp"
+#include "quellostrin/workspace.hpp"
 
 namespace quellostrin {
 
@@ -40,6 +41,10 @@ struct SearchOptions {
   bool reopen = false;
   bool dense = false;  // use the dense store when the domain indexes the start
   StopHook stop;       // polled as stop.hpp describes
+  // Memory the specialised loops (grid_search, csr_search) may borrow
+  // instead of allocating their own; null: they allocate. The general
+  // driver does not use it.
+  Workspace* workspace = nullptr;
 };
 
 namespace detail {

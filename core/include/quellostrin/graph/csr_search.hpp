@@ -6,10 +6,11 @@
 // What the general driver does through the domain's interface (a successor
 // list copied out per expansion, a node store behind a variant, a heap of
 // 24-byte entries), this one does on the graph's own arrays: successors are
-// read straight from the adjacency, a node is a 32-bit index into flat arrays
-// of flags, cost labels and parents (allocated once per search; a label is
-// read only where the flags say it was written), and the frontier is the
-// 4-ary heap of 16-byte entries of packed_heap.hpp.
+// read straight from the adjacency, a node is a 32-bit index into the marks,
+// cost labels and parents of a Workspace (workspace.hpp; the caller's when
+// the options lend one, so that a query costs nothing for the nodes it never
+// reaches; a label is read only where the marks say it was written), and the
+// frontier is the 4-ary heap of 16-byte entries of packed_heap.hpp.
 //
 // Rules kept from the general driver, on which the counters depend: the goal
 // test on pop; stale heap entries skipped on pop; a successor pushed only

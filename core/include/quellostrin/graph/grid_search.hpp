@@ -8,11 +8,10 @@
 // list per expansion, a node store keyed by Cell, a heap of Cells), this one
 // does on the grid's own layout: a cell is its int32 index into the padded
 // wall array, whose border of walls lets every neighbour be read without a
-// bounds test; the search's per-cell flags sit in a copy of that array, and
-// the cost labels and parents in flat arrays over it, allocated once per
-// search and never cleared (a label is read only where the flags say it was
-// written); the frontier is the 4-ary heap of 16-byte entries of
-// packed_heap.hpp.
+// bounds test; the search's per-cell marks, cost labels and parents sit in a
+// Workspace (workspace.hpp) over that array, the caller's when the options
+// lend one, so that a query costs nothing for the cells it never reaches;
+// the frontier is the 4-ary heap of 16-byte entries of packed_heap.hpp.
 //
 // Rules kept from the general driver, on which the counters depend: the goal
 // test on pop; stale heap entries skipped on pop; a successor pushed only

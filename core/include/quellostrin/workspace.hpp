@@ -1,0 +1,68 @@
+// Per-query memory that a search over an indexed domain borrows instead of
+// allocating: a mark per index, stamped with a generation number so that a
+// new query finds every index unvisited without anything being cleared (a
+// query costs time in proportion to the indices it touches, not to the size
+// of the domain), cost labels and parents (read only where this query's marks
+// say they were written), the frontier heap and the list of indices
+// discovered.
+//
+// A mark below reached() is an index this query has not reached; reached()
+// marks one reached, closed() one expanded. Marks are 16 bits: once every
+// 32766 queries they are all cleared. A workspace serves one search at a
+// time; callers that search one domain many times keep a few and lend them
+// out (the Python classes keep a pool each).
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "quellostrin/packed_heap.hpp"
+
+namespace quellostrin {
+
+class Workspace {
+ public:
+  // Bytes a workspace holds per index: a mark, a label and a parent.
+  static constexpr std::size_t kBytesPerIndex = sizeof(std::uint16_t) + sizeof(double) + sizeof(std::uint32_t);
+
+  // Readies the workspace for a query over the indices 0..n-1: a new
+  // generation, an empty heap and an empty list of discovered indices.
+  void begin(std::size_t n) {
+    if (n != size_) {
+      marks_.assign(n, 0);
+      labels_ = std::make_unique_for_overwrite<double[]>(n);
+      parents_ = std::make_unique_for_overwrite<std::uint32_t[]>(n);
+      size_ = n;
+      base_ = 0;
+    }
+    if (base_ > 0xFFFF - 3) {
+      std::fill(marks_.begin(), marks_.end(), std::uint16_t{0});
+      base_ = 0;
+    }
+    base_ = static_cast<std::uint16_t>(base_ + 2);
+    heap_.clear();
+    discovered_.clear();
+  }
+
+  std::uint16_t reached() const { return base_; }
+  std::uint16_t closed() const { return static_cast<std::uint16_t>(base_ + 1); }
+  std::uint16_t* marks() { return marks_.data(); }
+  double* labels() { return labels_.get(); }
+  std::uint32_t* parents() { return parents_.get(); }
+  detail::QuadHeap& heap() { return heap_; }
+  std::vector<std::uint32_t>& discovered() { return discovered_; }
+
+ private:
+  std::vector<std::uint16_t> marks_;
+  std::unique_ptr<double[]> labels_;
+  std::unique_ptr<std::uint32_t[]> parents_;
+  std::size_t size_ = 0;
+  std::uint16_t base_ = 0;
+  detail::QuadHeap heap_;
+  std::vector<std::uint32_t> discovered_;
+};
+
+}  // namespace quellostrin
