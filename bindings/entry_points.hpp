@@ -4,6 +4,9 @@
 
 #include <Python.h>
 
+#include <string>
+#include <vector>
+
 #include "quellostrin/shortest_paths.hpp"
 
 namespace quellostrin::py {
@@ -22,6 +25,14 @@ PyMethodDef floyd_warshall_method();
 PyMethodDef search_npuzzle_method();
 PyMethodDef search_hanoi_method();
 PyMethodDef search_wordladder_method();
+
+// The built-in heuristic names of the grid, graph and puzzle searches, in
+// their tables' order.
+std::vector<std::string> grid_heuristic_names();
+std::vector<std::string> graph_heuristic_names();
+std::vector<std::string> hanoi_heuristic_names();
+std::vector<std::string> npuzzle_heuristic_names();
+std::vector<std::string> wordladder_heuristic_names();
 
 // The classes ShortestPaths and AllPairs, created for `module` and kept in its state.
 struct ModuleState;

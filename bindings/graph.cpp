@@ -375,6 +375,8 @@ std::optional<Edge> edge_of(PyObject* obj, std::uint64_t num_nodes) {
 
 PyMethodDef search_graph_method() { return method<kSearchGraph, search_graph>(); }
 
+std::vector<std::string> graph_heuristic_names() { return heuristic_names(kGraphHeuristics); }
+
 bool add_graph_type(PyObject* module, ModuleState& state) {
   static PyType_Slot slots[] = {
       {Py_tp_doc, const_cast<char*>(kGraphDoc)},

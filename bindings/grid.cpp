@@ -386,6 +386,8 @@ one grid at once; it pickles compactly.)";
 PyMethodDef search_grid_method() { return method<kSearchGrid, search_grid>(); }
 PyMethodDef search_grid_costs_method() { return method<kSearchGridCosts, search_grid_costs>(); }
 
+std::vector<std::string> grid_heuristic_names() { return heuristic_names(kGridHeuristics); }
+
 bool add_grid_type(PyObject* module, ModuleState& state) {
   static PyType_Slot slots[] = {
       {Py_tp_doc, const_cast<char*>(kGridDoc)},

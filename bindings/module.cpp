@@ -5,7 +5,12 @@
 // owns its own classes and InternalError through its state.
 #include <Python.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "entry_points.hpp"
+#include "quellostrin/algorithms.hpp"
 #include "errors.hpp"
 #include "module_state.hpp"
 #include "py_ref.hpp"
@@ -58,6 +63,50 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def, boo
          (!exported || append_all(module, def->ml_name));
 }
 
+// A tuple of str.
+PyRef str_tuple(const std::vector<std::string>& items) {
+  PyRef out = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(items.size())));
+  if (!out) return out;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    PyObject* s = PyUnicode_FromStringAndSize(items[i].data(), static_cast<Py_ssize_t>(items[i].size()));
+    if (!s) return PyRef();
+    PyTuple_SetItem(out.get(), static_cast<Py_ssize_t>(i), s);  // steals
+  }
+  return out;
+}
+
+// The names a search accepts, for callers (the command line, the tests) to
+// read instead of keeping copies: ALGORITHMS, the canonical names in their
+// order; ALGORITHM_ALIASES, alias -> name; HEURISTICS, each search function's
+// built-in heuristic names (its class's search takes the same).
+bool add_names(PyObject* module) {
+  std::vector<std::string> names;
+  PyRef aliases = PyRef::steal(PyDict_New());
+  if (!aliases) return false;
+  for (const AlgorithmInfo& a : kAlgorithms) {
+    names.emplace_back(a.name);
+    if (a.alias.empty()) continue;
+    PyRef k = PyRef::steal(PyUnicode_FromStringAndSize(a.alias.data(), static_cast<Py_ssize_t>(a.alias.size())));
+    PyRef v = PyRef::steal(PyUnicode_FromStringAndSize(a.name.data(), static_cast<Py_ssize_t>(a.name.size())));
+    if (!k || !v || PyDict_SetItem(aliases.get(), k.get(), v.get()) != 0) return false;
+  }
+  PyRef algorithms = str_tuple(names);
+  const std::pair<const char*, std::vector<std::string>> per_function[] = {
+      {"search_grid", grid_heuristic_names()},         {"search_grid_costs", grid_heuristic_names()},
+      {"search_graph", graph_heuristic_names()},       {"search_implicit", {}},
+      {"search_npuzzle", npuzzle_heuristic_names()},   {"search_hanoi", hanoi_heuristic_names()},
+      {"search_wordladder", wordladder_heuristic_names()}};
+  PyRef heuristics = PyRef::steal(PyDict_New());
+  if (!algorithms || !heuristics) return false;
+  for (const auto& [function, list] : per_function) {
+    PyRef t = str_tuple(list);
+    if (!t || PyDict_SetItemString(heuristics.get(), function, t.get()) != 0) return false;
+  }
+  return PyModule_AddObjectRef(module, "ALGORITHMS", algorithms.get()) == 0 &&
+         PyModule_AddObjectRef(module, "ALGORITHM_ALIASES", aliases.get()) == 0 &&
+         PyModule_AddObjectRef(module, "HEURISTICS", heuristics.get()) == 0;
+}
+
 bool exec_steps(PyObject* module) {
   ModuleState& state = state_of(module);
   PyRef all = PyRef::steal(PyList_New(0));
@@ -78,6 +127,7 @@ bool exec_steps(PyObject* module) {
   if (!add_grid_type(module, state) || !append_all(module, "Grid")) return false;
   if (!add_graph_type(module, state) || !append_all(module, "Graph")) return false;
   if (!add_word_list_type(module, state) || !append_all(module, "WordList")) return false;
+  if (!add_names(module)) return false;
   state.internal_error = new_internal_error_type();
   return state.internal_error && PyModule_AddObjectRef(module, "InternalError", state.internal_error) == 0;
 }

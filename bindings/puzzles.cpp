@@ -331,6 +331,10 @@ PyMethodDef search_npuzzle_method() { return method<kSearchNPuzzle, search_npuzz
 PyMethodDef search_hanoi_method() { return method<kSearchHanoi, search_hanoi>(); }
 PyMethodDef search_wordladder_method() { return method<kSearchWordLadder, search_wordladder>(); }
 
+std::vector<std::string> hanoi_heuristic_names() { return heuristic_names(kHanoiHeuristics); }
+std::vector<std::string> npuzzle_heuristic_names() { return {"manhattan", "misplaced", "zero"}; }
+std::vector<std::string> wordladder_heuristic_names() { return heuristic_names(kLadderHeuristics); }
+
 bool add_word_list_type(PyObject* module, ModuleState& state) {
   static PyType_Slot slots[] = {
       {Py_tp_doc, const_cast<char*>(kWordListDoc)},

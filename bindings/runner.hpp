@@ -91,6 +91,12 @@ struct HeuristicTable {
   std::tuple<Named<H>...> entries;
 };
 
+// The names of a table's heuristics, in its order.
+template <class... H>
+std::vector<std::string> heuristic_names(const HeuristicTable<H...>& table) {
+  return std::apply([](const auto&... e) { return std::vector<std::string>{e.name...}; }, table.entries);
+}
+
 // For domains with no built-in heuristics, where any non-None heuristic is a
 // callable (and is not checked before its first call).
 struct CallablesOnly {};

@@ -25,7 +25,9 @@ def test_installed_version_and_stable_abi():
 def test_package_reexports_the_native_names():
     for name in quellostrin_native.__all__:
         assert getattr(quellostrin, name) is getattr(quellostrin_native, name)
-    assert quellostrin.__all__ == [*quellostrin_native.__all__, "InternalError"]
+    names = ["ALGORITHMS", "ALGORITHM_ALIASES", "HEURISTICS"]
+    assert quellostrin.__all__ == [*quellostrin_native.__all__, "InternalError", *names]
+    assert all(getattr(quellostrin, n) is getattr(quellostrin_native, n) for n in names)
     # Type checkers take the star re-export from the stub's literal __all__.
     stub = ast.parse(pathlib.Path(quellostrin.__file__).with_name("quellostrin_native.pyi").read_text())
     [stub_all] = [n.value for n in stub.body if isinstance(n, ast.Assign) and n.targets[0].id == "__all__"]

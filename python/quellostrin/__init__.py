@@ -63,6 +63,9 @@ __version__ = "0.1.0"
 
 from . import quellostrin_native
 from .quellostrin_native import (
+    ALGORITHM_ALIASES,
+    ALGORITHMS,
+    HEURISTICS,
     AllPairs,
     Graph,
     Grid,
@@ -110,4 +113,7 @@ __all__ = [
     "Graph",
     "WordList",
     "InternalError",
+    "ALGORITHMS",
+    "ALGORITHM_ALIASES",
+    "HEURISTICS",
 ]

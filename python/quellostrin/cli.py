@@ -36,10 +36,7 @@ PROG = "quellostrin"
 
 # The module's own names, in its order; the module also accepts aliases
 # ("a*", "idastar", ...) for --algorithm.
-ALGORITHMS = (
-    "bfs", "dfs", "ucs", "dijkstra", "greedy", "astar",
-    "weighted_astar", "iddfs", "dls", "ida_star", "beam", "bidirectional",
-)  # fmt: skip
+ALGORITHMS = native.ALGORITHMS
 
 # `compare` runs every algorithm, and the iterative-deepening ones revisit an
 # open maze exponentially often: this expansion budget keeps a run to seconds.
@@ -386,7 +383,7 @@ def add_maze_source(p: argparse.ArgumentParser) -> None:
     )
 
 
-GRID_HEURISTICS = "manhattan (default), euclidean, octile, zero"
+GRID_HEURISTICS = ", ".join(f"{h} (default)" if h == "manhattan" else h for h in native.HEURISTICS["search_grid"])
 
 
 def build_parser() -> argparse.ArgumentParser:

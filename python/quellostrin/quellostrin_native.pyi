@@ -5,6 +5,12 @@ from typing_extensions import Buffer
 
 _Node = Any
 
+# The names a search accepts: the algorithms in their order, each alias with
+# the algorithm it names, and each search function's built-in heuristics.
+ALGORITHMS: tuple[str, ...]
+ALGORITHM_ALIASES: dict[str, str]
+HEURISTICS: dict[str, tuple[str, ...]]
+
 @final
 class SearchResult:
     """The outcome of a search."""
