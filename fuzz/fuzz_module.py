@@ -21,6 +21,7 @@ nodes its edges name) or with a MemoryError before allocating.
 
 import array
 import math
+import pickle
 import sys
 
 import atheris
@@ -516,8 +517,69 @@ def call_shortest_paths(g):
         check_all_pairs(g, q.floyd_warshall(n, g.edges(nn), **kw), n)
 
 
+def same_result(a, b):
+    """Two results equal but for the elapsed time (NaN costs equal)."""
+    ca, cb = a.cost, b.cost
+    assert (ca == cb or (math.isnan(ca) and math.isnan(cb))), (a, b)
+    assert (a.path, a.nodes_expanded, a.nodes_generated, a.nodes_reopened, a.max_frontier_size, a.stop_reason,
+            a.trace, a.tree) == (b.path, b.nodes_expanded, b.nodes_generated, b.nodes_reopened, b.max_frontier_size,
+                                 b.stop_reason, b.trace, b.tree), (a, b)
+
+
+def call_prepared(g):
+    """Grid, Graph or WordList built from drawn inputs, then searched once
+    (against the function on the same arguments), in a batch, or after a
+    pickle round trip. Callables only where the comparison stays exact."""
+    kind = g.int_in(0, 2)
+    kw = g.options(bounded=True)
+    if kind == 0:
+        costs = cost_matrix(g)
+        obj = q.Grid(costs)
+        if g.chance(40):
+            kw["diagonal"] = g.bool_arg()
+        queries = [(cell(g), cell(g)) for _ in range(g.small(4))]
+        single = lambda s, t, **o: q.search_grid_costs(costs, s, t, **o)  # noqa: E731
+    elif kind == 1:
+        n = g.integer(12)
+        nn = n if isinstance(n, int) and 0 <= n < 64 else 4
+        edges = g.edges(nn)
+        undirected = g.bool_arg() if g.chance(30) else True
+        obj = q.Graph(n, edges, undirected=undirected)
+        queries = [(g.integer(nn, hopeless=True), g.integer(nn, hopeless=True)) for _ in range(g.small(4))]
+        single = lambda s, t, **o: q.search_graph(n, edges, s, t, undirected=undirected, **o)  # noqa: E731
+    else:
+        words = ["".join(g.pick("abz-") for _ in range(3)) for _ in range(g.small(20))]
+        obj = q.WordList(words)
+        queries = [("".join(g.pick("abz-") for _ in range(3)), "".join(g.pick("abz-") for _ in range(3)))
+                   for _ in range(g.small(4))]
+        single = lambda s, t, **o: q.search_wordladder(s, t, words, **o)  # noqa: E731
+    repr(obj)
+    if g.chance(20):
+        obj = pickle.loads(pickle.dumps(obj))
+    mode = g.int_in(0, 2)
+    if mode == 0 and queries and None not in queries[0]:  # None: a Grid's own S and G, which costs lack
+        s, t = queries[0]
+        try:
+            expected = single(s, t, **kw)
+        except ALLOWED as e:
+            expected = e
+        try:
+            got = obj.search(s, t, **kw)
+        except ALLOWED as e:
+            assert type(e) is type(expected) and str(e) == str(expected), (e, expected)
+            return
+        assert not isinstance(expected, BaseException), (got, expected)
+        same_result(got, expected)
+    else:
+        results = obj.search_many(queries, workers=g.pick([1, 1, 2, 3]), **kw)
+        assert len(results) == len(queries)
+        for r in results:
+            check_search_result(r)
+
+
 ENTRY_POINTS = [call_search_graph, call_search_implicit, call_search_grid, call_search_grid_costs,
-                call_search_npuzzle, call_search_hanoi, call_search_wordladder, call_generators, call_shortest_paths]
+                call_search_npuzzle, call_search_hanoi, call_search_wordladder, call_generators, call_shortest_paths,
+                call_prepared]
 
 
 def TestOneInput(data):
