@@ -378,18 +378,8 @@ PyMethodDef search_graph_method() { return method<kSearchGraph, search_graph>();
 std::vector<std::string> graph_heuristic_names() { return heuristic_names(kGraphHeuristics); }
 
 bool add_graph_type(PyObject* module, ModuleState& state) {
-  static PyType_Slot slots[] = {
-      {Py_tp_doc, const_cast<char*>(kGraphDoc)},
-      {Py_tp_new, reinterpret_cast<void*>(prepared_new<GraphCore, kGraphNew, new_graph>)},
-      {Py_tp_repr, reinterpret_cast<void*>(graph_repr)},
-      {Py_tp_getset, graph_getset},
-      {Py_tp_methods, graph_methods()},
-      {Py_tp_dealloc, reinterpret_cast<void*>(prepared_dealloc<GraphCore>)},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = {"quellostrin.quellostrin_native.Graph", sizeof(PreparedObject<GraphCore>), 0,
-                             kPreparedFlags, slots};
-  return add_prepared_type(module, &spec, state.graph_type);
+  return add_prepared_class<GraphCore, kGraphNew, new_graph>(module, state.graph_type, "quellostrin.quellostrin_native.Graph", kGraphDoc, graph_repr,
+                                        graph_getset, graph_methods());
 }
 
 PyObject* restore_graph(PyObject* module, PyObject* args) {

@@ -13,6 +13,7 @@
 #include "entry_points.hpp"
 #include "prepared.hpp"
 #include "runner.hpp"
+#include "table_buffer.hpp"
 
 namespace quellostrin::py {
 namespace {
@@ -29,7 +30,14 @@ struct GridCore {
   std::optional<Cell> start;
   std::optional<Cell> goal;
   mutable WorkspacePool pool;  // what queries borrow; a grid built for one search has none to keep
+  TableLayout layout;          // of the costs, as the buffer protocol exports them
 };
+
+GridCore make_grid_core(GridGraph grid, std::optional<Cell> start, std::optional<Cell> goal) {
+  const TableLayout layout = TableLayout::matrix(static_cast<std::size_t>(grid.height()),
+                                                 static_cast<std::size_t>(grid.width()));
+  return {std::move(grid), start, goal, {}, layout};
+}
 
 // The search every grid entry point ends with, once the grid is built:
 // `start` and `goal` default to the grid's own.
@@ -87,7 +95,7 @@ PyObject* search_grid(ModuleState& state, const MapArgs& a) {
     throw ValueErr("the ASCII map must contain a start 'S' and a goal 'G'");
   }
   AsciiGrid parsed = GridGraph::from_ascii(a.map);
-  const GridCore grid{std::move(parsed.grid), parsed.start, parsed.goal};
+  const GridCore grid = make_grid_core(std::move(parsed.grid), parsed.start, parsed.goal);
   return query_grid(state, grid, std::nullopt, std::nullopt, a.diagonal, a);
 }
 
@@ -206,7 +214,7 @@ consistent.)",
 
 PyObject* search_grid_costs(ModuleState& state, CostsArgs& a) {
   if (a.costs.width == 0 || a.costs.height == 0) throw ValueErr("costs must be a non-empty matrix");
-  const GridCore grid{GridGraph::from_costs(std::move(a.costs)), std::nullopt, std::nullopt};
+  const GridCore grid = make_grid_core(GridGraph::from_costs(std::move(a.costs)), std::nullopt, std::nullopt);
   return query_grid(state, grid, a.start, a.goal, a.diagonal, a);
 }
 
@@ -222,11 +230,11 @@ constexpr auto kGridNew = signature<GridNewArgs>(
 GridCore build_grid(ModuleState&, GridNewArgs& a) {
   if (PyUnicode_Check(a.map)) {
     MapGrid parsed = GridGraph::parse_ascii(to_str(a.map, "map"));
-    return {std::move(parsed.grid), parsed.start, parsed.goal};
+    return make_grid_core(std::move(parsed.grid), parsed.start, parsed.goal);
   }
   CostMatrix costs = to_cost_matrix(a.map, "map");
   if (costs.width == 0 || costs.height == 0) throw ValueErr("costs must be a non-empty matrix");
-  return {GridGraph::from_costs(std::move(costs)), std::nullopt, std::nullopt};
+  return make_grid_core(GridGraph::from_costs(std::move(costs)), std::nullopt, std::nullopt);
 }
 
 struct GridQueryArgs : SearchArgs {
@@ -323,6 +331,12 @@ PyObject* grid_goal(PyObject* self, void*) {
   return guarded_self(self, [&] { return cell_or_none(prepared<GridCore>(self).goal); });
 }
 
+// Exports the terrain costs (see table_buffer.hpp).
+int grid_getbuffer(PyObject* self, Py_buffer* view, int flags) noexcept {
+  const GridCore& core = prepared<GridCore>(self);
+  return export_table(self, view, flags, core.grid.costs(), core.layout, "a Grid's costs are read-only");
+}
+
 PyObject* grid_repr(PyObject* self) {
   return guarded_self(self, [&] {
     const GridGraph& g = prepared<GridCore>(self).grid;
@@ -376,7 +390,9 @@ constexpr const char* kGridDoc = R"(Grid(map)
 A 2-D grid built once and searched many times: `map` is an ASCII map (its `S`
 and `G`, if any, become the default start and goal of `search`) or a matrix
 of terrain costs in any form `search_grid_costs` takes, NumPy arrays
-included. `Grid(m).search(...)` returns what `search_grid(m, ...)` or
+included; `numpy.asarray(grid)` views its terrain costs, read-only (a wall
+holds what was given for it, 0 for `#`). `Grid(m).search(...)` returns what
+`search_grid(m, ...)` or
 `search_grid_costs(m, ...)` returns for the same arguments, without building
 the grid again. Nothing a search does changes the grid, so threads may search
 one grid at once; it pickles compactly.)";
@@ -389,18 +405,9 @@ PyMethodDef search_grid_costs_method() { return method<kSearchGridCosts, search_
 std::vector<std::string> grid_heuristic_names() { return heuristic_names(kGridHeuristics); }
 
 bool add_grid_type(PyObject* module, ModuleState& state) {
-  static PyType_Slot slots[] = {
-      {Py_tp_doc, const_cast<char*>(kGridDoc)},
-      {Py_tp_new, reinterpret_cast<void*>(prepared_new<GridCore, kGridNew, build_grid>)},
-      {Py_tp_repr, reinterpret_cast<void*>(grid_repr)},
-      {Py_tp_getset, grid_getset},
-      {Py_tp_methods, grid_methods()},
-      {Py_tp_dealloc, reinterpret_cast<void*>(prepared_dealloc<GridCore>)},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = {"quellostrin.quellostrin_native.Grid", sizeof(PreparedObject<GridCore>), 0,
-                             kPreparedFlags, slots};
-  return add_prepared_type(module, &spec, state.grid_type);
+  return add_prepared_class<GridCore, kGridNew, build_grid>(module, state.grid_type, "quellostrin.quellostrin_native.Grid",
+                                                          kGridDoc, grid_repr, grid_getset, grid_methods(), nullptr,
+                                                          grid_getbuffer);
 }
 
 PyObject* restore_grid(PyObject* module, PyObject* args) {
@@ -417,7 +424,8 @@ PyObject* restore_grid(PyObject* module, PyObject* args) {
     CostMatrix m{static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
                  doubles_from_bytes(costs, "a pickled Grid is malformed")};
     if (m.cells.size() != cells) throw ValueErr("a pickled Grid is malformed");
-    GridCore core{GridGraph::from_costs(std::move(m)), to_opt_cell(start, "start"), to_opt_cell(goal, "goal")};
+    GridCore core = make_grid_core(GridGraph::from_costs(std::move(m)), to_opt_cell(start, "start"),
+                                   to_opt_cell(goal, "goal"));
     return wrap_prepared(reinterpret_cast<PyTypeObject*>(state.grid_type), std::move(core));
   });
 }

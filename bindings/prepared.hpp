@@ -76,14 +76,32 @@ inline PyObject* reduce_with(PyObject* self, const char* name, PyRef args) {
   return PyTuple_Pack(2, restore.get(), args.get());
 }
 
-// The class `spec` made for `module`, added to it under its name and kept
-// in `slot` of the module state.
-inline bool add_prepared_type(PyObject* module, PyType_Spec* spec, PyObject*& slot) {
-  slot = PyType_FromModuleAndSpec(module, spec, nullptr);
+// The prepared class over `Core`, constructed as the signature `Sig`
+// describes by `Build`, made for `module`, added to it under `name` (its
+// qualified name, whose last part is the class's) and kept in `slot` of the
+// module state. `length`, when given, is its len(); `buffer` exports a
+// buffer.
+template <class Core, const auto& Sig, auto Build>
+bool add_prepared_class(PyObject* module, PyObject*& slot, const char* name, const char* doc, reprfunc repr,
+                        PyGetSetDef* getset, PyMethodDef* methods, lenfunc length = nullptr,
+                        int (*buffer)(PyObject*, Py_buffer*, int) = nullptr) {
+  // One table per class, alive as long as the module's types may be made.
+  static PyType_Slot slots[9];
+  int n = 0;
+  slots[n++] = {Py_tp_doc, const_cast<char*>(doc)};
+  slots[n++] = {Py_tp_new, reinterpret_cast<void*>(prepared_new<Core, Sig, Build>)};
+  slots[n++] = {Py_tp_repr, reinterpret_cast<void*>(repr)};
+  slots[n++] = {Py_tp_methods, methods};
+  slots[n++] = {Py_tp_dealloc, reinterpret_cast<void*>(prepared_dealloc<Core>)};
+  if (getset) slots[n++] = {Py_tp_getset, getset};
+  if (length) slots[n++] = {Py_sq_length, reinterpret_cast<void*>(length)};
+  if (buffer) slots[n++] = {Py_bf_getbuffer, reinterpret_cast<void*>(buffer)};
+  slots[n] = {0, nullptr};
+  static PyType_Spec spec;
+  spec = {name, sizeof(PreparedObject<Core>), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots};
+  slot = PyType_FromModuleAndSpec(module, &spec, nullptr);
   return slot && PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(slot)) == 0;
 }
-
-inline constexpr unsigned kPreparedFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
 
 // The workspaces (quellostrin/workspace.hpp) a prepared object lends to its
 // queries, so that a query's memory is not allocated and cleared again for

@@ -336,18 +336,8 @@ std::vector<std::string> npuzzle_heuristic_names() { return {"manhattan", "mispl
 std::vector<std::string> wordladder_heuristic_names() { return heuristic_names(kLadderHeuristics); }
 
 bool add_word_list_type(PyObject* module, ModuleState& state) {
-  static PyType_Slot slots[] = {
-      {Py_tp_doc, const_cast<char*>(kWordListDoc)},
-      {Py_tp_new, reinterpret_cast<void*>(prepared_new<WordLadder, kWordListNew, new_word_list>)},
-      {Py_tp_repr, reinterpret_cast<void*>(word_list_repr)},
-      {Py_sq_length, reinterpret_cast<void*>(word_list_len)},
-      {Py_tp_methods, word_list_methods()},
-      {Py_tp_dealloc, reinterpret_cast<void*>(prepared_dealloc<WordLadder>)},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = {"quellostrin.quellostrin_native.WordList", sizeof(PreparedObject<WordLadder>), 0,
-                             kPreparedFlags, slots};
-  return add_prepared_type(module, &spec, state.word_list_type);
+  return add_prepared_class<WordLadder, kWordListNew, new_word_list>(module, state.word_list_type, "quellostrin.quellostrin_native.WordList", kWordListDoc, word_list_repr,
+                                        nullptr, word_list_methods(), word_list_len);
 }
 
 PyObject* restore_word_list(PyObject* module, PyObject* args) {

@@ -16,33 +16,17 @@
 #include "entry_points.hpp"
 #include "quellostrin/shortest_paths.hpp"
 #include "runner.hpp"
+#include "table_buffer.hpp"
 
 namespace quellostrin::py {
 namespace {
 
-constexpr Py_ssize_t kEntryBytes = sizeof(double);
-
-// The distance table as the buffer protocol describes it. It is computed once,
-// when the object is built, and lives in the object, since exported views
-// point at its shape and strides.
-struct TableLayout {
-  int ndim;
-  Py_ssize_t shape[2];
-  Py_ssize_t strides[2];
-};
-
 const std::vector<double>& table_of(const ShortestPaths& sp) { return sp.dist; }
 const std::vector<double>& table_of(const AllPairs& ap) { return ap.dist; }
 
-TableLayout layout_of(const ShortestPaths& sp) {
-  const auto n = static_cast<Py_ssize_t>(sp.dist.size());
-  return {1, {n, 0}, {kEntryBytes, 0}};
-}
+TableLayout layout_of(const ShortestPaths& sp) { return TableLayout::row(sp.dist.size()); }
 // dist holds n * n doubles, so neither n * n nor its size in bytes overflows.
-TableLayout layout_of(const AllPairs& ap) {
-  const auto n = static_cast<Py_ssize_t>(ap.num_nodes);
-  return {2, {n, n}, {n * kEntryBytes, kEntryBytes}};
-}
+TableLayout layout_of(const AllPairs& ap) { return TableLayout::matrix(ap.num_nodes, ap.num_nodes); }
 
 template <class Core>
 struct Holder {
@@ -79,44 +63,12 @@ PyObject* wrap(PyObject* type, Core&& core) {
   return self;
 }
 
-char kFloat64Format[] = "d";
-
-// Exports the distance table, read-only, with only the fields `flags` asks
-// for: no shape means one dimension of `len` bytes, no strides means C order,
-// no format means unsigned bytes (itemsize still tells the element size).
-// Every such reading is valid, since the table is one C-contiguous block.
-// Neither allocates nor throws.
+// Exports the distance table (see table_buffer.hpp).
 template <class Core>
 int holder_getbuffer(PyObject* self, Py_buffer* view, int flags) noexcept {
   const auto* holder = reinterpret_cast<const Holder<Core>*>(self);
-  const TableLayout& layout = holder->layout;
-  view->obj = nullptr;
-  if ((flags & PyBUF_WRITABLE) == PyBUF_WRITABLE) {
-    PyErr_SetString(PyExc_BufferError, "shortest-path distances are read-only");
-    return -1;
-  }
-  // Columns are contiguous too only when there is at most one row.
-  if ((flags & PyBUF_F_CONTIGUOUS) == PyBUF_F_CONTIGUOUS && layout.ndim == 2 && layout.shape[0] > 1) {
-    PyErr_SetString(PyExc_BufferError, "the distance table is in row-major (C) order");
-    return -1;
-  }
-  const std::vector<double>& table = table_of(*holder->core);
-  // An empty table (no nodes) still gets a real address: handed a null one,
-  // numpy allocates a writable array of its own instead of viewing this.
-  static double empty_table = 0.0;
-  view->buf = table.empty() ? &empty_table : const_cast<double*>(table.data());
-  view->obj = Py_NewRef(self);
-  view->len = static_cast<Py_ssize_t>(table.size()) * kEntryBytes;
-  view->itemsize = kEntryBytes;
-  view->readonly = 1;
-  view->format = (flags & PyBUF_FORMAT) == PyBUF_FORMAT ? kFloat64Format : nullptr;
-  const bool with_shape = (flags & PyBUF_ND) == PyBUF_ND;
-  view->ndim = with_shape ? layout.ndim : 1;
-  view->shape = with_shape ? const_cast<Py_ssize_t*>(layout.shape) : nullptr;
-  view->strides = (flags & PyBUF_STRIDES) == PyBUF_STRIDES ? const_cast<Py_ssize_t*>(layout.strides) : nullptr;
-  view->suboffsets = nullptr;
-  view->internal = nullptr;
-  return 0;
+  return export_table(self, view, flags, table_of(*holder->core).data(), holder->layout,
+                      "shortest-path distances are read-only");
 }
 
 // Wraps a getter or repr body in the boundary of the object's module.

@@ -159,6 +159,11 @@ def test_errors_properties_and_malformed_pickles():
     grid = Grid("S.#\n..G")
     assert (grid.shape, grid.start, grid.goal, repr(grid)) == ((2, 3), (0, 0), (1, 2), "Grid(height=2, width=3)")
     assert (Grid("..#\n...").start, repr(WordList(["ab", "AB", "cd"]))) == (None, "WordList(2 words)")
+    # numpy views the costs as given (0 for '#'), read-only.
+    costs = np.array([[1.0, -2.0, np.nan], [0.5, 9.0, np.inf]])
+    for given, expected in [("S.#\n.2G", [[1, 1, 0], [1, 2, 1]]), (costs, costs), ([[1, 2], [3]], [[1, 2], [3, np.nan]])]:
+        view = np.asarray(Grid(given))
+        assert np.array_equal(view, expected, equal_nan=True) and not view.flags.writeable
     for call, error, message in [
         (lambda: Grid("..#\n...").search(), ValueError, "start and goal are needed"),
         (lambda: grid.search((0, 2), None), ValueError, "start and goal must be in-bounds, non-wall cells"),

@@ -183,6 +183,7 @@ MapGrid GridGraph::parse_ascii(std::string_view map) {
       const Cell cell{static_cast<std::int32_t>(r), c};
       if (ch == '#') {
         grid.cells_->open[grid.padded(cell.row, cell.col)] = 0;
+        grid.cells_->costs[i] = 0.0;  // never read; 0 shows a wall to whoever views the costs
       } else if (ch == 'S') {
         start = cell;
       } else if (ch == 'G') {

@@ -44,7 +44,7 @@ except ImportError as error:  # pragma: no cover - exercised in a subprocess
 import numpy as np
 import numpy.typing as npt
 
-from .quellostrin_native import SearchResult
+from .quellostrin_native import Grid, SearchResult
 
 __all__ = [
     "GOAL_COLOR",
@@ -89,48 +89,21 @@ class _Grid:
     goal: Cell | None
 
 
-def _parse_ascii(text: str) -> _Grid:
-    # Reads a map the way search_grid does: LF or CRLF line ends, blank lines
-    # around the map dropped, short lines padded with open cells of cost 1.
-    lines = text.split("\n")
-    lines = [line[:-1] if line.endswith("\r") and i < len(lines) - 1 else line for i, line in enumerate(lines)]
-    while lines and not lines[0]:
-        lines.pop(0)
-    while lines and not lines[-1]:
-        lines.pop()
-    if not lines:
-        raise ValueError("the map is empty")
-    costs = np.ones((len(lines), max(map(len, lines))))
-    walls = np.zeros(costs.shape, dtype=bool)
-    start = goal = None
-    for r, line in enumerate(lines):
-        for c, ch in enumerate(line):
-            if ch == "#":
-                walls[r, c] = True
-            elif ch == "S":
-                start = (r, c)
-            elif ch == "G":
-                goal = (r, c)
-            elif "1" <= ch <= "9":
-                costs[r, c] = int(ch)
-    return _Grid(costs, walls, start, goal)
-
-
 def _grid_of(map_or_costs: MapOrCosts, result: SearchResult | None) -> _Grid:
-    if isinstance(map_or_costs, str):
-        return _parse_ascii(map_or_costs)
-    if isinstance(map_or_costs, np.ndarray) or hasattr(map_or_costs, "__array__"):
-        costs = np.array(map_or_costs, dtype=np.float64)
-    else:
-        rows = [[float(x) for x in row] for row in map_or_costs]
-        costs = np.full((len(rows), max(map(len, rows), default=0)), np.nan)
-        for r, row in enumerate(rows):
-            costs[r, : len(row)] = row
-    if costs.ndim != 2 or costs.size == 0:
-        raise ValueError(f"a cost matrix must be 2-D and non-empty, not of shape {costs.shape}")
-    # Open exactly when finite and positive, as search_grid_costs reads it.
+    # The map read by Grid, as the searches read it; its costs as an array
+    # (a wall holds what was given for it, 0 for '#'), open exactly where
+    # finite and positive.
+    try:
+        grid = Grid(map_or_costs)
+    except ValueError as e:
+        if isinstance(map_or_costs, str):
+            raise ValueError("the map is empty") from e
+        raise ValueError(f"a cost matrix must be 2-D and non-empty ({e})") from e
+    costs = np.array(grid, dtype=np.float64)
     with np.errstate(invalid="ignore"):
         walls = ~((costs > 0) & np.isfinite(costs))
+    if isinstance(map_or_costs, str):
+        return _Grid(costs, walls, grid.start, grid.goal)
     path = result.path if result is not None else None
     start, goal = (_cell(path[0]), _cell(path[-1])) if path else (None, None)
     return _Grid(costs, walls, start, goal)

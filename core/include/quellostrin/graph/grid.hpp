@@ -189,7 +189,9 @@ class GridGraph {
     // 1 where the cell is open, in a (height + 2) x (width + 2) array whose
     // outer ring is all walls.
     std::vector<std::uint8_t> open;
-    std::vector<double> costs;  // cost of entering each cell, row-major; meaningless for walls
+    // Cost of entering each cell, row-major; never read for walls, where it
+    // holds what the caller gave (0.0 for an ASCII map's '#').
+    std::vector<double> costs;
   };
   // Written only while the grid is built; copies of a grid share it, so a
   // copy that differs in `diagonal` alone costs nothing.
