@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "quellostrin/errors.hpp"
+#include "quellostrin/indexed_search.hpp"
 #include "quellostrin/memory.hpp"
 #include "quellostrin/packed_heap.hpp"
 #include "quellostrin/stop.hpp"
@@ -27,103 +28,45 @@ constexpr std::uint64_t kMaxEntries = (std::uint64_t{1} << 32) - 1;
 // Bytes per node of a search's own memory.
 constexpr std::uint64_t kBytesPerNode = Workspace::kBytesPerIndex;
 
-using detail::packed_entry;
-using detail::packed_index;
-using detail::QuadHeap;
+// The explicit graph as the indexed loop (indexed_search.hpp) walks it:
+// successors read straight from the adjacency arrays, under the zero
+// heuristic.
+struct CsrPolicy {
+  using Node = std::uint64_t;
+  const std::uint64_t* offsets;
+  const std::uint64_t* targets;
+  const double* weights;
+
+  Node node(std::uint32_t i) const { return i; }
+  double estimate(std::uint32_t) const { return 0.0; }  // Zero
+
+  template <class F>
+  [[gnu::always_inline]] void for_each_successor(std::uint32_t p, F&& relax) const {
+    const std::uint64_t end = offsets[p + 1];
+    for (std::uint64_t i = offsets[p]; i < end; ++i) {
+      const auto q = static_cast<std::uint32_t>(targets[i]);
+      relax(q, weights[i], q);
+    }
+  }
+
+  // Starts loading the adjacency of the node that will probably be expanded
+  // next, and the marks and labels of this node's successors, so that their
+  // cache misses overlap instead of following one another.
+  void prefetch(std::uint32_t next, Workspace& ws, std::uint32_t p) const {
+    __builtin_prefetch(targets + offsets[next]);
+    __builtin_prefetch(weights + offsets[next]);
+    for (std::uint64_t i = offsets[p]; i < offsets[p + 1]; ++i) {
+      __builtin_prefetch(ws.marks() + targets[i], 1);
+      __builtin_prefetch(ws.labels() + targets[i], 1);
+    }
+  }
+};
 
 SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, std::uint32_t goal,
                                    const AlgorithmKind& kind, const SearchOptions& options) {
-  const std::size_t n = graph.node_count();
-  // The search's memory: the caller's workspace, or one of its own.
-  std::optional<Workspace> own;
-  Workspace& ws = options.workspace ? *options.workspace : own.emplace();
-  ws.begin(n);
-  std::uint16_t* const marks = ws.marks();
-  const std::uint16_t reached = ws.reached(), closed = ws.closed();
-  double* const g = ws.labels();
-  std::uint32_t* const parent = ws.parents();
-  const std::uint64_t* const offsets = graph.offsets().data();
-  const std::uint64_t* const targets = graph.targets().data();
-  const double* const weights = graph.weights().data();
-  // The priority g_weight * g + h_weight * h of the general driver, with the
-  // zero heuristic's h = 0.0 (h_weight * 0.0 is a zero of either sign).
-  const double g_weight = kind.g_weight, h_term = kind.h_weight * Zero{}.estimate(start, goal);
-  const bool record = options.record;
-
-  QuadHeap& frontier = ws.heap();
-  std::vector<std::uint32_t>& discovered = ws.discovered();
-  SearchResult<std::uint64_t> result;
-  // `generated` counts the pushes, and numbers each push as the general
-  // frontier does.
-  std::uint64_t expanded = 0, generated = 0, max_frontier = 1;
-  StopGate gate(Limits{options.max_nodes, options.stop});
-
-  marks[start] = reached;
-  g[start] = 0.0;
-  parent[start] = start;  // the path walk stops at the start
-  frontier.push(packed_entry(g_weight * 0.0 + h_term, generated++, start));
-
-  result.stop_reason = StopReason::Exhausted;
-  while (!frontier.empty()) {
-    const std::uint32_t p = packed_index(frontier.pop());
-    if (marks[p] == closed) continue;  // stale duplicate of a node expanded already
-    marks[p] = closed;
-    const double gp = g[p];
-    if (record) result.trace.push_back(TraceStep<std::uint64_t>{p, gp, frontier.size()});
-    ++expanded;
-    if (p == goal) {
-      result.stop_reason = StopReason::Goal;
-      std::vector<std::uint64_t> path{p};
-      for (std::uint32_t q = p; q != start; q = parent[q]) path.push_back(parent[q]);
-      std::reverse(path.begin(), path.end());
-      result.path = std::move(path);
-      result.cost = gp;
-      break;
-    }
-    if (gate(expanded)) {
-      result.stop_reason = gate.reason();
-      break;
-    }
-
-    // Start loading the adjacency of the node that will probably be expanded
-    // next, and the marks and labels of this node's successors, so that
-    // their cache misses overlap instead of following one another.
-    if (!frontier.empty()) {
-      const std::uint64_t next = offsets[packed_index(frontier.top())];
-      __builtin_prefetch(targets + next);
-      __builtin_prefetch(weights + next);
-    }
-    const std::uint64_t begin = offsets[p], end = offsets[p + 1];
-    for (std::uint64_t i = begin; i < end; ++i) {
-      const std::uint64_t q = targets[i];
-      __builtin_prefetch(marks + q, 1);
-      __builtin_prefetch(g + q, 1);
-    }
-    for (std::uint64_t i = begin; i < end; ++i) {
-      const auto q = static_cast<std::uint32_t>(targets[i]);
-      const std::uint16_t m = marks[q];
-      const double new_g = gp + weights[i];
-      if (m >= reached) {
-        if (m == closed || !(new_g < g[q])) continue;
-      } else {
-        marks[q] = reached;
-        if (record) discovered.push_back(q);
-      }
-      g[q] = new_g;
-      parent[q] = p;
-      frontier.push(packed_entry(g_weight * new_g + h_term, generated++, q));
-      max_frontier = std::max<std::uint64_t>(max_frontier, frontier.size());
-    }
-  }
-
-  if (record) {
-    result.tree.reserve(discovered.size());
-    for (const std::uint32_t q : discovered) result.tree.emplace_back(parent[q], q);
-  }
-  result.nodes_expanded = expanded;
-  result.nodes_generated = generated;
-  result.max_frontier_size = max_frontier;
-  return result;
+  const CsrPolicy policy{graph.offsets().data(), graph.targets().data(), graph.weights().data()};
+  return detail::indexed_best_first(policy, graph.node_count(), start, goal, Zero{}.estimate(start, goal), kind,
+                                    options);
 }
 
 }  // namespace

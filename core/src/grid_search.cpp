@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "quellostrin/errors.hpp"
+#include "quellostrin/indexed_search.hpp"
 #include "quellostrin/memory.hpp"
-#include "quellostrin/packed_heap.hpp"
-#include "quellostrin/stop.hpp"
 
 namespace quellostrin {
 
@@ -26,124 +25,59 @@ constexpr std::uint64_t kMaxCells = std::uint64_t{1} << 28;
 // Bytes per padded cell of a search's own memory.
 constexpr std::uint64_t kBytesPerCell = Workspace::kBytesPerIndex;
 
-using detail::packed_entry;
-using detail::packed_index;
-using detail::QuadHeap;
+// The grid as the indexed loop (indexed_search.hpp) walks it: a cell is its
+// index into the padded wall array, whose border of walls lets every
+// neighbour be read without a bounds test.
+template <class H, bool kDiagonal>
+struct GridPolicy {
+  using Node = Cell;
+  const std::uint8_t* open;
+  const double* costs;
+  std::int64_t width;
+  std::uint32_t row_length;  // width + 2
+  const H& heuristic;
+  Cell goal;
+
+  std::uint32_t index(Cell c) const { return static_cast<std::uint32_t>((c.row + 1) * row_length + c.col + 1); }
+  Cell node(std::uint32_t p) const {
+    const std::uint32_t r = p / row_length;
+    return Cell{static_cast<std::int32_t>(r) - 1, static_cast<std::int32_t>(p - r * row_length) - 1};
+  }
+  double estimate(Cell c) const { return heuristic.estimate(c, goal); }
+
+  // Up, down, left, right, then the diagonals that cut no corner: the
+  // grid's own order. Each successor hands over its cell, which the
+  // heuristic reads, so the cell is never computed back from its index.
+  template <class F>
+  [[gnu::always_inline]] void for_each_successor(std::uint32_t p, F&& relax) const {
+    const Cell here = node(p);
+    const double* cost = costs + here.row * width + here.col;
+    const std::uint32_t up = p - row_length, down = p + row_length;
+    const bool open_up = open[up], open_down = open[down];
+    const bool open_left = open[p - 1], open_right = open[p + 1];
+    const std::int32_t r = here.row, c = here.col;
+    if (open_up) relax(up, cost[-width], Cell{r - 1, c});
+    if (open_down) relax(down, cost[width], Cell{r + 1, c});
+    if (open_left) relax(p - 1, cost[-1], Cell{r, c - 1});
+    if (open_right) relax(p + 1, cost[1], Cell{r, c + 1});
+    if constexpr (kDiagonal) {
+      if (open_up && open_left && open[up - 1]) relax(up - 1, cost[-width - 1] * kSqrt2, Cell{r - 1, c - 1});
+      if (open_up && open_right && open[up + 1]) relax(up + 1, cost[-width + 1] * kSqrt2, Cell{r - 1, c + 1});
+      if (open_down && open_left && open[down - 1]) relax(down - 1, cost[width - 1] * kSqrt2, Cell{r + 1, c - 1});
+      if (open_down && open_right && open[down + 1]) relax(down + 1, cost[width + 1] * kSqrt2, Cell{r + 1, c + 1});
+    }
+  }
+};
 
 template <class H, bool kDiagonal>
 SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind, const H& heuristic,
                           const SearchOptions& options) {
   const std::int64_t width = grid.width(), pw = width + 2;
-  const std::size_t padded = static_cast<std::size_t>(pw * (std::int64_t{grid.height()} + 2));
-  auto to_padded = [&](Cell c) { return static_cast<std::uint32_t>((c.row + 1) * pw + c.col + 1); };
-  const auto row_length = static_cast<std::uint32_t>(pw);
-  auto to_cell = [&](std::uint32_t p) {
-    const std::uint32_t r = p / row_length;
-    return Cell{static_cast<std::int32_t>(r) - 1, static_cast<std::int32_t>(p - r * row_length) - 1};
-  };
-
-  // The search's memory: the caller's workspace, or one of its own.
-  std::optional<Workspace> own;
-  Workspace& ws = options.workspace ? *options.workspace : own.emplace();
-  ws.begin(padded);
-  const std::uint8_t* const open = grid.padded_open();
-  std::uint16_t* const marks = ws.marks();
-  const std::uint16_t reached = ws.reached(), closed = ws.closed();
-  double* const g = ws.labels();
-  // Parents as signed padded indices, -1 above the start (the same four
-  // bytes as the workspace's unsigned ones).
-  std::int32_t* const parent = reinterpret_cast<std::int32_t*>(ws.parents());
-  const double* const costs = grid.costs();
-  const double g_weight = kind.g_weight, h_weight = kind.h_weight;
-  const bool record = options.record;
-
-  QuadHeap& frontier = ws.heap();
-  std::vector<std::uint32_t>& discovered = ws.discovered();
-  SearchResult<Cell> result;
-  std::uint64_t expanded = 0, generated = 1, max_frontier = 1, seq = 0;
-  StopGate gate(Limits{options.max_nodes, options.stop});
-
-  const std::uint32_t start_p = to_padded(start), goal_p = to_padded(goal);
-  marks[start_p] = reached;
-  g[start_p] = 0.0;
-  parent[start_p] = -1;
-  frontier.push(packed_entry(g_weight * 0.0 + h_weight * heuristic.estimate(start, goal), seq++, start_p));
-
-  result.stop_reason = StopReason::Exhausted;
-  while (!frontier.empty()) {
-    const std::uint32_t p = packed_index(frontier.pop());
-    if (marks[p] == closed) continue;  // stale duplicate of a cell expanded already
-    marks[p] = closed;
-    const double gp = g[p];
-    if (record) result.trace.push_back(TraceStep<Cell>{to_cell(p), gp, frontier.size()});
-    ++expanded;
-    if (p == goal_p) {
-      result.stop_reason = StopReason::Goal;
-      std::vector<Cell> path;
-      for (std::int32_t q = static_cast<std::int32_t>(p); q >= 0; q = parent[q]) {
-        path.push_back(to_cell(static_cast<std::uint32_t>(q)));
-      }
-      std::reverse(path.begin(), path.end());
-      result.path = std::move(path);
-      result.cost = gp;
-      break;
-    }
-    if (gate(expanded)) {
-      result.stop_reason = gate.reason();
-      break;
-    }
-
-    const Cell here = to_cell(p);
-    const double* cost = costs + here.row * width + here.col;
-    // The general driver's relaxation of one successor, `q` at (qr, qc) for
-    // a move costing `w`. Inlined at each of its eight uses: a call would
-    // cost more than the common case, a successor reached already.
-    auto relax = [&](std::uint32_t q, std::int32_t qr, std::int32_t qc, double w) __attribute__((always_inline)) {
-      const std::uint16_t m = marks[q];
-      const double new_g = gp + w;
-      if (m >= reached) {
-        if (m == closed || !(new_g < g[q])) return;
-      } else {
-        marks[q] = reached;
-        if (record) discovered.push_back(q);
-      }
-      g[q] = new_g;
-      parent[q] = static_cast<std::int32_t>(p);
-      const double h = heuristic.estimate(Cell{qr, qc}, goal);
-      frontier.push(packed_entry(g_weight * new_g + h_weight * h, seq++, q));
-      ++generated;
-      max_frontier = std::max<std::uint64_t>(max_frontier, frontier.size());
-    };
-    const std::uint32_t up = p - row_length, down = p + row_length;
-    const bool open_up = open[up], open_down = open[down];
-    const bool open_left = open[p - 1], open_right = open[p + 1];
-    const std::int32_t r = here.row, c = here.col;
-    if (open_up) relax(up, r - 1, c, cost[-width]);
-    if (open_down) relax(down, r + 1, c, cost[width]);
-    if (open_left) relax(p - 1, r, c - 1, cost[-1]);
-    if (open_right) relax(p + 1, r, c + 1, cost[1]);
-    if constexpr (kDiagonal) {
-      if (open_up && open_left && open[up - 1]) relax(up - 1, r - 1, c - 1, cost[-width - 1] * kSqrt2);
-      if (open_up && open_right && open[up + 1]) relax(up + 1, r - 1, c + 1, cost[-width + 1] * kSqrt2);
-      if (open_down && open_left && open[down - 1]) {
-        relax(down - 1, r + 1, c - 1, cost[width - 1] * kSqrt2);
-      }
-      if (open_down && open_right && open[down + 1]) {
-        relax(down + 1, r + 1, c + 1, cost[width + 1] * kSqrt2);
-      }
-    }
-  }
-
-  if (record) {
-    result.tree.reserve(discovered.size());
-    for (const std::uint32_t q : discovered) {
-      result.tree.emplace_back(to_cell(static_cast<std::uint32_t>(parent[q])), to_cell(q));
-    }
-  }
-  result.nodes_expanded = expanded;
-  result.nodes_generated = generated;
-  result.max_frontier_size = max_frontier;
-  return result;
+  const auto padded = static_cast<std::size_t>(pw * (std::int64_t{grid.height()} + 2));
+  const GridPolicy<H, kDiagonal> policy{grid.padded_open(), grid.costs(), width, static_cast<std::uint32_t>(pw),
+                                        heuristic, goal};
+  return detail::indexed_best_first(policy, padded, policy.index(start), policy.index(goal),
+                                    heuristic.estimate(start, goal), kind, options);
 }
 
 }  // namespace
