@@ -78,20 +78,8 @@ bool csr_search_applies(const CsrGraph& graph, std::uint64_t start, std::uint64_
       graph.entry_count() > kMaxEntries || size_mul(n, kBytesPerNode) > physical_memory()) {
     return false;
   }
-  // The priority is g_weight * g + h_weight * 0.0, NaN only when h_weight is
-  // not finite, when a label g is NaN, or when g_weight is 0 and g infinite.
-  // A label is the start's 0.0 or a closed node's label plus one weight.
-  // With no weight NaN or negative, every label is in [0, +inf], which a
-  // positive g_weight keeps NaN-free. Otherwise (a negative weight could
-  // meet a label of +inf, greedy's 0 * g could meet one) the labels must
-  // stay finite: without reopening a label is a sum of fewer than n weights
-  // (each along a chain of nodes closed one after another), so with every
-  // |w| below max / (4 * (n + 1)) none comes near the largest double.
-  if (!std::isfinite(kind.h_weight) || !(kind.g_weight >= 0.0 && kind.g_weight <= 1.0)) return false;
-  if (graph.has_nan_weight()) return false;
-  if (kind.g_weight > 0.0 && graph.min_weight() >= 0.0) return true;
-  const double bound = std::numeric_limits<double>::max() / (4.0 * (static_cast<double>(n) + 1.0));
-  return graph.max_abs_weight() <= bound;
+  // The weights' summary is known since the graph was built.
+  return detail::priorities_are_numbers(kind, {graph.min_weight(), graph.max_abs_weight(), graph.has_nan_weight()}, n);
 }
 
 SearchResult<std::uint64_t> csr_search(const CsrGraph& graph, std::uint64_t start, std::uint64_t goal,

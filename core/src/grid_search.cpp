@@ -90,16 +90,9 @@ bool grid_search_applies(const GridGraph& grid, Cell start, Cell goal, const Alg
       !grid.in_bounds(goal) || cells > kMaxCells || size_mul(padded, kBytesPerCell) > physical_memory()) {
     return false;
   }
-  // Costs are positive, so a cost label is in (0, +inf] and, with g_weight
-  // 1 and a finite h_weight of either sign, g + h_weight * h is NaN only when
-  // g is +inf and h_weight * h is -inf; a non-negative h_weight rules that
-  // out. Otherwise (greedy's g_weight 0 would make 0 * inf NaN) the labels
-  // must stay finite: a label is a sum of fewer than `cells` moves of at
-  // most max_cost * sqrt(2) each, far below the largest double under this
-  // bound.
-  if (!std::isfinite(kind.h_weight) || !(kind.g_weight >= 0.0 && kind.g_weight <= 1.0)) return false;
-  if (kind.g_weight == 1.0 && kind.h_weight >= 0.0) return true;
-  return grid.max_cost() <= std::numeric_limits<double>::max() / (4.0 * static_cast<double>(cells));
+  // Moves cost an open cell's cost, or that times sqrt(2) on a diagonal;
+  // both are known since the grid was built.
+  return detail::priorities_are_numbers(kind, {grid.min_cost(), grid.max_cost() * kSqrt2, false}, cells);
 }
 
 template <class H>

@@ -34,6 +34,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -46,6 +48,31 @@
 #include "quellostrin/workspace.hpp"
 
 namespace quellostrin::detail {
+
+// What a domain knows of its move costs when it is built.
+struct MoveCosts {
+  double least;    // the smallest move cost (+inf: no move)
+  double largest;  // the largest magnitude of a move cost
+  bool nan;        // whether some move costs NaN
+};
+
+// The rule deciding whether the indexed loop may run a search: whether no
+// priority g_weight * g + h_weight * h can be NaN, the heap having no place
+// for one. It holds for a search without reopening, whose labels are sums of
+// fewer than `count` moves, and a heuristic whose values are finite and not
+// negative (the zero and the grid heuristics). A label is the start's 0.0 or
+// a closed node's label plus one move. With no move NaN or negative, every
+// label is in [0, +inf]; a positive g_weight keeps g_weight * g there, and a
+// non-negative h_weight keeps h_weight * h in [0, +inf], so no sum is
+// inf - inf. Otherwise (a negative move could meet a label of +inf, greedy's
+// 0 * g could meet one, h_weight * h could be -inf) the labels must stay
+// finite: with every |move| below max / (4 * (count + 1)) none comes near the
+// largest double.
+inline bool priorities_are_numbers(const AlgorithmKind& kind, const MoveCosts& moves, std::uint64_t count) {
+  if (!std::isfinite(kind.h_weight) || !(kind.g_weight >= 0.0 && kind.g_weight <= 1.0) || moves.nan) return false;
+  if (kind.g_weight > 0.0 && kind.h_weight >= 0.0 && moves.least >= 0.0) return true;
+  return moves.largest <= std::numeric_limits<double>::max() / (4.0 * (static_cast<double>(count) + 1.0));
+}
 
 template <class Policy>
 SearchResult<typename Policy::Node> indexed_best_first(const Policy& domain, std::size_t index_space,
