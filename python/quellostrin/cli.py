@@ -24,7 +24,7 @@ import os
 import sys
 import time
 from collections.abc import Callable, Iterable, Sequence
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from typing import Any, TextIO
 
 from tqdm import tqdm  # type: ignore[import-untyped, unused-ignore]
@@ -67,6 +67,14 @@ class Maze:
     costs: list[list[float]] | None = None
     start: tuple[int, int] = (0, 0)
     goal: tuple[int, int] = (0, 0)
+    # Built on the first search and searched by every later one (`compare`
+    # runs all the algorithms on one maze).
+    _grid: native.Grid | None = field(default=None, repr=False, compare=False)
+
+    def grid(self) -> native.Grid:
+        if self._grid is None:
+            self._grid = native.Grid(self.ascii if self.ascii is not None else self.costs or [])
+        return self._grid
 
     @property
     def cells(self) -> int:
@@ -78,9 +86,12 @@ class Maze:
 
     def search(self, algorithm: str, **options: Any) -> SearchResult:
         if self.costs is not None:
-            return native.search_grid_costs(self.costs, self.start, self.goal, algorithm=algorithm, **options)
+            return self.grid().search(self.start, self.goal, algorithm=algorithm, **options)
         assert self.ascii is not None
-        return native.search_grid(self.ascii, algorithm=algorithm, **options)
+        if "S" not in self.ascii or "G" not in self.ascii:
+            # search_grid refuses such a map, in its own words.
+            return native.search_grid(self.ascii, algorithm=algorithm, **options)
+        return self.grid().search(algorithm=algorithm, **options)
 
     def rows(self) -> list[list[str]]:
         """The map as rows of characters: '#' walls, S and G the endpoints."""
