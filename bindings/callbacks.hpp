@@ -28,7 +28,7 @@
 
 #include "errors.hpp"
 #include "py_ref.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 #include "result.hpp"
 
 namespace quellostrin::py {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "errors.hpp"
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 
 namespace quellostrin::py {
 

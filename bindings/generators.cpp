@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "entry_points.hpp"
-#include "quellostrin/domains/graphs.hpp"
-#include "quellostrin/domains/maze.hpp"
+#include "quellostrin/generators/graphs.hpp"
+#include "quellostrin/generators/maze.hpp"
 #include "runner.hpp"
 
 namespace quellostrin::py {

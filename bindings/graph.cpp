@@ -9,7 +9,7 @@
 #include "bytes.hpp"
 #include "entry_points.hpp"
 #include "prepared.hpp"
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 #include "quellostrin/shortest_paths.hpp"
 #include "runner.hpp"
 

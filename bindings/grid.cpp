@@ -1,6 +1,6 @@
 // search_grid and search_grid_costs: search a 2-D grid given as an ASCII map
 // or as a matrix of terrain costs. Nodes reach Python as (row, col) tuples.
-#include "quellostrin/graph/grid.hpp"
+#include "quellostrin/domains/grid.hpp"
 
 #include <cstring>
 #include <limits>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "entry_points.hpp"
-#include "quellostrin/algorithms.hpp"
+#include "quellostrin/search/algorithms.hpp"
 #include "errors.hpp"
 #include "module_state.hpp"
 #include "py_ref.hpp"

@@ -15,7 +15,7 @@
 #include "errors.hpp"
 #include "module_state.hpp"
 #include "py_ref.hpp"
-#include "quellostrin/workspace.hpp"
+#include "quellostrin/search/workspace.hpp"
 #include "signature.hpp"
 
 namespace quellostrin::py {
@@ -103,7 +103,7 @@ bool add_prepared_class(PyObject* module, PyObject*& slot, const char* name, con
   return slot && PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(slot)) == 0;
 }
 
-// The workspaces (quellostrin/workspace.hpp) a prepared object lends to its
+// The workspaces (quellostrin/search/workspace.hpp) a prepared object lends to its
 // queries, so that a query's memory is not allocated and cleared again for
 // every query. Taken and given back only while the interpreter lock is held,
 // which is all the locking it needs; a query holds its workspace while the

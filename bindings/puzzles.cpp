@@ -9,9 +9,9 @@
 #include "entry_points.hpp"
 #include "prepared.hpp"
 #include "quellostrin/memory.hpp"
-#include "quellostrin/puzzles/hanoi.hpp"
-#include "quellostrin/puzzles/npuzzle.hpp"
-#include "quellostrin/puzzles/wordladder.hpp"
+#include "quellostrin/domains/hanoi.hpp"
+#include "quellostrin/domains/npuzzle.hpp"
+#include "quellostrin/domains/wordladder.hpp"
 #include "runner.hpp"
 
 namespace quellostrin::py {

@@ -19,8 +19,8 @@
 #include "errors.hpp"
 #include "module_state.hpp"
 #include "py_ref.hpp"
-#include "quellostrin/graph/grid.hpp"
-#include "quellostrin/result.hpp"
+#include "quellostrin/domains/grid.hpp"
+#include "quellostrin/search/result.hpp"
 #include "quellostrin/small_bytes.hpp"
 
 namespace quellostrin::py {

@@ -32,7 +32,7 @@
 #include "errors.hpp"
 #include "module_state.hpp"
 #include "py_ref.hpp"
-#include "quellostrin/algorithms.hpp"
+#include "quellostrin/search/algorithms.hpp"
 #include "quellostrin/memory.hpp"
 #include "result.hpp"
 #include "signature.hpp"

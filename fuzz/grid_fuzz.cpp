@@ -31,8 +31,8 @@
 #include <vector>
 
 #include "fuzz_common.hpp"
-#include "quellostrin/algorithms.hpp"
-#include "quellostrin/graph/grid.hpp"
+#include "quellostrin/search/algorithms.hpp"
+#include "quellostrin/domains/grid.hpp"
 
 using namespace quellostrin;
 

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "fuzz_common.hpp"
-#include "quellostrin/algorithms.hpp"
-#include "quellostrin/puzzles/wordladder.hpp"
+#include "quellostrin/search/algorithms.hpp"
+#include "quellostrin/domains/wordladder.hpp"
 
 using namespace quellostrin;
 

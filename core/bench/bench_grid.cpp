@@ -1,7 +1,7 @@
 // Grid A* on a Moving AI map (maze512-32-9: 512 x 512, corridors 32 wide):
 // 8-connected moves, the octile heuristic, no recording, over ten scenarios
 // spread over the map's difficulty range; the general frontier driver
-// against the grid's own loop (graph/grid_search.hpp), and the grid's own
+// against the grid's own loop (domains/grid_search.hpp), and the grid's own
 // loop with the cost matrix turned into a GridGraph inside the timing, as a
 // caller holding only the matrix pays it.
 //
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "quellostrin/graph/grid_search.hpp"
+#include "quellostrin/domains/grid_search.hpp"
 
 namespace {
 

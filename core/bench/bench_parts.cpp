@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "quellostrin/search.hpp"
+#include "quellostrin/search/search.hpp"
 #include "random_graph.hpp"
 
 namespace {

@@ -22,11 +22,11 @@
 #include <random>
 #include <vector>
 
-#include "quellostrin/puzzles/hanoi.hpp"
-#include "quellostrin/puzzles/npuzzle.hpp"
-#include "quellostrin/puzzles/npuzzle_ida.hpp"
-#include "quellostrin/search.hpp"
-#include "quellostrin/strategies/ida_star.hpp"
+#include "quellostrin/domains/hanoi.hpp"
+#include "quellostrin/domains/npuzzle.hpp"
+#include "quellostrin/domains/npuzzle_ida.hpp"
+#include "quellostrin/search/search.hpp"
+#include "quellostrin/search/strategies/ida_star.hpp"
 
 namespace {
 

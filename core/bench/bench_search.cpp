@@ -8,7 +8,7 @@
 // and never stops the search, to show what the polling costs against
 // "BFS/dense" (no hook: one compare per expansion). "Dijkstra/csr" and
 // "Dijkstra/csr/record" run the same search through the CsrGraph loop of
-// graph/csr_search.hpp, which run_algo picks for it.
+// domains/csr_search.hpp, which run_algo picks for it.
 // Counters: `expansions` is nodes expanded per second of the thread's CPU time
 // (the figure to compare across configurations; CPU time rather than wall time
 // because the machines this runs on are shared); `expanded`, `generated` and
@@ -18,8 +18,8 @@
 #include <cstdint>
 #include <string>
 
-#include "quellostrin/graph/csr_search.hpp"
-#include "quellostrin/search.hpp"
+#include "quellostrin/domains/csr_search.hpp"
+#include "quellostrin/search/search.hpp"
 #include "random_graph.hpp"
 
 namespace {

@@ -24,9 +24,9 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/algorithms.hpp"
+#include "quellostrin/search/algorithms.hpp"
 #include "quellostrin/hash.hpp"
-#include "quellostrin/puzzles/wordladder.hpp"
+#include "quellostrin/domains/wordladder.hpp"
 #include "random_graph.hpp"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 
 namespace bench {
 

@@ -1,4 +1,4 @@
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "quellostrin/graph/csr_search.hpp"
+#include "quellostrin/domains/csr_search.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "quellostrin/errors.hpp"
-#include "quellostrin/indexed_search.hpp"
+#include "quellostrin/search/indexed_search.hpp"
 #include "quellostrin/memory.hpp"
-#include "quellostrin/packed_heap.hpp"
-#include "quellostrin/stop.hpp"
+#include "quellostrin/search/packed_heap.hpp"
+#include "quellostrin/search/stop.hpp"
 
 namespace quellostrin {
 
@@ -28,7 +28,7 @@ constexpr std::uint64_t kMaxEntries = (std::uint64_t{1} << 32) - 1;
 // Bytes per node of a search's own memory.
 constexpr std::uint64_t kBytesPerNode = Workspace::kBytesPerIndex;
 
-// The explicit graph as the indexed loop (indexed_search.hpp) walks it:
+// The explicit graph as the indexed loop (search/indexed_search.hpp) walks it:
 // successors read straight from the adjacency arrays, under the zero
 // heuristic.
 struct CsrPolicy {

@@ -1,4 +1,4 @@
-#include "quellostrin/domains/graphs.hpp"
+#include "quellostrin/generators/graphs.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +13,7 @@
 #include "quellostrin/errors.hpp"
 #include "quellostrin/hash.hpp"
 #include "quellostrin/memory.hpp"
-#include "quellostrin/random.hpp"
+#include "quellostrin/generators/random.hpp"
 
 namespace quellostrin {
 

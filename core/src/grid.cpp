@@ -1,4 +1,4 @@
-#include "quellostrin/graph/grid.hpp"
+#include "quellostrin/domains/grid.hpp"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "quellostrin/graph/grid_search.hpp"
+#include "quellostrin/domains/grid_search.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "quellostrin/errors.hpp"
-#include "quellostrin/indexed_search.hpp"
+#include "quellostrin/search/indexed_search.hpp"
 #include "quellostrin/memory.hpp"
 
 namespace quellostrin {
@@ -25,7 +25,7 @@ constexpr std::uint64_t kMaxCells = std::uint64_t{1} << 28;
 // Bytes per padded cell of a search's own memory.
 constexpr std::uint64_t kBytesPerCell = Workspace::kBytesPerIndex;
 
-// The grid as the indexed loop (indexed_search.hpp) walks it: a cell is its
+// The grid as the indexed loop (search/indexed_search.hpp) walks it: a cell is its
 // index into the padded wall array, whose border of walls lets every
 // neighbour be read without a bounds test.
 template <class H, bool kDiagonal>

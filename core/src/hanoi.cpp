@@ -1,4 +1,4 @@
-#include "quellostrin/puzzles/hanoi.hpp"
+#include "quellostrin/domains/hanoi.hpp"
 
 #include "quellostrin/errors.hpp"
 

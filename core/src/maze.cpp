@@ -1,4 +1,4 @@
-#include "quellostrin/domains/maze.hpp"
+#include "quellostrin/generators/maze.hpp"
 
 #include <limits>
 #include <new>
@@ -6,7 +6,7 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/memory.hpp"
-#include "quellostrin/random.hpp"
+#include "quellostrin/generators/random.hpp"
 
 namespace quellostrin {
 

@@ -1,4 +1,4 @@
-#include "quellostrin/puzzles/npuzzle.hpp"
+#include "quellostrin/domains/npuzzle.hpp"
 
 #include <array>
 #include <cmath>

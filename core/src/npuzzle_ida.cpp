@@ -1,4 +1,4 @@
-#include "quellostrin/puzzles/npuzzle_ida.hpp"
+#include "quellostrin/domains/npuzzle_ida.hpp"
 
 #include <algorithm>
 #include <array>

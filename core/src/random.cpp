@@ -1,4 +1,4 @@
-#include "quellostrin/random.hpp"
+#include "quellostrin/generators/random.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -8,8 +8,8 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/memory.hpp"
-#include "quellostrin/packed_heap.hpp"
-#include "quellostrin/stop.hpp"
+#include "quellostrin/search/packed_heap.hpp"
+#include "quellostrin/search/stop.hpp"
 
 namespace quellostrin {
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "quellostrin/errors.hpp"
-#include "quellostrin/graph/csr.hpp"
-#include "quellostrin/result.hpp"
+#include "quellostrin/domains/csr.hpp"
+#include "quellostrin/search/result.hpp"
 
 // Shorthands shared by the search tests.
 using Path = std::vector<std::uint64_t>;

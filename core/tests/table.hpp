@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include "quellostrin/algorithms.hpp"
-#include "quellostrin/strategies.hpp"
+#include "quellostrin/search/algorithms.hpp"
+#include "quellostrin/search/strategies.hpp"
 
 namespace table {
 

@@ -1,6 +1,6 @@
 // Beam search's ranking and cut: by estimate, ties in discovery order, NaN
 // keys last, the cut keeping the front, first discoveries final.
-#include "quellostrin/strategies/beam.hpp"
+#include "quellostrin/search/strategies/beam.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "oracle.hpp"
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 
 using namespace quellostrin;
 using oracle::nodes_of;

@@ -1,6 +1,6 @@
 // Bidirectional search's join rules: which meeting node wins, which joins a
 // directed graph allows, and what the meeting layer counts.
-#include "quellostrin/strategies/bidirectional.hpp"
+#include "quellostrin/search/strategies/bidirectional.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "oracle.hpp"
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 
 using namespace quellostrin;
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "oracle.hpp"
-#include "quellostrin/graph/csr_search.hpp"
+#include "quellostrin/domains/csr_search.hpp"
 #include "table.hpp"
 
 using namespace quellostrin;

@@ -1,4 +1,4 @@
-#include "quellostrin/frontier.hpp"
+#include "quellostrin/search/frontier.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "quellostrin/domains/graphs.hpp"
+#include "quellostrin/generators/graphs.hpp"
 
 #include <gtest/gtest.h>
 
 #include "oracle.hpp"
-#include "quellostrin/random.hpp"
+#include "quellostrin/generators/random.hpp"
 
 #include <algorithm>
 #include <cmath>

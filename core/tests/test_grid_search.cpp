@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "quellostrin/graph/grid_search.hpp"
+#include "quellostrin/domains/grid_search.hpp"
 #include "table.hpp"
 
 using namespace quellostrin;

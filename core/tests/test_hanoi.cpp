@@ -1,4 +1,4 @@
-#include "quellostrin/puzzles/hanoi.hpp"
+#include "quellostrin/domains/hanoi.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "quellostrin/algorithms.hpp"
+#include "quellostrin/search/algorithms.hpp"
 #include "quellostrin/errors.hpp"
 
 using namespace quellostrin;

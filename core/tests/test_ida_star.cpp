@@ -1,11 +1,11 @@
 // IDA*'s bound rule for NaN estimates, which the random graphs of
 // test_strategies.cpp do not reach.
-#include "quellostrin/strategies/ida_star.hpp"
+#include "quellostrin/search/strategies/ida_star.hpp"
 
 #include <gtest/gtest.h>
 
 #include "oracle.hpp"
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 
 using namespace quellostrin;
 

@@ -1,4 +1,4 @@
-#include "quellostrin/domains/maze.hpp"
+#include "quellostrin/generators/maze.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "quellostrin/random.hpp"
-#include "quellostrin/search.hpp"
+#include "quellostrin/generators/random.hpp"
+#include "quellostrin/search/search.hpp"
 
 using namespace quellostrin;
 

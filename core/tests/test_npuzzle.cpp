@@ -1,4 +1,4 @@
-#include "quellostrin/puzzles/npuzzle.hpp"
+#include "quellostrin/domains/npuzzle.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "quellostrin/algorithms.hpp"
+#include "quellostrin/search/algorithms.hpp"
 #include "quellostrin/errors.hpp"
 
 using namespace quellostrin;

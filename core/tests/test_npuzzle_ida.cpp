@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "quellostrin/algorithms.hpp"
-#include "quellostrin/puzzles/npuzzle_ida.hpp"
+#include "quellostrin/search/algorithms.hpp"
+#include "quellostrin/domains/npuzzle_ida.hpp"
 #include "table.hpp"
 
 using namespace quellostrin;

@@ -1,6 +1,6 @@
 // The frontier driver's own rules, on graphs small enough to follow by hand;
 // what it shares with the other strategies is in test_strategies.cpp.
-#include "quellostrin/search.hpp"
+#include "quellostrin/search/search.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "oracle.hpp"
-#include "quellostrin/graph/csr.hpp"
+#include "quellostrin/domains/csr.hpp"
 
 using namespace quellostrin;
 using oracle::nodes_of;

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 using namespace quellostrin;
 

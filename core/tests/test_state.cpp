@@ -1,4 +1,4 @@
-#include "quellostrin/state.hpp"
+#include "quellostrin/search/state.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The stop gate in every strategy: a node limit or the caller's hook ends a
 // search right after the goal test of the expansion it names, before that
 // node's successors are taken, with the trace and counters of that moment.
-#include "quellostrin/stop.hpp"
+#include "quellostrin/search/stop.hpp"
 
 #include <gtest/gtest.h>
 

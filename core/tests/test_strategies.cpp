@@ -1,6 +1,6 @@
 // Every strategy held, on seeded random graphs, to what it promises (checked
 // against the oracles of oracle.hpp) and to the rules all of them share.
-#include "quellostrin/strategies.hpp"
+#include "quellostrin/search/strategies.hpp"
 
 #include <gtest/gtest.h>
 

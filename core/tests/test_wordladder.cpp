@@ -1,4 +1,4 @@
-#include "quellostrin/puzzles/wordladder.hpp"
+#include "quellostrin/domains/wordladder.hpp"
 
 #include <gtest/gtest.h>
 

@@ -25,8 +25,8 @@
 #include <span>
 #include <vector>
 
-#include "quellostrin/graph/csr.hpp"
-#include "quellostrin/stop.hpp"
+#include "quellostrin/domains/csr.hpp"
+#include "quellostrin/search/stop.hpp"
 
 namespace quellostrin {
 

@@ -25,10 +25,10 @@
 // 0..n-1 of the board's size. For anything else the general strategy runs.
 #pragma once
 
-#include "quellostrin/puzzles/npuzzle.hpp"
-#include "quellostrin/result.hpp"
+#include "quellostrin/domains/npuzzle.hpp"
+#include "quellostrin/search/result.hpp"
 #include "quellostrin/small_bytes.hpp"
-#include "quellostrin/stop.hpp"
+#include "quellostrin/search/stop.hpp"
 
 namespace quellostrin {
 

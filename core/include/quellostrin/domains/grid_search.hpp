@@ -1,7 +1,7 @@
 // The priority-queue frontier algorithms (uniform-cost, Dijkstra, greedy,
 // A*, weighted A*) on a GridGraph under one of its own heuristics (Zero,
 // Manhattan, Euclidean, Octile), specialised: the same search as
-// `search_with_options` (search.hpp) with the same result to the last field,
+// `search_with_options` (search/search.hpp) with the same result to the last field,
 // several times faster.
 //
 // What the general driver does through the domain's interface (a successor
@@ -9,9 +9,9 @@
 // does on the grid's own layout: a cell is its int32 index into the padded
 // wall array, whose border of walls lets every neighbour be read without a
 // bounds test; the search's per-cell marks, cost labels and parents sit in a
-// Workspace (workspace.hpp) over that array, the caller's when the options
+// Workspace (search/workspace.hpp) over that array, the caller's when the options
 // lend one, so that a query costs nothing for the cells it never reaches;
-// the frontier is the 4-ary heap of 16-byte entries of packed_heap.hpp.
+// the frontier is the 4-ary heap of 16-byte entries of search/packed_heap.hpp.
 //
 // Rules kept from the general driver, on which the counters depend: the goal
 // test on pop; stale heap entries skipped on pop; a successor pushed only
@@ -31,9 +31,9 @@
 
 #include <type_traits>
 
-#include "quellostrin/graph/grid.hpp"
-#include "quellostrin/result.hpp"
-#include "quellostrin/search.hpp"
+#include "quellostrin/domains/grid.hpp"
+#include "quellostrin/search/result.hpp"
+#include "quellostrin/search/search.hpp"
 
 namespace quellostrin {
 

@@ -1,5 +1,5 @@
-// The frontier of the specialised search loops (graph/grid_search.hpp,
-// graph/csr_search.hpp): a 4-ary min-heap of 128-bit integer entries in the
+// The frontier of the specialised search loops (domains/grid_search.hpp,
+// domains/csr_search.hpp): a 4-ary min-heap of 128-bit integer entries in the
 // general frontier's order.
 //
 // An entry packs the priority's order key in the high 64 bits, the push

@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "quellostrin/graph/grid.hpp"
-#include "quellostrin/stop.hpp"
+#include "quellostrin/domains/grid.hpp"
+#include "quellostrin/search/stop.hpp"
 
 namespace quellostrin {
 

@@ -32,7 +32,7 @@
 #include "quellostrin/errors.hpp"
 #include "quellostrin/hash.hpp"
 #include "quellostrin/memory.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

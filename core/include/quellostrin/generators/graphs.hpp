@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "quellostrin/graph/csr.hpp"
-#include "quellostrin/stop.hpp"
+#include "quellostrin/domains/csr.hpp"
+#include "quellostrin/search/stop.hpp"
 
 namespace quellostrin {
 

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/frontier.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/frontier.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

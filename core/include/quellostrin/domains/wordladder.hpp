@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "quellostrin/hash.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

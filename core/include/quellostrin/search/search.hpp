@@ -26,12 +26,12 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/frontier.hpp"
-#include "quellostrin/result.hpp"
-#include "quellostrin/state.hpp"
-#include "quellostrin/stop.hpp"
-#include "quellostrin/traits.hpp"
-#include "quellostrin/workspace.hpp"
+#include "quellostrin/search/frontier.hpp"
+#include "quellostrin/search/result.hpp"
+#include "quellostrin/search/state.hpp"
+#include "quellostrin/search/stop.hpp"
+#include "quellostrin/search/traits.hpp"
+#include "quellostrin/search/workspace.hpp"
 
 namespace quellostrin {
 

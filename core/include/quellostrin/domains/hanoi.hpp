@@ -21,7 +21,7 @@
 #include <utility>
 
 #include "quellostrin/small_bytes.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

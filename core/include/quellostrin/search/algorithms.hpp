@@ -19,12 +19,12 @@
 #include <type_traits>
 
 #include "quellostrin/errors.hpp"
-#include "quellostrin/graph/csr_search.hpp"
-#include "quellostrin/graph/grid_search.hpp"
-#include "quellostrin/puzzles/npuzzle_ida.hpp"
-#include "quellostrin/search.hpp"
-#include "quellostrin/stop.hpp"
-#include "quellostrin/strategies.hpp"
+#include "quellostrin/domains/csr_search.hpp"
+#include "quellostrin/domains/grid_search.hpp"
+#include "quellostrin/domains/npuzzle_ida.hpp"
+#include "quellostrin/search/search.hpp"
+#include "quellostrin/search/stop.hpp"
+#include "quellostrin/search/strategies.hpp"
 
 namespace quellostrin {
 
@@ -113,14 +113,14 @@ SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, cons
                              .workspace = options.workspace};
       const AlgorithmKind kind = algo.kind(options.weight);
       // A grid under one of its own heuristics has its own loop
-      // (graph/grid_search.hpp), with the same results, much faster.
+      // (domains/grid_search.hpp), with the same results, much faster.
       if constexpr (std::is_same_v<G, GridGraph> && is_grid_heuristic<H>) {
         if (grid_search_applies(graph, start, goal, kind, so)) {
           return grid_search(graph, start, goal, kind, heuristic, so);
         }
       }
       // So does an explicit graph under the zero heuristic
-      // (graph/csr_search.hpp).
+      // (domains/csr_search.hpp).
       if constexpr (std::is_same_v<G, CsrGraph> && std::is_same_v<H, Zero>) {
         if (csr_search_applies(graph, start, goal, kind, so)) return csr_search(graph, start, goal, kind, so);
       }
@@ -133,7 +133,7 @@ SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, cons
       return iddfs(graph, start, goal, options.depth_limit.value_or(kDefaultIddfsDepth), record, options.limits);
     case Strategy::IdaStar:
       // The sliding-tile puzzle under its Manhattan distance has its own IDA*
-      // (puzzles/npuzzle_ida.hpp), with the same results, much faster.
+      // (domains/npuzzle_ida.hpp), with the same results, much faster.
       if constexpr (std::is_same_v<G, NPuzzle> && std::is_same_v<H, PuzzleManhattan>) {
         if (npuzzle_ida_applies(graph, heuristic, start, goal)) {
           return npuzzle_ida_star(graph, start, goal, record, options.limits);

@@ -35,9 +35,9 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/hash.hpp"
-#include "quellostrin/result.hpp"
-#include "quellostrin/stop.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/result.hpp"
+#include "quellostrin/search/stop.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

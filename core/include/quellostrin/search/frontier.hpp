@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "quellostrin/hash.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 
@@ -140,7 +140,7 @@ class GridGraph {
   }
 
   // The layout behind the moves, for searches that walk it directly
-  // (graph/grid_search.hpp): 1 where a cell is open, in a (height + 2) x
+  // (domains/grid_search.hpp): 1 where a cell is open, in a (height + 2) x
   // (width + 2) array whose outer ring is all walls, so cell (r, c) is at
   // (r + 1) * (width + 2) + c + 1; and the costs, row-major without a border.
   const std::uint8_t* padded_open() const { return cells_->open.data(); }

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "quellostrin/errors.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-#include "quellostrin/packed_heap.hpp"
+#include "quellostrin/search/packed_heap.hpp"
 
 namespace quellostrin {
 

@@ -34,7 +34,7 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/small_bytes.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

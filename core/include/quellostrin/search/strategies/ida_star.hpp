@@ -35,10 +35,10 @@
 #include <variant>
 #include <vector>
 
-#include "quellostrin/result.hpp"
-#include "quellostrin/stop.hpp"
-#include "quellostrin/strategies/dls.hpp"
-#include "quellostrin/traits.hpp"
+#include "quellostrin/search/result.hpp"
+#include "quellostrin/search/stop.hpp"
+#include "quellostrin/search/strategies/dls.hpp"
+#include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
 

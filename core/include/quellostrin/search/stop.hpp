@@ -30,7 +30,7 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/result.hpp"
+#include "quellostrin/search/result.hpp"
 
 namespace quellostrin {
 

@@ -1,16 +1,16 @@
 // The priority-queue frontier algorithms (uniform-cost, Dijkstra, greedy,
 // A*, weighted A*) on a CsrGraph under the zero heuristic, specialised: the
-// same search as `search_with_options` (search.hpp) with the same result to
+// same search as `search_with_options` (search/search.hpp) with the same result to
 // the last field, about twice as fast.
 //
 // What the general driver does through the domain's interface (a successor
 // list copied out per expansion, a node store behind a variant, a heap of
 // 24-byte entries), this one does on the graph's own arrays: successors are
 // read straight from the adjacency, a node is a 32-bit index into the marks,
-// cost labels and parents of a Workspace (workspace.hpp; the caller's when
+// cost labels and parents of a Workspace (search/workspace.hpp; the caller's when
 // the options lend one, so that a query costs nothing for the nodes it never
 // reaches; a label is read only where the marks say it was written), and the
-// frontier is the 4-ary heap of 16-byte entries of packed_heap.hpp.
+// frontier is the 4-ary heap of 16-byte entries of search/packed_heap.hpp.
 //
 // Rules kept from the general driver, on which the counters depend: the goal
 // test on pop; stale heap entries skipped on pop; a successor pushed only
@@ -32,9 +32,9 @@
 
 #include <cstdint>
 
-#include "quellostrin/graph/csr.hpp"
-#include "quellostrin/result.hpp"
-#include "quellostrin/search.hpp"
+#include "quellostrin/domains/csr.hpp"
+#include "quellostrin/search/result.hpp"
+#include "quellostrin/search/search.hpp"
 
 namespace quellostrin {
 

@@ -4,8 +4,8 @@
 // deepening, IDA*, beam, bidirectional).
 #pragma once
 
-#include "quellostrin/search.hpp"
-#include "quellostrin/strategies/beam.hpp"
-#include "quellostrin/strategies/bidirectional.hpp"
-#include "quellostrin/strategies/dls.hpp"
-#include "quellostrin/strategies/ida_star.hpp"
+#include "quellostrin/search/search.hpp"
+#include "quellostrin/search/strategies/beam.hpp"
+#include "quellostrin/search/strategies/bidirectional.hpp"
+#include "quellostrin/search/strategies/dls.hpp"
+#include "quellostrin/search/strategies/ida_star.hpp"

@@ -1,5 +1,5 @@
-// The best-first loop of the specialised searches (graph/csr_search.hpp,
-// graph/grid_search.hpp): the priority-queue algorithms of the general driver
+// The best-first loop of the specialised searches (domains/csr_search.hpp,
+// domains/grid_search.hpp): the priority-queue algorithms of the general driver
 // (search.hpp), without reopening, over a domain whose nodes are 32-bit
 // indices into a Workspace (workspace.hpp) and whose frontier is the packed
 // 4-ary heap (packed_heap.hpp). One loop for every such domain, which a
@@ -41,11 +41,11 @@
 #include <utility>
 #include <vector>
 
-#include "quellostrin/packed_heap.hpp"
-#include "quellostrin/result.hpp"
-#include "quellostrin/search.hpp"
-#include "quellostrin/stop.hpp"
-#include "quellostrin/workspace.hpp"
+#include "quellostrin/search/packed_heap.hpp"
+#include "quellostrin/search/result.hpp"
+#include "quellostrin/search/search.hpp"
+#include "quellostrin/search/stop.hpp"
+#include "quellostrin/search/workspace.hpp"
 
 namespace quellostrin::detail {
 
