@@ -32,7 +32,9 @@ void type_error(const char* name, const std::string& message) {
 namespace {
 
 bool is_numpy_bool(PyObject* obj) {
-  PyRef module = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__module__"));
+  // By an interned name, which the interpreter's attribute cache keys by address.
+  PyRef attr = PyRef::steal(PyUnicode_InternFromString("__module__"));
+  PyRef module = attr ? PyRef::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(obj)), attr.get())) : PyRef();
   if (!module) {
     PyErr_Clear();
     return false;

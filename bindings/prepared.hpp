@@ -71,7 +71,9 @@ PyObject* guarded_self(PyObject* self, F&& f) {
 // (the module's function `name`, args): what __reduce__ returns.
 inline PyObject* reduce_with(PyObject* self, const char* name, PyRef args) {
   if (!args) throw_py_error();
-  PyRef restore = PyRef::steal(PyObject_GetAttrString(PyType_GetModule(Py_TYPE(self)), name));
+  // By an interned name, which the interpreter's attribute cache keys by address.
+  PyRef attr = PyRef::steal(PyUnicode_InternFromString(name));
+  PyRef restore = attr ? PyRef::steal(PyObject_GetAttr(PyType_GetModule(Py_TYPE(self)), attr.get())) : PyRef();
   if (!restore) throw_py_error();
   return PyTuple_Pack(2, restore.get(), args.get());
 }

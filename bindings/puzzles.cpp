@@ -149,7 +149,11 @@ PyObject* search_npuzzle(ModuleState& state, const NPuzzleArgs& a) {
 // strict UTF-8.
 std::string to_lower_str(PyObject* obj, const char* name) {
   if (!PyUnicode_Check(obj)) type_error(name, "expected str, got " + type_name(obj));
-  PyRef lower = PyRef::steal(PyObject_CallMethod(obj, "lower", nullptr));
+  // By an interned name: the interpreter's method cache is keyed by the name
+  // object's address, and a fresh name string per call would take a new
+  // entry each time its address changes.
+  PyRef method = PyRef::steal(PyUnicode_InternFromString("lower"));
+  PyRef lower = method ? PyRef::steal(PyObject_CallMethodObjArgs(obj, method.get(), nullptr)) : PyRef();
   if (!lower) raise_arg_error(name);
   return to_str(lower.get(), name);
 }

@@ -137,7 +137,10 @@ PyObject* result_reduce(PyObject* self_obj, PyObject*) {
     PyRef trace = PyRef::steal(get_trace(self_obj, nullptr));
     PyRef tree = trace ? PyRef::steal(get_tree(self_obj, nullptr)) : PyRef();
     if (!tree) throw_py_error();
-    PyRef restore = PyRef::steal(PyObject_GetAttrString(PyType_GetModule(Py_TYPE(self_obj)), kRestoreResult));
+    // By an interned name, which the interpreter's attribute cache keys by address.
+    PyRef attr = PyRef::steal(PyUnicode_InternFromString(kRestoreResult));
+    PyRef restore =
+        attr ? PyRef::steal(PyObject_GetAttr(PyType_GetModule(Py_TYPE(self_obj)), attr.get())) : PyRef();
     if (!restore) throw_py_error();
     return Py_BuildValue("(O(OdKKKKdsOO))", restore.get(), self->path, self->cost, self->nodes_expanded,
                          self->nodes_generated, self->nodes_reopened, self->max_frontier_size, self->elapsed,

@@ -141,7 +141,9 @@ std::vector<std::optional<std::uint64_t>> nodes_of(PyObject* bytes, std::uint64_
 PyObject* reduce_to(PyObject* self, const char* name, PyObject* args) {
   PyRef owned_args = PyRef::steal(args);
   if (!owned_args) throw_py_error();
-  PyRef restore = PyRef::steal(PyObject_GetAttrString(PyType_GetModule(Py_TYPE(self)), name));
+  // By an interned name, which the interpreter's attribute cache keys by address.
+  PyRef attr = PyRef::steal(PyUnicode_InternFromString(name));
+  PyRef restore = attr ? PyRef::steal(PyObject_GetAttr(PyType_GetModule(Py_TYPE(self)), attr.get())) : PyRef();
   if (!restore) throw_py_error();
   return PyTuple_Pack(2, restore.get(), owned_args.get());
 }

@@ -7,7 +7,6 @@ import functools
 import gc
 import itertools
 import os
-import pickle
 import random
 import sys
 import threading
@@ -167,7 +166,9 @@ g, im, gr, gc_, hn = (P(search_graph, 3, T3, 0, 2), P(search_implicit, step, 0, 
                      P(search_grid_costs, C, K, (1, 1)), P(search_hanoi, 2))
 n8, wl = P(search_npuzzle, [1, 2, 3, 4, 5, 6, 0, 7, 8]), P(search_wordladder, "cat", "dog", W)
 V, T, O, M = ValueError, TypeError, OverflowError, MemoryError
-PICKLED = {"grid": pickle.dumps(Grid(C_NP)), "graph": pickle.dumps(Graph(2**40, T3))}
+# The restore functions the objects' __reduce__ names, called directly: pickle.loads
+# would add the pickler's own lookups.
+REDUCED = {"words": WordList(W).__reduce__(), "grid": Grid(C_NP).__reduce__(), "graph": Graph(2**40, T3).__reduce__()}
 # Every entry point's success (None) and each distinct refusal, with what it raises.
 CASES = {
     "graph": (None, g), "graph_h": (None, P(g, algorithm="astar", heuristic=h_int)),
@@ -231,16 +232,18 @@ CASES = {
     "grid_object": (None, lambda: Grid("S.#\n..G").search(heuristic=h_cell)),
     # The objects' own halves of pickling: __reduce__, and the restore it names.
     "grid_object_reduce": (None, lambda: Grid(C_NP).__reduce__()),
-    "grid_object_restore": (None, lambda: pickle.loads(PICKLED["grid"]).search(K, (1, 1))),
+    "grid_object_restore": (None, lambda: (lambda f, a: f(*a))(*REDUCED["grid"]).search(K, (1, 1))),
     "grid_object_no_start": (V, lambda: Grid(C).search()), "grid_object_map": (T, P(Grid, 5)),
     "graph_object": (None, lambda: Graph(3, T3).search(0, 2, algorithm="astar", heuristic=h_int)),
     "graph_object_sparse_reduce": (None, lambda: Graph(2**40, T3).__reduce__()),
-    "graph_object_sparse_restore": (None, lambda: pickle.loads(PICKLED["graph"]).search(0, 9)),
+    "graph_object_sparse_restore": (None, lambda: (lambda f, a: f(*a))(*REDUCED["graph"]).search(0, 9)),
     "graph_object_shortest_paths": (None, lambda: Graph(3, T3, undirected=False).bellman_ford(0)),
     "graph_object_negative_dijkstra": (V, lambda: Graph(3, [(0, 1, -1.0)]).dijkstra(0)),
     "graph_object_goal": (V, lambda: Graph(3, T3).search(0, 3)),
 
     "word_list_h": (None, lambda: WordList(W).search("cat", "dog", heuristic=h_diff)),
+    "word_list_reduce": (None, lambda: WordList(W).__reduce__()),
+    "word_list_restore": (None, lambda: (lambda f, a: f(*a))(*REDUCED["words"]).search("cat", "dog")),
     "word_list_lengths": (V, lambda: WordList(W).search("cat", "dogs")),
 }
 # The objects the calls pass in, and their items: their reference counts must not drift.
