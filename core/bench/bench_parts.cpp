@@ -54,9 +54,9 @@ template <class Inner>
 class RecordingFrontier {
  public:
   static inline Log* log = nullptr;
-  void push(Node node, double priority) {
+  void push(Node node, double priority, std::uint64_t seq) {
     log->frontier.push_back({node, priority, false});
-    inner_.push(node, priority);
+    inner_.push(node, priority, seq);
   }
   std::optional<Node> pop() {
     log->frontier.push_back({0, 0.0, true});
@@ -74,12 +74,15 @@ class RecordingFrontier {
 class RecordingStore {
  public:
   using Node = ::Node;
+  using Key = Node;
+  static constexpr bool kCanReopen = true;
   RecordingStore(const CsrGraph& graph, Log& log) : inner_(graph), log_(&log) {}
 
-  void reach(const Node& node, const Node* parent, double g) {
-    log_->store.push_back({StoreOp::Reach, node, parent ? *parent : 0, g});
-    inner_.reach(node, parent, g);
+  void reach(const Node& start) {
+    log_->store.push_back({StoreOp::Reach, start, 0, 0.0});
+    inner_.reach(start);
   }
+  std::vector<Node> path_to(const Node& target) const { return inner_.path_to(target); }
   std::optional<double> close(const Node& node) {
     log_->store.push_back({StoreOp::Close, node, 0, 0.0});
     auto g = inner_.close(node);

@@ -33,6 +33,7 @@ constexpr std::uint64_t kBytesPerNode = Workspace::kBytesPerIndex;
 // heuristic.
 struct CsrPolicy {
   using Node = std::uint64_t;
+  static constexpr bool kSkipEstimate = false;
   const std::uint64_t* offsets;
   const std::uint64_t* targets;
   const double* weights;
@@ -52,12 +53,14 @@ struct CsrPolicy {
   // Starts loading the adjacency of the node that will probably be expanded
   // next, and the marks and labels of this node's successors, so that their
   // cache misses overlap instead of following one another.
-  void prefetch(std::uint32_t next, Workspace& ws, std::uint32_t p) const {
+  [[gnu::always_inline]] void prefetch(const detail::PackedOpen& open, const detail::IndexedStore& store,
+                                       std::uint32_t p) const {
+    const std::uint32_t next = open.peek().value_or(p);
     __builtin_prefetch(targets + offsets[next]);
     __builtin_prefetch(weights + offsets[next]);
     for (std::uint64_t i = offsets[p]; i < offsets[p + 1]; ++i) {
-      __builtin_prefetch(ws.marks() + targets[i], 1);
-      __builtin_prefetch(ws.labels() + targets[i], 1);
+      __builtin_prefetch(store.marks() + targets[i], 1);
+      __builtin_prefetch(store.labels() + targets[i], 1);
     }
   }
 };

@@ -31,6 +31,7 @@ constexpr std::uint64_t kBytesPerCell = Workspace::kBytesPerIndex;
 template <class H, bool kDiagonal>
 struct GridPolicy {
   using Node = Cell;
+  static constexpr bool kSkipEstimate = false;
   const std::uint8_t* open;
   const double* costs;
   std::int64_t width;

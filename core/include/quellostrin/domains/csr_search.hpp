@@ -3,22 +3,15 @@
 // same search as `search_with_options` (search/search.hpp) with the same result to
 // the last field, about twice as fast.
 //
-// What the general driver does through the domain's interface (a successor
-// list copied out per expansion, a node store behind a variant, a heap of
-// 24-byte entries), this one does on the graph's own arrays: successors are
-// read straight from the adjacency, a node is a 32-bit index into the marks,
-// cost labels and parents of a Workspace (search/workspace.hpp; the caller's when
-// the options lend one, so that a query costs nothing for the nodes it never
-// reaches; a label is read only where the marks say it was written), and the
-// frontier is the 4-ary heap of 16-byte entries of search/packed_heap.hpp.
-//
-// Rules kept from the general driver, on which the counters depend: the goal
-// test on pop; stale heap entries skipped on pop; a successor pushed only
-// when new or strictly cheaper, never when closed (no reopening); successors
-// in adjacency order; the stop gate asked after the goal test; trace and
-// tree as the general driver records them. The heap orders entries by
-// (priority, push sequence), the general frontier's order, which is a total
-// order when no priority is NaN.
+// Both run the one best-first loop (search/best_first.hpp); what differs is
+// its parts. Through the domain's interface a search copies a successor list
+// out per expansion into a node store behind a variant and a heap of 24-byte
+// entries; this one reads successors straight from the adjacency, a node is
+// a 32-bit index into the marks, cost labels and parents of a Workspace
+// (search/workspace.hpp; the caller's when the options lend one, so that a
+// query costs nothing for the nodes it never reaches), and the frontier is
+// the 4-ary heap of 16-byte entries of search/packed_heap.hpp, in the same
+// (priority, push sequence) order (search/indexed_search.hpp).
 //
 // `csr_search_applies` says when this path may replace the general one: a
 // priority-queue algorithm without reopening, start and goal in the graph, at
@@ -27,7 +20,7 @@
 // the algorithm, and edge weights for which no priority can be NaN: none NaN,
 // and either all non-negative under a positive g weight (a label is then in
 // [0, +inf]) or all finite and small enough that no label can overflow. For
-// anything else the general driver runs.
+// anything else the hashed or dense node store runs.
 #pragma once
 
 #include <cstdint>

@@ -4,29 +4,24 @@
 // `search_with_options` (search/search.hpp) with the same result to the last field,
 // several times faster.
 //
-// What the general driver does through the domain's interface (a successor
-// list per expansion, a node store keyed by Cell, a heap of Cells), this one
-// does on the grid's own layout: a cell is its int32 index into the padded
+// Both run the one best-first loop (search/best_first.hpp); what differs is
+// its parts. Through the domain's interface a search copies a successor list
+// out per expansion into a node store keyed by Cell and a heap of Cells; this
+// one works on the grid's own layout: a cell is its index into the padded
 // wall array, whose border of walls lets every neighbour be read without a
-// bounds test; the search's per-cell marks, cost labels and parents sit in a
-// Workspace (search/workspace.hpp) over that array, the caller's when the options
-// lend one, so that a query costs nothing for the cells it never reaches;
-// the frontier is the 4-ary heap of 16-byte entries of search/packed_heap.hpp.
-//
-// Rules kept from the general driver, on which the counters depend: the goal
-// test on pop; stale heap entries skipped on pop; a successor pushed only
-// when new or strictly cheaper, never when closed (no reopening); successors
-// in the domain's order; the heuristic called once per push; the stop gate
-// asked after the goal test; trace and tree as the general driver records
-// them. The heap orders entries by (priority, push sequence), which is the
-// general frontier's order and, with no NaN priority, a total order: any
-// correct heap pops the same entries in the same order.
+// bounds test; the per-cell marks, cost labels and parents sit in a
+// Workspace (search/workspace.hpp) over that array, the caller's when the
+// options lend one, so that a query costs nothing for the cells it never
+// reaches; the frontier is the 4-ary heap of 16-byte entries of
+// search/packed_heap.hpp, in the same (priority, push sequence) order
+// (search/indexed_search.hpp).
 //
 // `grid_search_applies` says when this path may replace the general one: a
 // priority-queue algorithm without reopening, start and goal in bounds, a
 // grid small enough for 32-bit indices, and weights and costs for which no
 // priority can be NaN (no cost label can overflow to infinity, which greedy's
-// 0 * g would turn into NaN). For anything else the general driver runs.
+// 0 * g would turn into NaN). For anything else the hashed or dense node store
+// runs.
 #pragma once
 
 #include <type_traits>

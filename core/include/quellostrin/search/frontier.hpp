@@ -26,7 +26,7 @@ enum class FrontierKind : std::uint8_t { Fifo = 0, Lifo = 1, PriorityQueue = 2 }
 template <class Node>
 class Fifo {
  public:
-  void push(Node node, double /*priority*/) {
+  void push(Node node, double /*priority*/, std::uint64_t /*seq*/ = 0) {
     if (size_ == buf_.size()) grow();
     buf_[(head_ + size_) & (buf_.size() - 1)] = std::move(node);
     ++size_;
@@ -62,7 +62,7 @@ class Fifo {
 template <class Node>
 class Lifo {
  public:
-  void push(Node node, double /*priority*/) { items_.push_back(std::move(node)); }
+  void push(Node node, double /*priority*/, std::uint64_t /*seq*/ = 0) { items_.push_back(std::move(node)); }
 
   std::optional<Node> pop() {
     if (items_.empty()) return std::nullopt;
@@ -111,10 +111,14 @@ class PriorityQueue {
  public:
   using Entry = frontier::Entry<Node>;
 
-  void push(Node node, double priority) {
-    heap_.push_back(Entry{priority, counter_++, std::move(node)});
+  // `seq` must exceed the sequence numbers of the entries pushed before;
+  // without it the queue numbers the pushes itself (a queue takes one way of
+  // numbering or the other, not both).
+  void push(Node node, double priority, std::uint64_t seq) {
+    heap_.push_back(Entry{priority, seq, std::move(node)});
     sift_up(heap_.size() - 1);
   }
+  void push(Node node, double priority) { push(std::move(node), priority, counter_++); }
 
   std::optional<Node> pop() {
     if (heap_.empty()) return std::nullopt;

@@ -1,36 +1,17 @@
-// The best-first loop of the specialised searches (domains/csr_search.hpp,
-// domains/grid_search.hpp): the priority-queue algorithms of the general driver
-// (search.hpp), without reopening, over a domain whose nodes are 32-bit
-// indices into a Workspace (workspace.hpp) and whose frontier is the packed
-// 4-ary heap (packed_heap.hpp). One loop for every such domain, which a
-// policy describes at compile time:
+// The best-first loop (best_first.hpp) over a domain whose nodes are 32-bit
+// indices into a Workspace (workspace.hpp): the node store is the
+// workspace's marks, labels and parents, the open list its packed 4-ary heap
+// (packed_heap.hpp), and reopening never applies. The grid (grid_search.cpp)
+// and the explicit graph (csr_search.cpp) are searched this way. A domain
+// policy gives, besides what best_first.hpp asks of a domain, keys that are
+// the indices: `node(i)` maps an index to its node, and `for_each_successor`
+// hands over (index, cost, hint).
 //
-//   using Node;                          the node type of the results
-//   Node node(std::uint32_t i) const;    the node at index i
-//   double estimate(const Hint& h) const;   the heuristic of a successor,
-//                                        from what for_each_successor hands
-//                                        over with it (its cell, its index)
-//   template <class F>
-//   void for_each_successor(std::uint32_t p, F&& relax) const;
-//                                        calls relax(q, w, hint) for each
-//                                        successor q of p, in the domain's
-//                                        order, w the cost of the move
-//   void prefetch(std::uint32_t next, Workspace&, std::uint32_t p) const;
-//                                        optional hints before p's successors
-//                                        are taken, next the index that will
-//                                        probably be expanded after p (p
-//                                        itself when none is waiting)
-//
-// Rules kept from the general driver, on which the counters depend: the goal
-// test on pop; stale heap entries skipped on pop; a successor pushed only
-// when new or strictly cheaper, never when closed; successors in the domain's
-// order; the heuristic called once per push (the start's included); the stop
-// gate asked after the goal test; `nodes_generated` counting the pushes, which
-// also number the pushes as the general frontier does; trace and tree as the
-// general driver records them. The heap orders entries by (priority, push
-// sequence), the general frontier's order and, with no NaN priority, a total
-// order, so any correct heap pops the same entries in the same order. The
-// callers refuse any search in which a priority could be NaN.
+// The heap orders entries by (priority, push sequence), the order of the
+// general open list (frontier.hpp) and, with no NaN priority, a total order,
+// so any correct heap pops the same entries in the same order and the
+// results equal the hashed store's to the last field. The callers refuse any
+// search in which a priority could be NaN (priorities_are_numbers).
 #pragma once
 
 #include <algorithm>
@@ -43,7 +24,7 @@
 
 #include "quellostrin/search/packed_heap.hpp"
 #include "quellostrin/search/result.hpp"
-#include "quellostrin/search/search.hpp"
+#include "quellostrin/search/best_first.hpp"
 #include "quellostrin/search/stop.hpp"
 #include "quellostrin/search/workspace.hpp"
 
@@ -74,85 +55,101 @@ inline bool priorities_are_numbers(const AlgorithmKind& kind, const MoveCosts& m
   return moves.largest <= std::numeric_limits<double>::max() / (4.0 * (static_cast<double>(count) + 1.0));
 }
 
+// The node store of an indexed search: the marks, labels and parents of a
+// Workspace, read only where this query's marks say they were written.
+class IndexedStore {
+ public:
+  using Key = std::uint32_t;
+  static constexpr bool kCanReopen = false;
+  static constexpr bool kView = true;
+
+  explicit IndexedStore(Workspace& ws)
+      : marks_(ws.marks()), g_(ws.labels()), parent_(ws.parents()), reached_(ws.reached()), closed_(ws.closed()) {}
+
+  [[gnu::always_inline]] void reach(Key start) {
+    marks_[start] = reached_;
+    g_[start] = 0.0;
+    parent_[start] = start;  // the path walk stops at the start
+    start_ = start;
+  }
+
+  [[gnu::always_inline]] std::optional<double> close(Key p) {
+    if (marks_[p] == closed_) return std::nullopt;
+    marks_[p] = closed_;
+    return g_[p];
+  }
+
+  [[gnu::always_inline]] Relaxed relax(Key q, Key p, double g, bool /*reopen*/) {
+    const std::uint16_t m = marks_[q];
+    Relaxed what = Relaxed::Improved;
+    if (m >= reached_) {
+      if (m == closed_ || !(g < g_[q])) return Relaxed::Skipped;
+    } else {
+      marks_[q] = reached_;
+      what = Relaxed::Discovered;
+    }
+    g_[q] = g;
+    parent_[q] = p;
+    return what;
+  }
+
+  [[gnu::always_inline]] std::vector<Key> path_to(Key target) const {
+    std::vector<Key> path{target};
+    for (Key q = target; q != start_; q = parent_[q]) path.push_back(parent_[q]);
+    std::reverse(path.begin(), path.end());
+    return path;
+  }
+
+  [[gnu::always_inline]] const Key* parent(Key q) const { return &parent_[q]; }
+
+  // For domains that prefetch what relax will read.
+  const std::uint16_t* marks() const { return marks_; }
+  const double* labels() const { return g_; }
+
+ private:
+  std::uint16_t* marks_;
+  double* g_;
+  std::uint32_t* parent_;
+  std::uint16_t reached_, closed_;
+  Key start_ = 0;
+};
+
+// The open list of an indexed search: the Workspace's packed heap.
+class PackedOpen {
+ public:
+  static constexpr bool kView = true;
+  explicit PackedOpen(QuadHeap& heap) : heap_(&heap) {}
+
+  [[gnu::always_inline]] void push(std::uint32_t q, double priority, std::uint64_t seq) {
+    heap_->push(packed_entry(priority, seq, q));
+  }
+  [[gnu::always_inline]] std::optional<std::uint32_t> pop() {
+    if (heap_->empty()) return std::nullopt;
+    return packed_index(heap_->pop());
+  }
+  [[gnu::always_inline]] std::optional<std::uint32_t> peek() const {
+    if (heap_->empty()) return std::nullopt;
+    return packed_index(heap_->top());
+  }
+  [[gnu::always_inline]] std::size_t len() const { return heap_->size(); }
+
+ private:
+  QuadHeap* heap_;
+};
+
+// The best-first loop over an indexed domain, on the caller's workspace or
+// on one of its own.
 template <class Policy>
 SearchResult<typename Policy::Node> indexed_best_first(const Policy& domain, std::size_t index_space,
                                                        std::uint32_t start, std::uint32_t goal,
                                                        double start_estimate, const AlgorithmKind& kind,
                                                        const SearchOptions& options) {
-  using Node = typename Policy::Node;
-  // The search's memory: the caller's workspace, or one of its own.
   std::optional<Workspace> own;
   Workspace& ws = options.workspace ? *options.workspace : own.emplace();
   ws.begin(index_space);
-  std::uint16_t* const marks = ws.marks();
-  const std::uint16_t reached = ws.reached(), closed = ws.closed();
-  double* const g = ws.labels();
-  std::uint32_t* const parent = ws.parents();
-  const double g_weight = kind.g_weight, h_weight = kind.h_weight;
-  const bool record = options.record;
-
-  QuadHeap& frontier = ws.heap();
-  std::vector<std::uint32_t>& discovered = ws.discovered();
-  SearchResult<Node> result;
-  std::uint64_t expanded = 0, generated = 0, max_frontier = 1;
-  StopGate gate(Limits{options.max_nodes, options.stop});
-
-  marks[start] = reached;
-  g[start] = 0.0;
-  parent[start] = start;  // the path walk stops at the start
-  frontier.push(packed_entry(g_weight * 0.0 + h_weight * start_estimate, generated++, start));
-
-  result.stop_reason = StopReason::Exhausted;
-  while (!frontier.empty()) {
-    const std::uint32_t p = packed_index(frontier.pop());
-    if (marks[p] == closed) continue;  // stale duplicate of a node expanded already
-    marks[p] = closed;
-    const double gp = g[p];
-    if (record) result.trace.push_back(TraceStep<Node>{domain.node(p), gp, frontier.size()});
-    ++expanded;
-    if (p == goal) {
-      result.stop_reason = StopReason::Goal;
-      std::vector<Node> path{domain.node(p)};
-      for (std::uint32_t q = p; q != start; q = parent[q]) path.push_back(domain.node(parent[q]));
-      std::reverse(path.begin(), path.end());
-      result.path = std::move(path);
-      result.cost = gp;
-      break;
-    }
-    if (gate(expanded)) {
-      result.stop_reason = gate.reason();
-      break;
-    }
-    if constexpr (requires(Workspace& w, std::uint32_t i) { domain.prefetch(i, w, i); }) {
-      domain.prefetch(frontier.empty() ? p : packed_index(frontier.top()), ws, p);
-    }
-    // The general driver's relaxation of one successor `q`, reached by a move
-    // costing `w`. Inlined at each use: a call would cost more than the
-    // common case, a successor reached already.
-    domain.for_each_successor(p, [&](std::uint32_t q, double w, const auto& hint) __attribute__((always_inline)) {
-      const std::uint16_t m = marks[q];
-      const double new_g = gp + w;
-      if (m >= reached) {
-        if (m == closed || !(new_g < g[q])) return;
-      } else {
-        marks[q] = reached;
-        if (record) discovered.push_back(q);
-      }
-      g[q] = new_g;
-      parent[q] = p;
-      frontier.push(packed_entry(g_weight * new_g + h_weight * domain.estimate(hint), generated++, q));
-      max_frontier = std::max<std::uint64_t>(max_frontier, frontier.size());
-    });
-  }
-
-  if (record) {
-    result.tree.reserve(discovered.size());
-    for (const std::uint32_t q : discovered) result.tree.emplace_back(domain.node(parent[q]), domain.node(q));
-  }
-  result.nodes_expanded = expanded;
-  result.nodes_generated = generated;
-  result.max_frontier_size = max_frontier;
-  return result;
+  IndexedStore store(ws);
+  PackedOpen open(ws.heap());
+  return best_first(domain, store, open, start, goal, start_estimate, kind, options);
 }
 
 }  // namespace quellostrin::detail

@@ -58,7 +58,7 @@ class QuadHeap {
   // The least entry; the heap must not be empty.
   PackedEntry top() const { return heap_[0]; }
 
-  void push(PackedEntry e) {
+  [[gnu::always_inline]] void push(PackedEntry e) {
     if (size_ == capacity_) grow();
     PackedEntry* const a = heap_;
     std::size_t i = size_++;

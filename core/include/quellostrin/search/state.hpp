@@ -56,10 +56,33 @@ inline constexpr const char* kDenseWithoutIndex =
 inline constexpr const char* kCloseUnreached = "a node on the frontier has always been reached first";
 }  // namespace detail
 
+// The path from the root of `target`'s parent chain to `target`. The chain is
+// a tree whenever costs are non-negative or reopening is off; a negative cycle
+// with reopening can turn it into a loop, so the walk stops after as many
+// steps as there are reached nodes (the frontier loop then reports the cycle).
+template <class Store>
+std::vector<typename Store::Node> path_to(const Store& store, const typename Store::Node& target) {
+  std::vector<typename Store::Node> path{target};
+  const std::size_t limit = store.reached_count();
+  while (path.size() <= limit) {
+    const auto* p = store.parent(path.back());
+    if (!p) break;
+    path.push_back(*p);
+  }
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
 template <Graph G>
 class DenseStore {
  public:
   using Node = NodeOf<G>;
+
+  // The best-first loop's interface (best_first.hpp).
+  using Key = Node;
+  static constexpr bool kCanReopen = true;
+  void reach(const Node& start) { reach(start, nullptr, 0.0); }
+  std::vector<Node> path_to(const Node& target) const { return quellostrin::path_to(*this, target); }
 
   explicit DenseStore(const G& graph) : graph_(&graph) {
     if constexpr (requires { { graph.index_space() } -> std::convertible_to<std::uint64_t>; }) {
@@ -207,6 +230,12 @@ template <Graph G>
 class HashStore {
  public:
   using Node = NodeOf<G>;
+
+  // The best-first loop's interface (best_first.hpp).
+  using Key = Node;
+  static constexpr bool kCanReopen = true;
+  void reach(const Node& start) { reach(start, nullptr, 0.0); }
+  std::vector<Node> path_to(const Node& target) const { return quellostrin::path_to(*this, target); }
   static constexpr std::size_t kInitialRoom = 64;
 
   explicit HashStore(const G& /*graph*/) : map_(kInitialRoom) {}
@@ -271,23 +300,6 @@ class HashStore {
   FlatMap<Node, Entry> map_;
   FlatMap<Node, std::uint64_t> hops_;
 };
-
-// The path from the root of `target`'s parent chain to `target`. The chain is
-// a tree whenever costs are non-negative or reopening is off; a negative cycle
-// with reopening can turn it into a loop, so the walk stops after as many
-// steps as there are reached nodes (the frontier loop then reports the cycle).
-template <class Store>
-std::vector<typename Store::Node> path_to(const Store& store, const typename Store::Node& target) {
-  std::vector<typename Store::Node> path{target};
-  const std::size_t limit = store.reached_count();
-  while (path.size() <= limit) {
-    const auto* p = store.parent(path.back());
-    if (!p) break;
-    path.push_back(*p);
-  }
-  std::reverse(path.begin(), path.end());
-  return path;
-}
 
 // (parent, child) for each node of `nodes` that has a parent, in that order.
 template <class Store>

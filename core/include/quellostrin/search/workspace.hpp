@@ -3,8 +3,7 @@
 // new query finds every index unvisited without anything being cleared (a
 // query costs time in proportion to the indices it touches, not to the size
 // of the domain), cost labels and parents (read only where this query's marks
-// say they were written), the frontier heap and the list of indices
-// discovered.
+// say they were written) and the frontier heap.
 //
 // A mark below reached() is an index this query has not reached; reached()
 // marks one reached, closed() one expanded. Marks are 16 bits: once every
@@ -29,7 +28,7 @@ class Workspace {
   static constexpr std::size_t kBytesPerIndex = sizeof(std::uint16_t) + sizeof(double) + sizeof(std::uint32_t);
 
   // Readies the workspace for a query over the indices 0..n-1: a new
-  // generation, an empty heap and an empty list of discovered indices.
+  // generation and an empty heap.
   void begin(std::size_t n) {
     if (n != size_) {
       marks_.assign(n, 0);
@@ -44,7 +43,6 @@ class Workspace {
     }
     base_ = static_cast<std::uint16_t>(base_ + 2);
     heap_.clear();
-    discovered_.clear();
   }
 
   std::uint16_t reached() const { return base_; }
@@ -53,7 +51,6 @@ class Workspace {
   double* labels() { return labels_.get(); }
   std::uint32_t* parents() { return parents_.get(); }
   detail::QuadHeap& heap() { return heap_; }
-  std::vector<std::uint32_t>& discovered() { return discovered_; }
 
  private:
   std::vector<std::uint16_t> marks_;
@@ -62,7 +59,6 @@ class Workspace {
   std::size_t size_ = 0;
   std::uint16_t base_ = 0;
   detail::QuadHeap heap_;
-  std::vector<std::uint32_t> discovered_;
 };
 
 }  // namespace quellostrin
