@@ -25,10 +25,11 @@ import sys
 import time
 from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass, field
-from typing import Any, TextIO
+from typing import Any, TextIO, cast
 
 from tqdm import tqdm  # type: ignore[import-untyped, unused-ignore]
 
+from . import movingai
 from . import quellostrin_native as native
 from .quellostrin_native import SearchResult
 
@@ -42,10 +43,6 @@ ALGORITHMS = native.ALGORITHMS
 # open maze exponentially often: this expansion budget keeps a run to seconds.
 # An algorithm that hits it reports stop reason "node_limit".
 COMPARE_MAX_NODES = 1_000_000
-
-# Moving AI maps mark these terrain letters passable; every other one ('@',
-# 'O', 'T', 'W') is blocked.
-MOVINGAI_PASSABLE = frozenset(".GS")
 
 VIZ_HINT = "pip install quellostrin[viz]"
 
@@ -116,26 +113,6 @@ def read_text(path: str) -> str:
         raise CliError(f"{path}: not a UTF-8 text file ({e.reason} at byte {e.start})") from None
 
 
-def parse_movingai(text: str, name: str) -> list[list[float]]:
-    """A Moving AI .map ("type octile / height H / width W / map" and H rows)
-    as a cost matrix: 1 for a passable cell, 0 (a wall) for the rest."""
-    lines = text.splitlines()
-    header: dict[str, str] = {}
-    at = 0
-    while at < len(lines) and lines[at].strip() != "map":
-        key, _, value = lines[at].partition(" ")
-        header[key.strip()] = value.strip()
-        at += 1
-    try:
-        height, width = int(header["height"]), int(header["width"])
-    except (KeyError, ValueError):
-        raise CliError(f"{name}: a Moving AI map needs 'height' and 'width' lines before 'map'") from None
-    rows = lines[at + 1 : at + 1 + height]
-    if at == len(lines) or len(rows) != height or any(len(row) != width for row in rows):
-        raise CliError(f"{name}: expected {height} rows of {width} cells after 'map'")
-    return [[1.0 if ch in MOVINGAI_PASSABLE else 0.0 for ch in row] for row in rows]
-
-
 def load_maze(args: argparse.Namespace) -> Maze:
     if args.sample is not None:
         maze = Maze(ascii=native.sample_maze(args.sample))
@@ -150,8 +127,12 @@ def load_maze(args: argparse.Namespace) -> Maze:
         if text.startswith("type "):
             if args.start is None or args.goal is None:
                 raise CliError(f"{args.file}: a Moving AI map needs --start R C and --goal R C")
-            costs = parse_movingai(text, args.file)
-            return Maze(costs=costs, start=(args.start[0], args.start[1]), goal=(args.goal[0], args.goal[1]))
+            grid = movingai.read_map(args.file)
+            # The cost matrix, 1 open and 0 a wall, for drawing the map
+            # (a 2-D view of doubles lists as rows of floats).
+            costs = cast("list[list[float]]", memoryview(grid).tolist())
+            return Maze(costs=costs, start=(args.start[0], args.start[1]), goal=(args.goal[0], args.goal[1]),
+                        _grid=grid)
         maze = Maze(ascii=text.replace("\r\n", "\n").rstrip("\n"))
     else:
         raise CliError("give a map: FILE, --sample open|wall or --random W H DENSITY SEED")
