@@ -4,9 +4,13 @@ from __future__ import annotations
 
 import importlib
 import sys
+from pathlib import Path
 from typing import Any
 
 INSTALL_HINT = 'pip install ".[bench]"'
+
+# The repository's data/: the Moving AI maps, Knuth's words, Korf's instances.
+DATA = Path(__file__).resolve().parent.parent / "data"
 
 
 def import_or_exit(script: str, wanted: list[str]) -> dict[str, Any]:

@@ -35,8 +35,8 @@ every peer with our movement rules must return a valid path of the same cost
 an optimum computed under its own rules instead, and a 4-connected
 comparison, where its rules and ours coincide, is timed as well.
 
-The Moving AI folder is taken from $QUELLOSTRIN_MOVINGAI, else
-<repo>/../shared/data/movingai, else /work/shared/data/movingai. The peers come
+The maps and scenarios are those of the repository's data/movingai, read by
+quellostrin.movingai. The peers come
 with ``pip install ".[bench]"``; pyastar2d is left out, with a note, when it
 cannot be imported.
 """
@@ -48,16 +48,14 @@ import gc
 import importlib
 import importlib.metadata
 import math
-import os
 import statistics
 import sys
 import time
 from collections.abc import Callable
 from dataclasses import dataclass, field
-from pathlib import Path
 from typing import Any
 
-from common import fmt_time, fmt_vs, import_or_exit
+from common import DATA, fmt_time, fmt_vs, import_or_exit
 from report import REPORT, ratio, seconds
 
 SQRT2 = math.sqrt(2.0)
@@ -65,7 +63,7 @@ OPT_TOL = 1e-6  # ours against the scenario file's optimal length (printed with 
 REL_TOL = 1e-9  # peers against ours
 TARGET_NETWORKX = 100.0  # networkx time / our time must reach this
 TARGET_PYASTAR2D = 1.5  # pyastar2d time / our time must reach this
-PASSABLE = frozenset(".GS")  # Moving AI terrain we can walk on; '@', 'O', 'T', 'W' are walls here
+MOVINGAI = DATA / "movingai"
 
 
 # --------------------------------------------------------------------------
@@ -96,78 +94,29 @@ def require_modules() -> tuple[dict[str, Any], str | None]:
     return mods, why_not
 
 
-def data_dir() -> Path | None:
-    env = os.environ.get("QUELLOSTRIN_MOVINGAI")
-    candidates = [Path(env)] if env else []
-    candidates += [
-        Path(__file__).resolve().parent.parent.parent / "shared" / "data" / "movingai",
-        Path("/work/shared/data/movingai"),
-    ]
-    for c in candidates:
-        if c.is_dir() and any(c.glob("*.map")):
-            return c
-    return None
-
-
-@dataclass
-class Scenario:
-    bucket: int
-    start: tuple[int, int]  # (row, col)
-    goal: tuple[int, int]
-    optimal: float
-    line: int  # line number in the .scen file
-
-
 @dataclass
 class GridMap:
     name: str
-    rows: list[str]  # the map's lines as read
+    grid: Any  # the map as quellostrin.movingai reads it
     scen_file: str
-    scenarios: list[Scenario]
+    scenarios: list[Any]  # quellostrin.movingai.Scenario
     height: int = 0
     width: int = 0
     open_cells: int = 0
     inputs: dict[str, Any] = field(default_factory=dict)
 
 
-def read_map(path: Path) -> list[str]:
-    lines = path.read_text().replace("\r", "").split("\n")
-    header: dict[str, str] = {}
-    i = 0
-    while i < len(lines) and lines[i].strip() != "map":
-        parts = lines[i].split()
-        if len(parts) == 2:
-            header[parts[0]] = parts[1]
-        i += 1
-    h, w = int(header["height"]), int(header["width"])
-    rows = lines[i + 1 : i + 1 + h]
-    if len(rows) != h or any(len(r) != w for r in rows):
-        raise SystemExit(f"{path}: expected {h} lines of {w} characters")
-    return rows
+def load_maps() -> list[GridMap]:
+    """Every map of data/movingai with the scenarios of its .scen file."""
+    from quellostrin.movingai import read_map, read_scenarios
 
-
-def read_scen(path: Path) -> tuple[str, list[Scenario]]:
-    """The map name the scenarios belong to, and the scenarios; (row, col) = (y, x)."""
-    lines = path.read_text().replace("\r", "").split("\n")
-    out: list[Scenario] = []
-    map_name = ""
-    for no, line in enumerate(lines[1:], start=2):
-        f = line.split("\t")
-        if len(f) < 9:
-            continue
-        map_name = f[1]
-        out.append(Scenario(int(f[0]), (int(f[5]), int(f[4])), (int(f[7]), int(f[6])), float(f[8]), no))
-    return map_name, out
-
-
-def load_maps(folder: Path) -> list[GridMap]:
-    scen_for: dict[str, tuple[str, list[Scenario]]] = {}
-    for p in sorted(folder.glob("*.scen")):
-        name, scens = read_scen(p)
-        if name and scens:
-            scen_for.setdefault(name, (p.name, scens))
+    scen_for: dict[str, tuple[str, list[Any]]] = {}
+    for p in sorted(MOVINGAI.glob("*.scen")):
+        scens = read_scenarios(p)
+        if scens:
+            scen_for.setdefault(scens[0].map, (p.name, scens))
     maps: list[GridMap] = []
-    for p in sorted(folder.glob("*.map")):
+    for p in sorted(MOVINGAI.glob("*.map")):
         if p.name not in scen_for:
             print(f"note: {p.name} has no .scen file here; skipped")
             continue
@@ -176,16 +125,16 @@ def load_maps(folder: Path) -> list[GridMap]:
     return maps
 
 
-def pick_scenarios(scens: list[Scenario], n: int) -> list[Scenario]:
+def pick_scenarios(scens: list[Any], n: int) -> list[Any]:
     """n scenarios spread evenly over the distinct buckets (file order within
     a bucket; a bucket gives a second one when there are fewer buckets than n)."""
-    by_bucket: dict[int, list[Scenario]] = {}
+    by_bucket: dict[int, list[Any]] = {}
     for s in scens:
         if s.start != s.goal:
             by_bucket.setdefault(s.bucket, []).append(s)
     buckets = sorted(by_bucket)
     used = {b: 0 for b in buckets}
-    chosen: list[Scenario] = []
+    chosen: list[Any] = []
     n = min(n, sum(len(v) for v in by_bucket.values()))
     k = len(buckets)
     for i in range(n):
@@ -197,7 +146,7 @@ def pick_scenarios(scens: list[Scenario], n: int) -> list[Scenario]:
                 chosen.append(by_bucket[b][used[b]])
                 used[b] += 1
                 break
-    return sorted(chosen, key=lambda s: (s.optimal, s.line))
+    return sorted(chosen, key=lambda s: s.optimal_length)
 
 
 # --------------------------------------------------------------------------
@@ -231,13 +180,13 @@ def grid_edges(np: Any, passable: Any, corner_cutting: bool) -> tuple[Any, Any, 
     return np.concatenate(us), np.concatenate(vs), np.concatenate(ws)
 
 
-def build_inputs(mods: dict[str, Any], gm: GridMap, scens: list[Scenario]) -> None:
+def build_inputs(mods: dict[str, Any], gm: GridMap, scens: list[Any]) -> None:
     np = mods["numpy"]
     nx = mods["networkx"]
     rx = mods["rustworkx"]
     PfGrid = mods["pathfinding.core.grid"].Grid
-    gm.height, gm.width = len(gm.rows), len(gm.rows[0])
-    P = np.array([[ch in PASSABLE for ch in row] for row in gm.rows], dtype=bool)
+    gm.height, gm.width = gm.grid.shape
+    P = np.asarray(gm.grid) > 0
     gm.open_cells = int(P.sum())
     W = gm.width
     inp = gm.inputs
@@ -245,7 +194,7 @@ def build_inputs(mods: dict[str, Any], gm: GridMap, scens: list[Scenario]) -> No
     # ours: float64 terrain costs, 0 for walls (non-positive is a wall)
     inp["costs"] = np.ascontiguousarray(np.where(P, 1.0, 0.0))
     # ours, ASCII: one text per scenario with S and G placed
-    base = [["." if ch in PASSABLE else "#" for ch in row] for row in gm.rows]
+    base = [["." if p else "#" for p in row] for row in P.tolist()]
     texts = []
     for s in scens:
         rows = [list(r) for r in base]
@@ -336,7 +285,7 @@ class Case:
     fast: bool = True  # fast cases get several samples per round
 
 
-def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Scenario]) -> list[Case]:
+def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Any]) -> list[Case]:
     qs = mods["quellostrin"]
     np = mods["numpy"]
     nx = mods["networkx"]
@@ -420,7 +369,7 @@ def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Scenario]) -> list
 # Agreement
 
 
-def king_optimum(mods: dict[str, Any], P: Any, scens: list[Scenario]) -> list[float]:
+def king_optimum(mods: dict[str, Any], P: Any, scens: list[Any]) -> list[float]:
     """Optimal costs under pyastar2d's diagonal rules (8 neighbours, corners
     may be cut, every step costs 1 on these unit maps): breadth-first distances."""
     np = mods["numpy"]
@@ -436,7 +385,7 @@ def king_optimum(mods: dict[str, Any], P: Any, scens: list[Scenario]) -> list[fl
     return out
 
 
-def verify(mods: dict[str, Any], gm: GridMap, scens: list[Scenario], cases: list[Case]) -> tuple[dict[str, float], list[str]]:
+def verify(mods: dict[str, Any], gm: GridMap, scens: list[Any], cases: list[Case]) -> tuple[dict[str, float], list[str]]:
     """Run every case on every scenario once; exit on a disagreement among
     the libraries with our rules. Returns the time of that run per case (a
     guide for the number of samples) and notes on pyastar2d."""
@@ -456,8 +405,8 @@ def verify(mods: dict[str, Any], gm: GridMap, scens: list[Scenario], cases: list
     for i, s in enumerate(scens):
         r = answers["ours_costs"][i]
         ours_cost.append(r.cost)
-        if not r.found or not rel_close(r.cost, s.optimal, OPT_TOL):
-            problems.append(f"{gm.name} line {s.line}: ours {r.cost!r} (found={r.found}), scenario optimum {s.optimal!r}")
+        if not r.found or not rel_close(r.cost, s.optimal_length, OPT_TOL):
+            problems.append(f"{gm.name} {s.start}->{s.goal}: ours {r.cost!r} (found={r.found}), scenario optimum {s.optimal_length!r}")
     for c in cases:
         if c.name.startswith("pyastar2d") or c.name == "ours_costs4":
             continue
@@ -465,15 +414,15 @@ def verify(mods: dict[str, Any], gm: GridMap, scens: list[Scenario], cases: list
             out = answers[c.name][i]
             path = c.path_of(out)
             if not path or path[0] != s.start or path[-1] != s.goal:
-                problems.append(f"{gm.name} line {s.line}: {c.label} gave no path from {s.start} to {s.goal}")
+                problems.append(f"{gm.name} {s.start}->{s.goal}: {c.label} gave no path from {s.start} to {s.goal}")
                 continue
             pc = path_cost_ours(P, path)
             if isinstance(pc, str):
-                problems.append(f"{gm.name} line {s.line}: {c.label}: {pc}")
+                problems.append(f"{gm.name} {s.start}->{s.goal}: {c.label}: {pc}")
             elif not rel_close(pc, ours_cost[i], REL_TOL):
-                problems.append(f"{gm.name} line {s.line}: {c.label} path costs {pc!r}, ours {ours_cost[i]!r}")
+                problems.append(f"{gm.name} {s.start}->{s.goal}: {c.label} path costs {pc!r}, ours {ours_cost[i]!r}")
             if c.ours and not rel_close(out.cost, pc, REL_TOL):
-                problems.append(f"{gm.name} line {s.line}: {c.label} reports {out.cost!r}, its path sums to {pc!r}")
+                problems.append(f"{gm.name} {s.start}->{s.goal}: {c.label} reports {out.cost!r}, its path sums to {pc!r}")
 
     if "pyastar2d" in answers:
         # 8-connected: its own rules, its own optimum.
@@ -484,7 +433,7 @@ def verify(mods: dict[str, Any], gm: GridMap, scens: list[Scenario], cases: list
             pc = path_cost_king(P, path) if path and path[0] == s.start and path[-1] == s.goal else "no path"
             if isinstance(pc, str) or not rel_close(pc, opt[i], REL_TOL):
                 bad += 1
-                problems.append(f"{gm.name} line {s.line}: pyastar2d (its rules): {pc!r}, optimum under its rules {opt[i]!r}")
+                problems.append(f"{gm.name} {s.start}->{s.goal}: pyastar2d (its rules): {pc!r}, optimum under its rules {opt[i]!r}")
                 continue
             cut += cuts_corner(P, path)
             cheaper += pc < ours_cost[i]
@@ -501,9 +450,9 @@ def verify(mods: dict[str, Any], gm: GridMap, scens: list[Scenario], cases: list
             if isinstance(pc, str) or cuts_corner(P, path) or any(
                 abs(r1 - r0) + abs(c1 - c0) != 1 for (r0, c0), (r1, c1) in zip(path, path[1:])
             ):
-                problems.append(f"{gm.name} line {s.line}: pyastar2d 4-conn gave no valid 4-connected path ({pc!r})")
+                problems.append(f"{gm.name} {s.start}->{s.goal}: pyastar2d 4-conn gave no valid 4-connected path ({pc!r})")
             elif not rel_close(pc, a, REL_TOL):
-                problems.append(f"{gm.name} line {s.line}: pyastar2d 4-conn costs {pc!r}, ours {a!r}")
+                problems.append(f"{gm.name} {s.start}->{s.goal}: pyastar2d 4-conn costs {pc!r}, ours {a!r}")
         notes.append(f"4-conn (same rules): ours and pyastar2d agree on all {len(scens)} costs")
 
     if problems:
@@ -565,11 +514,6 @@ def main(argv: list[str] | None = None) -> int:
     if per_map < 1 or rounds < 1:
         ap.error("--per-map and --rounds must be at least 1")
 
-    folder = data_dir()
-    if folder is None:
-        print("grid benchmark skipped: no Moving AI folder (set QUELLOSTRIN_MOVINGAI, or put it at "
-              "<repo>/../shared/data/movingai)")
-        return 0
     mods, no_pyastar = require_modules()
     qs, np = mods["quellostrin"], mods["numpy"]
     versions = [
@@ -583,13 +527,13 @@ def main(argv: list[str] | None = None) -> int:
     ]
     print("Grid benchmark: A*, 8-connected (orthogonal 1, diagonal sqrt(2), no corner cutting), octile heuristic")
     print(", ".join(versions))
-    print(f"maps and scenarios from {folder}")
+    print("maps and scenarios from data/movingai")
     if no_pyastar:
         print(f"note: pyastar2d left out: it cannot be imported here ({no_pyastar}); "
               f"'pip install pyastar2d' builds it from source when no wheel fits")
     print()
 
-    maps = load_maps(folder)
+    maps = load_maps()
     if args.maps:
         wanted = set(args.maps.split(","))
         maps = [m for m in maps if m.name in wanted]
@@ -622,7 +566,7 @@ def main(argv: list[str] | None = None) -> int:
         buckets = sorted({s.bucket for s in scens})
         print(f"== {gm.name}: {gm.height}x{gm.width}, {gm.open_cells} open cells, {gm.inputs['edges']} graph edges; "
               f"{len(scens)} scenarios of {len(gm.scenarios)} ({gm.scen_file}), buckets {buckets[0]}..{buckets[-1]}, "
-              f"optimal lengths {scens[0].optimal:.2f}..{scens[-1].optimal:.2f} (inputs built in {build_s:.1f} s)")
+              f"optimal lengths {scens[0].optimal_length:.2f}..{scens[-1].optimal_length:.2f} (inputs built in {build_s:.1f} s)")
         sys.stderr.write(f"  checking answers on {len(scens)} scenarios ...\n")
         first, notes = verify(mods, gm, scens, cases)
         print(f"  answers: ours = scenario optimum (rel {OPT_TOL:g}) on all {len(scens)}; ASCII entry, pathfinding, "
@@ -693,7 +637,7 @@ def main(argv: list[str] | None = None) -> int:
         for name, label in [("ours_costs", "quellostrin search_grid_costs"), *peer_labels.items()]:
             if name in med:
                 for scen, t in zip(scens, med[name]):
-                    plot.add(label, scen.optimal, t)
+                    plot.add(label, scen.optimal_length, t)
         if "pyastar2d" in med:
             sec.target(f"{gm.name}: pyastar2d / search_grid_costs per query", per_query_ratio("pyastar2d", "ours_costs"),
                        TARGET_PYASTAR2D)

@@ -39,9 +39,9 @@ import time
 from collections.abc import Callable
 from typing import Any
 
-from common import fmt_time, import_or_exit
-from grid import OPT_TOL, build_inputs, data_dir, load_maps, octile, pick_scenarios, rel_close
-from puzzles import FIXED_LADDERS, LADDER_SEED, shared_file, word_graph
+from common import DATA, fmt_time, import_or_exit
+from grid import OPT_TOL, build_inputs, load_maps, octile, pick_scenarios, rel_close
+from puzzles import FIXED_LADDERS, LADDER_SEED, word_graph
 from report import REPORT, ratio, seconds
 from run import build_rustworkx, build_scipy, make_edges
 
@@ -75,22 +75,19 @@ def fail(message: str) -> int:
 
 def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
     qs, nx, np = mods["quellostrin"], mods["networkx"], mods["numpy"]
-    folder = data_dir()
-    if folder is None:
-        print("Grid: the Moving AI folder is missing; skipped")
-        return 0
     sec = REPORT.section("Prepared objects", "Grid, Graph and WordList built once, then queried; the peers "
                          "build once too. Per query, medians of interleaved repetitions.")
     rows = []
-    for gm in load_maps(folder):
+    maps = load_maps()
+    for gm in maps:
         scens = pick_scenarios(gm.scenarios, 24)
         build_inputs(mods, gm, scens)
-        grid = qs.Grid(gm.inputs["costs"])
+        grid = gm.grid
         g = gm.inputs["nx"]
         ours = [grid.search(s.start, s.goal, diagonal=True, heuristic="octile", record=False) for s in scens]
         for s, r in zip(scens, ours):
-            if not rel_close(r.cost, s.optimal, OPT_TOL):
-                return fail(f"{gm.name} {s.start}->{s.goal}: ours {r.cost}, optimum {s.optimal}")
+            if not rel_close(r.cost, s.optimal_length, OPT_TOL):
+                return fail(f"{gm.name} {s.start}->{s.goal}: ours {r.cost}, optimum {s.optimal_length}")
             theirs = nx.astar_path_length(g, s.start, s.goal, heuristic=octile)
             if not rel_close(theirs, r.cost, 1e-9):
                 return fail(f"{gm.name} {s.start}->{s.goal}: networkx {theirs}, ours {r.cost}")
@@ -114,11 +111,9 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
                   ["map", "ours", "networkx", "networkx / ours"], rows)
 
     # Two adjacent open cells of the 512 x 512 maze, and a batch of its scenarios.
-    maze = next((gm for gm in load_maps(folder) if gm.name == "maze512-32-9"), None)
-    if maze is None:
-        return 0
-    costs = np.ascontiguousarray(np.where([[ch in ".GS" for ch in row] for row in maze.rows], 1.0, 0.0))
-    grid = qs.Grid(costs)
+    maze = next(gm for gm in maps if gm.name == "maze512-32-9")
+    grid = maze.grid
+    costs = np.asarray(grid)
     r0, c0 = next((r, c) for r in range(costs.shape[0]) for c in range(costs.shape[1] - 1)
                   if costs[r, c] and costs[r, c + 1])
     a, b = (r0, c0), (r0, c0 + 1)
@@ -215,11 +210,7 @@ def bench_graph(mods: dict[str, Any], args: argparse.Namespace) -> int:
 
 def bench_words(mods: dict[str, Any], args: argparse.Namespace) -> int:
     qs, nx = mods["quellostrin"], mods["networkx"]
-    path = shared_file("words", "sgb-words.txt")
-    if path is None:
-        print("WordList: Knuth's word list is missing; skipped")
-        return 0
-    words = path.read_text().split()
+    words = (DATA / "words" / "sgb-words.txt").read_text().split()
     rng = random.Random(LADDER_SEED)
     pairs = list(FIXED_LADDERS) + [tuple(rng.sample(words, 2)) for _ in range(200)]
     g = word_graph(nx, words)

@@ -29,7 +29,7 @@ Three parts, every answer checked before anything is timed:
   inside our per-query time, and the cost of an almost-empty query (start ==
   goal) is reported separately as the per-call dictionary-build overhead.
 
-Data: <repo>/../shared/data/{korf100,words}, else /work/shared/data/...
+Data: data/korf100 and data/words of the repository.
 """
 
 from __future__ import annotations
@@ -45,7 +45,7 @@ from collections.abc import Callable, Sequence
 from pathlib import Path
 from typing import Any
 
-from common import fmt_time, fmt_vs, import_or_exit
+from common import DATA, fmt_time, fmt_vs, import_or_exit
 from report import REPORT, ratio, seconds
 
 TARGET_EXPANSIONS = 30e6  # 15-puzzle IDA*: expansions per second of the search itself
@@ -59,14 +59,6 @@ FIXED_LADDERS = [("chaos", "order"), ("nodes", "graph"), ("pound", "marks"), ("w
 # Data
 
 
-def shared_file(*parts: str) -> Path | None:
-    for base in (Path(__file__).resolve().parent.parent.parent / "shared" / "data", Path("/work/shared/data")):
-        p = base.joinpath(*parts)
-        if p.is_file():
-            return p
-    return None
-
-
 def read_korf(path: Path) -> list[tuple[int, list[int], int]]:
     """(id, tiles, optimal length) for every instance."""
     out = []
@@ -78,10 +70,8 @@ def read_korf(path: Path) -> list[tuple[int, list[int], int]]:
     return out
 
 
-def read_korf_nodes(path: Path | None) -> dict[int, int]:
+def read_korf_nodes(path: Path) -> dict[int, int]:
     """Korf's published IDA* node counts (generated, his counting), for reference."""
-    if path is None:
-        return {}
     out = {}
     for line in path.read_text().splitlines():
         if not line or line.startswith("#") or line.startswith("id\t"):
@@ -491,29 +481,19 @@ def main(argv: list[str] | None = None) -> int:
     print(f"quellostrin {getattr(qs, '__version__', '?')}, networkx {nx.__version__}, Python {sys.version.split()[0]}")
     print()
 
-    korf = shared_file("korf100", "korf100.tsv")
-    ok = None
-    if korf is None:
-        print("15-puzzle part skipped: no korf100/korf100.tsv under <repo>/../shared/data or /work/shared/data\n")
-    else:
-        insts = sorted(read_korf(korf), key=lambda t: (t[2], t[0]))[:n_korf]
-        # Beyond the few easy instances (the whole set takes minutes per hard
-        # instance), each is solved once: its counters are deterministic.
-        ok = bench_fifteen(qs, insts, read_korf_nodes(shared_file("korf100", "korf100_ida_manhattan_nodes.tsv")),
-                           reps=rounds if n_korf <= 5 else 1)
+    insts = sorted(read_korf(DATA / "korf100" / "korf100.tsv"), key=lambda t: (t[2], t[0]))[:n_korf]
+    # Beyond the few easy instances (the whole set takes minutes per hard
+    # instance), each is solved once: its counters are deterministic.
+    ok = bench_fifteen(qs, insts, read_korf_nodes(DATA / "korf100" / "korf100_ida_manhattan_nodes.tsv"),
+                       reps=rounds if n_korf <= 5 else 1)
 
     ratio8 = bench_eight(qs, n_eight, rounds, args.check)
 
-    wfile = shared_file("words", "sgb-words.txt")
-    if wfile is None:
-        print("word-ladder part skipped: no words/sgb-words.txt under <repo>/../shared/data or /work/shared/data\n")
-    else:
-        words = [w.lower() for w in wfile.read_text().split()]
-        bench_ladders(qs, nx, words, n_ladders, rounds, args.check)
+    words = [w.lower() for w in (DATA / "words" / "sgb-words.txt").read_text().split()]
+    bench_ladders(qs, nx, words, n_ladders, rounds, args.check)
 
     print("summary:")
-    if ok is not None:
-        print(f"  15-puzzle IDA* >= {TARGET_EXPANSIONS / 1e6:g} M expansions/s: {'MET' if ok else 'MISSED'}")
+    print(f"  15-puzzle IDA* >= {TARGET_EXPANSIONS / 1e6:g} M expansions/s: {'MET' if ok else 'MISSED'}")
     print(f"  8-puzzle A*: plain Python / ours = {ratio8:.3g}x per query (median)")
     if args.quick:
         print("(--quick: a smoke test with few queries and one round)")

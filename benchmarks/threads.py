@@ -12,8 +12,7 @@ read-only cost matrix). The batch: 8-connected A* (orthogonal steps 1,
 diagonal sqrt(2), no corner cutting) with the octile heuristic and
 record=False, through search_grid_costs on a float64 NumPy matrix of the
 Moving AI map maze512-32-9 (512 x 512), scenarios spread evenly over the
-map's difficulty buckets. Without the Moving AI folder a seeded
-random_maze_ascii of the same size and random open-cell pairs stand in.
+map's difficulty buckets.
 
 Before anything is timed, the one-thread and the two-thread answers must be
 equal (path and cost, query by query), and on the Moving AI map each cost
@@ -30,9 +29,7 @@ other down.
 from __future__ import annotations
 
 import argparse
-import math
 import os
-import random
 import statistics
 import sys
 import time
@@ -41,7 +38,7 @@ from concurrent.futures import ThreadPoolExecutor
 from typing import Any
 
 from common import fmt_time, import_or_exit
-from grid import OPT_TOL, PASSABLE, data_dir, pick_scenarios, read_map, read_scen, rel_close
+from grid import OPT_TOL, load_maps, pick_scenarios, rel_close
 from report import REPORT, seconds
 
 MAP = "maze512-32-9"
@@ -49,29 +46,14 @@ THREADS = 2
 TARGET_RATIO = 2.0
 
 Cell = tuple[int, int]
-Query = tuple[Cell, Cell, float | None]  # start, goal, known optimal cost
+Query = tuple[Cell, Cell, float]  # start, goal, optimal cost
 
 
-def moving_ai_batch(np: Any, n: int) -> tuple[str, Any, list[Query]] | None:
-    folder = data_dir()
-    if folder is None or not (folder / f"{MAP}.map").is_file():
-        return None
-    rows = read_map(folder / f"{MAP}.map")
-    scen = next((p for p in sorted(folder.glob("*.scen")) if read_scen(p)[0] == f"{MAP}.map"), None)
-    if scen is None:
-        return None
-    costs = np.array([[1.0 if ch in PASSABLE else 0.0 for ch in row] for row in rows])
-    picked = pick_scenarios(read_scen(scen)[1], n)
-    return f"{MAP} from {folder}", costs, [(s.start, s.goal, s.optimal) for s in picked]
-
-
-def generated_batch(qs: Any, np: Any, n: int) -> tuple[str, Any, list[Query]]:
-    text = qs.random_maze_ascii(512, 512, 0.25, seed=1)
-    costs = np.array([[0.0 if ch == "#" else 1.0 for ch in row] for row in text.splitlines()])
-    open_cells = [(int(r), int(c)) for r, c in np.argwhere(costs > 0)]
-    rng = random.Random(1)
-    pairs = [rng.sample(open_cells, 2) for _ in range(n)]
-    return "random_maze_ascii(512, 512, 0.25, seed=1)", costs, [(s, g, None) for s, g in pairs]
+def moving_ai_batch(np: Any, n: int) -> tuple[Any, list[Query]]:
+    """The cost matrix of the map and n of its scenarios."""
+    gm = next(gm for gm in load_maps() if gm.name == MAP)
+    picked = pick_scenarios(gm.scenarios, n)
+    return np.asarray(gm.grid), [(s.start, s.goal, s.optimal_length) for s in picked]
 
 
 def main(argv: list[str] | None = None) -> int:
@@ -88,10 +70,10 @@ def main(argv: list[str] | None = None) -> int:
     mods = import_or_exit("benchmarks/threads.py", ["quellostrin", "numpy"])
     qs, np = mods["quellostrin"], mods["numpy"]
 
-    source, costs, batch = moving_ai_batch(np, n) or generated_batch(qs, np, n)
+    costs, batch = moving_ai_batch(np, n)
     # Longest first: a long query picked up last would leave one thread idle
     # while the other finishes it.
-    batch.sort(key=lambda q: -(q[2] if q[2] is not None else math.dist(q[0], q[1])))
+    batch.sort(key=lambda q: -q[2])
 
     def solve(q: Query) -> Any:
         return qs.search_grid_costs(costs, q[0], q[1], diagonal=True, heuristic="octile", record=False)
@@ -104,7 +86,7 @@ def main(argv: list[str] | None = None) -> int:
     def threaded() -> list[Any]:
         return list(pool.map(solve, batch))
 
-    print(f"Threads benchmark: {len(batch)} A* queries (8-connected, octile, record=False) on {source}")
+    print(f"Threads benchmark: {len(batch)} A* queries (8-connected, octile, record=False) on {MAP} (data/movingai)")
     print(f"quellostrin {qs.__version__}, numpy {np.__version__}, Python {sys.version.split()[0]}; "
           f"{os.cpu_count()} cores, load average {os.getloadavg()[0]:.2f} at the start")
 
@@ -113,11 +95,11 @@ def main(argv: list[str] | None = None) -> int:
         if (a.found, a.cost, a.path) != (b.found, b.cost, b.path):
             print(f"FAIL: query {i} {q[:2]}: one thread {a}, two threads {b}")
             return 1
-        if q[2] is not None and not rel_close(a.cost, q[2], OPT_TOL):
+        if not rel_close(a.cost, q[2], OPT_TOL):
             print(f"FAIL: query {i} {q[:2]}: cost {a.cost}, scenario optimum {q[2]}")
             return 1
     expanded = sum(r.nodes_expanded for r in one)
-    checked = "equal, and equal to the scenario optima" if batch[0][2] is not None else "equal"
+    checked = "equal, and equal to the scenario optima"
     print(f"answers: one thread and {THREADS} threads {checked} on all {len(batch)}; "
           f"{expanded:,} expansions per batch")
     if args.check:
@@ -150,7 +132,7 @@ def main(argv: list[str] | None = None) -> int:
           f"({verdict} the {TARGET_RATIO:g}x target); load average {os.getloadavg()[0]:.2f} at the end")
     sec = REPORT.section(
         "Threads",
-        f"A batch of {len(batch)} grid A* queries on {source} through a ThreadPoolExecutor: searches with a "
+        f"A batch of {len(batch)} grid A* queries on {MAP} through a ThreadPoolExecutor: searches with a "
         "built-in heuristic release the GIL, so threads run them in parallel. On a shared machine the "
         "second core is not always free; the load average is given for that reason.")
     sec.table("", ["run", "per batch", "queries/s", "M expansions/s"],

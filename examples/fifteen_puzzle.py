@@ -4,9 +4,9 @@ published optimal lengths.
 
     python examples/fifteen_puzzle.py [--count 3]
 
-Instances come from ../shared/data/korf100/korf100.tsv (next to the
-repository): tiles listed row by row, 0 the blank, and the goal
-0, 1, ..., 15 with the blank in the top-left corner.
+Instances come from data/korf100/korf100.tsv of the repository: tiles
+listed row by row, 0 the blank, and the goal 0, 1, ..., 15 with the blank in
+the top-left corner.
 """
 
 from __future__ import annotations
@@ -16,7 +16,7 @@ from pathlib import Path
 
 from quellostrin import search_npuzzle
 
-KORF100 = Path(__file__).resolve().parents[2] / "shared" / "data" / "korf100" / "korf100.tsv"
+KORF100 = Path(__file__).resolve().parents[1] / "data" / "korf100" / "korf100.tsv"
 GOAL = list(range(16))
 
 

@@ -4,7 +4,7 @@ change one letter at a time, every step a word of the list.
     python examples/word_ladder.py                 # a few known ladders, checked
     python examples/word_ladder.py flour bread     # any two five-letter words
 
-The list is ../shared/data/words/sgb-words.txt (next to the repository).
+The list is data/words/sgb-words.txt of the repository.
 """
 
 from __future__ import annotations
@@ -14,7 +14,7 @@ from pathlib import Path
 
 from quellostrin import search_wordladder
 
-WORDS = Path(__file__).resolve().parents[2] / "shared" / "data" / "words" / "sgb-words.txt"
+WORDS = Path(__file__).resolve().parents[1] / "data" / "words" / "sgb-words.txt"
 
 # Shortest ladders in this word list, in steps; None: no ladder at all.
 KNOWN = {("chaos", "order"): 12, ("nodes", "graph"): 9, ("words", "graph"): 7, ("tears", "smile"): 6,

@@ -1,10 +1,9 @@
 """Shared helpers for the Python tests: seeded random edge lists, a result's
-fields, the algorithm names as the module itself lists them, and the shared
-data."""
+fields, the algorithm names as the module itself lists them, and the
+repository's data."""
 
 import itertools
 import math
-import os
 import pathlib
 import random
 import re
@@ -41,20 +40,13 @@ ALIASES = dict(quellostrin.ALGORITHM_ALIASES)
 RUNNABLE = {name: (dict(depth_limit=50) if name == "dls" else {}) for name in [*ALGORITHMS, *ALIASES]}
 
 
-def _shared_data():
-    here = pathlib.Path(__file__).resolve().parents[1]
-    for root in (os.environ.get("QUELLOSTRIN_SHARED"), here.parent / "shared", "/work/shared"):
-        if root and (pathlib.Path(root) / "data").is_dir():
-            return pathlib.Path(root) / "data"
-    return None
+# The repository's data/: the Moving AI maps, Knuth's words, Korf's instances.
+DATA = pathlib.Path(__file__).resolve().parents[1] / "data"
 
 
-# ../shared/data: the Moving AI maps, Knuth's words, Korf's instances (None when missing).
-SHARED = _shared_data()
-
-
-def shared_file(*parts):
-    """A file or folder of ../shared/data, which must be there."""
-    if SHARED is None or not SHARED.joinpath(*parts).exists():
-        raise FileNotFoundError(f"the shared file ../shared/data/{'/'.join(parts)} is missing")
-    return SHARED.joinpath(*parts)
+def data_file(*parts):
+    """A file or folder of the repository's data/, which must be there."""
+    path = DATA.joinpath(*parts)
+    if not path.exists():
+        raise FileNotFoundError(f"{path} is missing: the tests read the data/ folder of the repository")
+    return path

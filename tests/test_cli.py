@@ -7,8 +7,8 @@ import sys
 
 import pytest
 
-from conftest import ALGORITHMS, shared_file
-from quellostrin import cli, random_maze_ascii, sample_maze, search_grid
+from conftest import ALGORITHMS, data_file
+from quellostrin import cli, movingai, random_maze_ascii, sample_maze, search_grid
 
 STATS = re.compile(r"found: (yes|no)  cost: (\S+)  expanded: (\d+)  generated: (\d+)  peak frontier: (\d+)  time: .+  stop: (\w+)")
 
@@ -85,12 +85,11 @@ def test_maze_reads_ascii_and_moving_ai_files(capsys, tmp_path):
     f.write_text(sample_maze("wall").replace("\n", "\r\n") + "\r\n")
     status, out, _ = run(capsys, "maze", str(f), "-a", "ucs")
     assert status == 0 and float(stats(out).group(2)) == search_grid(sample_maze("wall")).cost
-    # A scenario line: bucket, map, width, height, start x y, goal x y, optimal octile length.
-    scen = shared_file("movingai", "random-32-32-20-random-1.scen").read_text().splitlines()[1].split("\t")
-    sx, sy, gx, gy = scen[4:8]
-    status, out, _ = run(capsys, "maze", str(shared_file("movingai", "random-32-32-20.map")), "--diagonal", "--start", sy, sx, "--goal", gy, gx)
-    assert status == 0 and float(stats(out).group(2)) == pytest.approx(float(scen[8]), abs=1e-6)
-    assert out.splitlines()[int(sy)][int(sx)] == "S" and out.splitlines()[int(gy)][int(gx)] == "G"
+    s = movingai.read_scenarios(data_file("movingai", "random-32-32-20-random-1.scen"))[0]
+    cells = [str(i) for i in (*s.start, *s.goal)]
+    status, out, _ = run(capsys, "maze", str(data_file("movingai", s.map)), "--diagonal", "--start", *cells[:2], "--goal", *cells[2:])
+    assert status == 0 and float(stats(out).group(2)) == pytest.approx(s.optimal_length, abs=1e-6)
+    assert out.splitlines()[s.start[0]][s.start[1]] == "S" and out.splitlines()[s.goal[0]][s.goal[1]] == "G"
 
 
 @pytest.mark.parametrize(
@@ -113,7 +112,7 @@ def test_puzzles_print_optimal_solutions(capsys, argv, cost, steps):
 
 @pytest.mark.parametrize("start, goal, steps", [("chaos", "order", 12), ("nodes", "graph", 9), ("pound", "marks", None)])
 def test_ladder_against_the_published_lengths(capsys, start, goal, steps):
-    status, out, _ = run(capsys, "ladder", start, goal, "--words", str(shared_file("words", "sgb-words.txt")))
+    status, out, _ = run(capsys, "ladder", start, goal, "--words", str(data_file("words", "sgb-words.txt")))
     if steps is None:
         assert status == 1 and stats(out).group(1) == "no"
         return
@@ -178,8 +177,9 @@ def test_plot_and_animate_write_images(capsys, tmp_path):
         assert im.n_frames > 1
 
 
-def test_the_command_line_passes_mypy_strict():
+def test_the_command_line_and_movingai_pass_mypy_strict():
     from mypy import api
 
-    report, errors, status = api.run(["--strict", "--no-incremental", "-m", "quellostrin.cli", "-m", "quellostrin.__main__"])
+    report, errors, status = api.run(["--strict", "--no-incremental", "-m", "quellostrin.cli", "-m", "quellostrin.__main__",
+                                      "-m", "quellostrin.movingai"])
     assert status == 0, report + errors

@@ -1,16 +1,12 @@
 """search_grid and search_grid_costs: messages in their order, cells as
-(row, col) tuples, and optimal lengths against the Moving AI grid benchmark."""
+(row, col) tuples, and optimal paths (the Moving AI benchmark: test_movingai.py)."""
 
 import math
-import os
-import random
 import struct
 
-import networkx as nx
 import numpy as np
 import pytest
 
-from conftest import shared_file
 from quellostrin import search_grid, search_grid_costs
 
 BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
@@ -112,60 +108,3 @@ class TestSearch:
                 r = search_grid_costs(costs, start, goal, diagonal=diagonal, heuristic=heuristic)
                 assert r.found == best.found and r.cost == pytest.approx(best.cost, rel=1e-12), heuristic
         assert search_grid_costs([[1, 1, .5, .5], [.5, 1, 1, .5]], (0, 0), (1, 3)).cost == 2.5
-
-
-# ---- the Moving AI grid benchmark: maps, scenarios and optimal octile lengths
-# (8-connected, diagonals sqrt 2, no corner cutting).
-
-MOVINGAI = shared_file("movingai")
-MAPS = sorted(p.stem for p in MOVINGAI.glob("*.map"))
-# The suite runs a sample of every map's scenarios (fewer of the 512x512 maze);
-# QUELLOSTRIN_FULL_MOVINGAI=1 runs them all.
-FULL = os.environ.get("QUELLOSTRIN_FULL_MOVINGAI") == "1"
-
-
-def load_map(name):
-    lines = (MOVINGAI / f"{name}.map").read_text().splitlines()
-    height = int(lines[1].split()[1])
-    grid = lines[4:4 + height]
-    return np.array([[1.0 if ch == "." else 0.0 for ch in row] for row in grid])
-
-
-def load_scenarios(name):
-    scen = next(p for p in MOVINGAI.glob(f"{name}*.scen"))
-    rows = [line.split("\t") for line in scen.read_text().splitlines()[1:] if line.strip()]
-    # (start, goal, optimal length) with cells as (row, col) = (y, x)
-    return [((int(r[5]), int(r[4])), (int(r[7]), int(r[6])), float(r[8])) for r in rows]
-
-
-@pytest.mark.parametrize("name", MAPS)
-def test_movingai_optimal_lengths(name):
-    costs = load_map(name)
-    scenarios = load_scenarios(name)
-    size = len(scenarios) if FULL else 40 if costs.size > 100_000 else 150
-    sample = random.Random(name).sample(scenarios, size)
-    for k, (start, goal, optimal) in enumerate(sample):
-        r = search_grid_costs(costs, start, goal, diagonal=True, heuristic="octile", record=False)
-        assert r.cost == pytest.approx(optimal, rel=1e-6), (start, goal)
-        if k % 10 == 0:
-            d = search_grid_costs(costs, start, goal, diagonal=True, algorithm="dijkstra", record=False)
-            assert d.cost == pytest.approx(r.cost, rel=1e-12)
-
-
-@pytest.mark.parametrize("name", MAPS)
-def test_movingai_four_connected_against_networkx(name):
-    costs = load_map(name)
-    if costs.size > 100_000 and not FULL:
-        costs = costs[:160, :160]  # networkx takes half a minute on the whole 512x512 maze
-    g = nx.grid_2d_graph(*costs.shape)
-    g.remove_nodes_from([tuple(c) for c in np.argwhere(costs == 0)])
-    open_cells = list(g.nodes)
-    rng = random.Random(name)
-    for _ in range(40):
-        s, t = rng.choice(open_cells), rng.choice(open_cells)
-        r = search_grid_costs(costs, s, t, heuristic="manhattan", record=False)
-        if nx.has_path(g, s, t):
-            assert r.cost == nx.shortest_path_length(g, s, t)
-            assert all(abs(a[0] - b[0]) + abs(a[1] - b[1]) == 1 for a, b in zip(r.path, r.path[1:]))
-        else:
-            assert not r.found

@@ -10,7 +10,7 @@ import random
 import networkx as nx
 import pytest
 
-from conftest import fields, shared_file
+from conftest import fields, data_file
 from quellostrin import search_hanoi, search_npuzzle, search_wordladder
 
 GOAL8 = (1, 2, 3, 4, 5, 6, 7, 8, 0)
@@ -105,7 +105,7 @@ def test_eight_puzzle_optimal_against_breadth_first():
 
 def korf_instances():
     """{id: (tiles, optimal length)} of Korf's 100 15-puzzles (goal 0, 1, ..., 15)."""
-    rows = (line.split("\t") for line in shared_file("korf100", "korf100.tsv").read_text().splitlines()
+    rows = (line.split("\t") for line in data_file("korf100", "korf100.tsv").read_text().splitlines()
             if line and not line.startswith(("#", "id\t")))
     return {int(f[0]): ([int(x) for x in f[1].split(",")], int(f[2])) for f in rows}
 
@@ -136,7 +136,7 @@ def test_korf_instances_at_their_optimal_length():
 
 
 def test_word_ladders_against_networkx():
-    words = shared_file("words", "sgb-words.txt").read_text().split()
+    words = data_file("words", "sgb-words.txt").read_text().split()
     g = nx.Graph()
     g.add_nodes_from(words)
     buckets = collections.defaultdict(list)

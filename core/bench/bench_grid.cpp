@@ -5,13 +5,12 @@
 // loop with the cost matrix turned into a GridGraph inside the timing, as a
 // caller holding only the matrix pays it.
 //
-// The map is read from $QUELLOSTRIN_MOVINGAI, else ../shared/data/movingai
-// beside the source tree; without it the benchmarks are skipped.
+// The map is read from the repository's data/movingai.
 // Counters: `expansions` is nodes expanded per second of CPU time.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
+#include <cstddef>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -34,10 +33,7 @@ struct MapInput {
   bool ok = false;
 };
 
-std::string folder() {
-  if (const char* env = std::getenv("QUELLOSTRIN_MOVINGAI")) return env;
-  return QUELLOSTRIN_SOURCE_DIR "/../shared/data/movingai";
-}
+std::string folder() { return QUELLOSTRIN_DATA_DIR "/movingai"; }
 
 // The map's cells ('.', 'G', 'S' open at cost 1, anything else a wall) and
 // ten of its scenarios, evenly spaced through the file (which is sorted by
@@ -87,7 +83,7 @@ const MapInput& maze() {
 void BM_GridAstar(benchmark::State& state) {
   const MapInput& in = maze();
   if (!in.ok) {
-    state.SkipWithError("no Moving AI maze512-32-9 map (set QUELLOSTRIN_MOVINGAI)");
+    state.SkipWithError("no Moving AI maze512-32-9 map in data/movingai");
     return;
   }
   const SearchOptions options{.dense = true};

@@ -1,5 +1,5 @@
-// Word-ladder queries over Knuth's 5757 five-letter words (sgb-words.txt,
-// looked for in <repo>/../shared/data/words, then /work/shared/data/words).
+// Word-ladder queries over Knuth's 5757 five-letter words (the repository's
+// data/words/sgb-words.txt).
 //
 //   WordLadder/BFS, WordLadder/AStar   one search per query, recording off,
 //                                      over a fixed list of 256 seeded random
@@ -18,7 +18,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -38,18 +37,12 @@ using quellostrin::SuccessorList;
 using quellostrin::WordLadder;
 
 std::vector<std::string> load_words() {
-  const std::filesystem::path repo = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-  for (const std::filesystem::path& dir : {repo / ".." / "shared" / "data" / "words",
-                                           std::filesystem::path("/work/shared/data/words")}) {
-    std::ifstream in(dir / "sgb-words.txt");
-    if (!in) continue;
-    std::vector<std::string> words;
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty()) words.push_back(line);
-    }
-    return words;
+  std::ifstream in(QUELLOSTRIN_DATA_DIR "/words/sgb-words.txt");
+  std::vector<std::string> words;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty()) words.push_back(line);
   }
-  return {};
+  return words;
 }
 
 struct Input {
