@@ -414,6 +414,14 @@ PyObject* restore_graph(PyObject* module, PyObject* args) {
     if (!ids_ok || (!g.compact && !g.ids.empty()) || g.graph.node_count() != nodes) throw ValueErr(kBad);
     g.first_minus_inf = edge_of(minus_inf, num_nodes);
     g.first_negative = edge_of(negative, num_nodes);
+    // What dijkstra and bellman_ford refuse is there exactly when the graph
+    // has such a weight: without it they would run on weights they refuse.
+    const bool minus_inf_weight = g.graph.min_weight() == -std::numeric_limits<double>::infinity();
+    if (g.first_negative.has_value() != (g.graph.min_weight() < 0.0) ||
+        g.first_minus_inf.has_value() != minus_inf_weight || (g.first_negative && !(g.first_negative->w < 0.0)) ||
+        (g.first_minus_inf && g.first_minus_inf->w != -std::numeric_limits<double>::infinity())) {
+      throw ValueErr(kBad);
+    }
     return wrap_prepared(reinterpret_cast<PyTypeObject*>(state.graph_type), std::move(g));
   });
 }

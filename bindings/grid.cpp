@@ -424,8 +424,11 @@ PyObject* restore_grid(PyObject* module, PyObject* args) {
     CostMatrix m{static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
                  doubles_from_bytes(costs, "a pickled Grid is malformed")};
     if (m.cells.size() != cells) throw ValueErr("a pickled Grid is malformed");
-    GridCore core = make_grid_core(GridGraph::from_costs(std::move(m)), to_opt_cell(start, "start"),
-                                   to_opt_cell(goal, "goal"));
+    GridGraph grid = GridGraph::from_costs(std::move(m));
+    // The default start and goal, like a map's S and G, are open cells.
+    const std::optional<Cell> s = to_opt_cell(start, "start"), g = to_opt_cell(goal, "goal");
+    if ((s && !grid.is_open(*s)) || (g && !grid.is_open(*g))) throw ValueErr("a pickled Grid is malformed");
+    GridCore core = make_grid_core(std::move(grid), s, g);
     return wrap_prepared(reinterpret_cast<PyTypeObject*>(state.grid_type), std::move(core));
   });
 }

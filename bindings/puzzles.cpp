@@ -318,6 +318,20 @@ PyMethodDef* word_list_methods() {
   return defs;
 }
 
+// Whether `word` is what a WordList keeps of a str: its strict UTF-8 after
+// str.lower(), which leaves it as it is.
+bool is_lowered_word(const std::string& word) {
+  if (std::all_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::none_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+  }
+  PyRef text = PyRef::steal(PyUnicode_DecodeUTF8(word.data(), static_cast<Py_ssize_t>(word.size()), "strict"));
+  if (!text) {
+    PyErr_Clear();
+    return false;
+  }
+  return to_lower_str(text.get(), "words") == word;
+}
+
 constexpr const char* kWordListDoc = R"(WordList(words)
 --
 
@@ -359,6 +373,7 @@ PyObject* restore_word_list(PyObject* module, PyObject* args) {
       if (length > text.size() - at) throw ValueErr(kBad);
       words.emplace_back(text.substr(at, length));
       at += length;
+      if (!is_lowered_word(words.back())) throw ValueErr(kBad);
     }
     if (at != text.size()) throw ValueErr(kBad);
     return wrap_prepared(reinterpret_cast<PyTypeObject*>(state.word_list_type), WordLadder::from_lowercase(std::move(words)));

@@ -248,9 +248,14 @@ PyObject* restore_search_result(PyObject* module, PyObject* args) {
       throw_py_error();
     }
     if (path != Py_None && !PyList_Check(path)) throw ValueErr("a pickled SearchResult's path is a list or None");
+    if (path != Py_None && PyList_Size(path) == 0) throw ValueErr("a pickled SearchResult's path is empty");
     const auto reason = std::find_if(std::begin(kStopReasons), std::end(kStopReasons),
                                      [&](StopReason r) { return to_string(r) == stop; });
     if (reason == std::end(kStopReasons)) throw ValueErr("a pickled SearchResult's stop_reason is unknown");
+    // A search finds a path exactly when it stops at the goal.
+    if ((path != Py_None) != (*reason == StopReason::Goal)) {
+      throw ValueErr("a pickled SearchResult has a path exactly when its stop_reason is 'goal'");
+    }
     parts.stop_reason = *reason;
     parts.nodes_expanded = expanded;
     parts.nodes_generated = generated;

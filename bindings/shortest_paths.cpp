@@ -429,6 +429,7 @@ PyObject* restore_shortest_paths(PyObject* module, PyObject* args) {
     sp.dist = doubles_of(dist, static_cast<std::uint64_t>(PyBytes_Size(dist)) / 8, "dist");
     const std::uint64_t n = sp.dist.size();
     sp.pred = nodes_of(pred, n, n, "pred");
+    if (source >= n) throw ValueErr("a pickled shortest-path result has its source past its nodes");
     sp.source = source;
     sp.negative_cycle = negative_cycle != 0;
     return wrap(state.shortest_paths_type, std::move(sp));

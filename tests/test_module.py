@@ -4,6 +4,8 @@ sub-interpreters), and pickling."""
 
 import importlib.util
 import inspect
+import math
+import struct
 import textwrap
 
 import pytest
@@ -120,11 +122,63 @@ def test_a_recording_is_built_once_when_first_read():
     assert (pickle.loads(pickle.dumps(fresh())).trace, fresh().tree) == (trace, tree)
 
 
-@pytest.mark.parametrize("args, message", [
-    ((2, False, b"\0" * 32, b"\xff" * 24), "wrong size of next_hop"),
-    ((2, False, b"\0" * 32, b"\x05" + b"\0" * 31), "names a node past its nodes in next_hop"),
-    ((2**32, False, b"", b""), "wrong size of dist"),
-])
-def test_a_bad_pickle_is_refused(args, message):
-    with pytest.raises(ValueError, match=message):
-        native._restore_all_pairs(*args)
+def _word(k):
+    return struct.pack("<Q", k)
+
+
+def _pickled(kind):
+    """The arguments __reduce__ gives for a small object of `kind`."""
+    from quellostrin import Graph, Grid, WordList, bellman_ford, floyd_warshall, search_grid
+    return list({
+        "result": lambda: search_grid("S.G"),
+        "shortest": lambda: bellman_ford(3, [(0, 1, 1.0)], 0),
+        "all_pairs": lambda: floyd_warshall(2, [(0, 1, 1.0)]),
+        "grid": lambda: Grid("S.#\n..G"),
+        "graph": lambda: Graph(4, [(0, 1, 1.0), (1, 2, -2.0), (2, 3, -math.inf)], undirected=False),
+        "compact": lambda: Graph(100, [(10, 50, 1.0)]),
+        "words": lambda: WordList(["ab", "cd"]),
+    }[kind]().__reduce__()[1])
+
+
+# Each restore function's refusals: (kind, argument index, corrupt value, message).
+CORRUPT = [
+    ("result", 0, lambda path: tuple(path), "path is a list or None"),
+    ("result", 0, lambda path: [], "path is empty"),
+    ("result", 0, lambda path: None, "a path exactly when its stop_reason is 'goal'"),
+    ("result", 7, lambda stop: "exhausted", "a path exactly when its stop_reason is 'goal'"),
+    ("result", 7, lambda stop: "nope", "stop_reason is unknown"),
+    ("shortest", 0, lambda source: 3, "its source past its nodes"),
+    ("shortest", 2, lambda dist: dist[:-1], "wrong size of dist"),
+    ("shortest", 3, lambda pred: pred[:-8], "wrong size of pred"),
+    ("shortest", 3, lambda pred: _word(3) + pred[8:], "names a node past its nodes in pred"),
+    ("all_pairs", 3, lambda hops: b"\xff" * 24, "wrong size of next_hop"),
+    ("all_pairs", 3, lambda hops: _word(2) + hops[8:], "names a node past its nodes in next_hop"),
+    ("all_pairs", 0, lambda n: 2**32, "wrong size of dist"),
+    ("grid", 0, lambda width: 0, "malformed"),
+    ("grid", 2, lambda costs: costs[:-8], "malformed"),
+    ("grid", 3, lambda start: (0, 2), "malformed"),  # a wall
+    ("grid", 4, lambda goal: (2, 0), "malformed"),  # out of bounds
+    ("graph", 5, lambda offsets: offsets[:-8], "malformed"),
+    ("graph", 6, lambda targets: _word(4) + targets[8:], "malformed"),
+    ("graph", 11, lambda minus_inf: None, "malformed"),
+    ("graph", 12, lambda negative: None, "malformed"),
+    ("graph", 12, lambda negative: (0, 9, -2.0), "malformed"),
+    ("compact", 4, lambda ids: ids[8:] + ids[:8], "malformed"),
+    ("words", 1, lambda sizes: _word(2) + _word(3), "malformed"),
+    ("words", 1, lambda sizes: _word(2), "malformed"),
+    ("words", 0, lambda blob: b"aB" + blob[2:], "malformed"),
+    ("words", 0, lambda blob: b"a\xff" + blob[2:], "malformed"),
+]
+RESTORE = {"result": "search_result", "shortest": "shortest_paths", "all_pairs": "all_pairs", "grid": "grid",
+           "graph": "graph", "compact": "graph", "words": "word_list"}
+
+
+@pytest.mark.parametrize("kind, index, corrupt, message", CORRUPT)
+def test_a_corrupt_pickle_is_refused(kind, index, corrupt, message):
+    restore = getattr(native, f"_restore_{RESTORE[kind]}")
+    args = _pickled(kind)
+    restore(*args)  # the untouched arguments restore
+    args[index] = corrupt(args[index])
+    with pytest.raises(ValueError) as info:
+        restore(*args)
+    assert message in str(info.value)

@@ -152,7 +152,7 @@ def test_search_many_checks_every_query_first():
         assert str(info.value).startswith(message), str(info.value)
 
 
-def test_errors_properties_and_malformed_pickles():
+def test_errors_and_properties():
     grid = Grid("S.#\n..G")
     assert (grid.shape, grid.start, grid.goal, repr(grid)) == ((2, 3), (0, 0), (1, 2), "Grid(height=2, width=3)")
     assert (Grid("..#\n...").start, repr(WordList(["ab", "AB", "cd"]))) == (None, "WordList(2 words)")
@@ -179,14 +179,3 @@ def test_errors_properties_and_malformed_pickles():
         assert str(info.value).startswith(message), str(info.value)
     graph = Graph(4, [(0, 1, 1.0), (1, 2, math.inf), (2, 3, 2.0)], undirected=False)
     assert (graph.num_edges, repr(graph)) == (2, "Graph(num_nodes=4, num_edges=2, undirected=False)")
-    # A pickle whose arrays were tampered with is refused, never read out of bounds.
-    for obj in (grid, graph, WordList(["ab", "cd"])):
-        restore, args = obj.__reduce__()
-        for i, part in enumerate(args):
-            if isinstance(part, bytes) and part:
-                bad = list(args)
-                bad[i] = part[:-1] if len(part) % 8 else part[:-8] + b"\xff" * 8
-                try:
-                    restore(*bad)
-                except ValueError as e:
-                    assert "malformed" in str(e)
