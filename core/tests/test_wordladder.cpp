@@ -141,6 +141,27 @@ TEST(WordLadder, MatchesBruteForce) {
   }
 }
 
+// Every letter at every position: a dense dictionary of three-letter words
+// over the whole alphabet, probed with its words and with every one-letter
+// change of some of them (the random words above use four letters only).
+TEST(WordLadder, EveryLetterMatchesBruteForce) {
+  std::mt19937 rng(7);
+  Words words(400, "aaa");
+  for (std::string& w : words) {
+    for (char& c : w) c = static_cast<char>('a' + rng() % 26);
+  }
+  Words probes = words;
+  for (std::size_t k = 0; k < 20; ++k) {
+    for (std::size_t at = 0; at < 3; ++at) {
+      for (char c = 'a'; c <= 'z'; ++c) {
+        probes.push_back(words[k]);
+        probes.back()[at] = c;
+      }
+    }
+  }
+  expect_listings(WordLadder::from_lowercase(words), BruteLadder{{words.begin(), words.end()}}, probes);
+}
+
 TEST(WordLadder, HammingCountsBytesOverTheShorterLength) {
   struct Case {
     std::string a, b;
