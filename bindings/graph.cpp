@@ -188,7 +188,8 @@ index, and nothing runs. With a built-in heuristic the searches run with the
 interpreter lock released, on `workers` native threads (1: the calling
 thread); a Python callable needs `workers=1`. Ctrl-C stops every worker.)",
     BP::required<&GraphBatchArgs::queries, as_object>("queries"), BP::optional<&GraphBatchArgs::workers, to_u64>("workers"),
-    BS::algorithm, BS::heuristic, BS::options);
+    BS::algorithm, BS::heuristic, BS::options)
+        .keyword_only_after(1);
 
 // A checked query of a graph: its start and goal as the graph numbers them,
 // and the caller's numbers of the two spare nodes.

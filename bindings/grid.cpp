@@ -279,7 +279,8 @@ calling thread); a Python callable needs `workers=1`. Ctrl-C stops every
 worker.)",
     BP::required<&GridBatchArgs::queries, as_object>("queries"), BP::optional<&GridBatchArgs::workers, to_u64>("workers"),
     BS::algorithm, BS::heuristic, BS::record, BS::weight, BS::beam_width, BS::depth_limit, BS::max_nodes,
-    BP::optional<&GridBatchArgs::diagonal, to_bool>("diagonal"), BS::reopen, BS::time_limit);
+    BP::optional<&GridBatchArgs::diagonal, to_bool>("diagonal"), BS::reopen, BS::time_limit)
+        .keyword_only_after(1);
 
 // A query's cells: a (start, goal) pair of (row, col) tuples, or a row of four ints.
 std::pair<Cell, Cell> cells_of(PyObject* item) {

@@ -261,7 +261,8 @@ heuristic the searches run with the interpreter lock released, on `workers`
 native threads (1: the calling thread); a Python callable needs `workers=1`.
 Ctrl-C stops every worker.)",
     BP::required<&WordBatchArgs::queries, as_object>("queries"), BP::optional<&WordBatchArgs::workers, to_u64>("workers"),
-    BS::algorithm, BS::heuristic, BS::options);
+    BS::algorithm, BS::heuristic, BS::options)
+        .keyword_only_after(1);
 
 PyObject* word_list_search_many(ModuleState& state, PyObject* self, const WordBatchArgs& a) {
   const WordLadder& ladder = prepared<WordLadder>(self);

@@ -113,12 +113,21 @@ struct Signature {
   const char* name;
   const char* doc;  // the docstring after the text signature
   std::array<Param<Args>, N> params;
+  std::size_t positional = N;  // the parameters after these are keyword-only
 
-  // Required parameters first, and no name twice.
+  // The same signature with every parameter after the first `n` keyword-only.
+  constexpr Signature keyword_only_after(std::size_t n) const {
+    Signature s = *this;
+    s.positional = n;
+    return s;
+  }
+
+  // Required parameters first, keyword-only ones optional, and no name twice.
   constexpr bool well_formed() const {
     bool optional_seen = false;
+    if (positional > N) return false;
     for (std::size_t i = 0; i < N; ++i) {
-      if (params[i].required && optional_seen) return false;
+      if (params[i].required && (optional_seen || i >= positional)) return false;
       optional_seen = optional_seen || !params[i].required;
       for (std::size_t j = 0; j < i; ++j) {
         if (std::string_view(params[i].name) == params[j].name) return false;
@@ -171,6 +180,7 @@ struct ParseTables {
         format += '|';
         bar = true;
       }
+      if (i == Sig.positional) format += '$';
       format += 'O';
       kwlist[i] = Sig.params[i].name;
     }
@@ -183,7 +193,7 @@ struct ParseTables {
 // parameter name up in the keyword dict as a new string (a third of a small
 // search's call): positional arguments in order, then each keyword matched
 // by name. False, with `objs` to be cleared, when anything is off (too many
-// positional arguments, an unknown or repeated name, a required one
+// positional arguments for the parameters that may be given by position, an unknown or repeated name, a required one
 // missing): PyArg_ParseTupleAndKeywords then reports it in CPython's words.
 template <const auto& Sig, std::size_t N>
 bool quick_parse(PyObject* args, PyObject* kwargs, std::array<PyObject*, N>& objs) {
@@ -192,7 +202,7 @@ bool quick_parse(PyObject* args, PyObject* kwargs, std::array<PyObject*, N>& obj
     PyErr_Clear();
     return false;
   }
-  if (static_cast<std::size_t>(given) > N) return false;
+  if (static_cast<std::size_t>(given) > Sig.positional) return false;
   for (Py_ssize_t i = 0; i < given; ++i) objs[static_cast<std::size_t>(i)] = PyTuple_GetItem(args, i);
   if (kwargs) {
     Py_ssize_t pos = 0;
@@ -233,7 +243,7 @@ typename std::remove_cvref_t<decltype(Sig)>::Args parse(PyObject* args, PyObject
   return out;
 }
 
-// "name(a, b, c=default, ...)\n--\n\n" followed by the prose; a method's
+// "name(a, b, c=default, *, d=default, ...)\n--\n\n" followed by the prose; a method's
 // signature starts with "$self".
 template <const auto& Sig, bool kMethod = false>
 const char* docstring() {
@@ -245,6 +255,7 @@ const char* docstring() {
     for (std::size_t i = 0; i < Sig.params.size(); ++i) {
       const auto& p = Sig.params[i];
       if (i || kMethod) s.append(", ");
+      if (i == Sig.positional) s.append("*, ");
       s.append(p.name);
       if (!p.required) s.append("=").append(p.render_default(defaults));
     }

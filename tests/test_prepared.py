@@ -143,6 +143,7 @@ def test_search_many_checks_every_query_first():
          "query 1: start and goal must be < num_nodes"),
         (lambda: graph.search_many([(0, 1)], algorithm="nope"), ValueError, "unknown algorithm: 'nope'"),
         (lambda: graph.search_many([(0, 1)], workers=0), ValueError, "workers must be between 1 and 1024"),
+        (lambda: graph.search_many([(0, 1)], 2), TypeError, "search_many() takes at most 1 positional argument (2 given)"),
         (lambda: graph.search_many([(0, 1, 2)]), TypeError, "query 0: argument 'queries': expected a (start, goal)"),
         (lambda: graph.search_many("01"), TypeError, "argument 'queries': expected a sequence"),
         (lambda: words.search_many([("ab", "cde")]), ValueError, "query 0: start and goal must have the same length"),

@@ -266,6 +266,7 @@ class Grid:
     def search_many(
         self,
         queries: Sequence[tuple[_Cell, _Cell]] | Sequence[Sequence[int]] | _SupportsArray,
+        *,
         workers: int = 1,
         algorithm: str = "astar",
         heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
@@ -308,6 +309,7 @@ class Graph:
     def search_many(
         self,
         queries: Sequence[tuple[int, int]] | Sequence[Sequence[int]] | _SupportsArray,
+        *,
         workers: int = 1,
         algorithm: str = "bfs",
         heuristic: str | Callable[[int, int], float] | None = None,
@@ -346,6 +348,7 @@ class WordList:
     def search_many(
         self,
         queries: Sequence[tuple[str, str]] | Sequence[Sequence[str]],
+        *,
         workers: int = 1,
         algorithm: str = "astar",
         heuristic: str | Callable[[str, str], float] | None = None,
