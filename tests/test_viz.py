@@ -145,6 +145,35 @@ def test_shades_follow_terrain_cost_and_first_expansion_order(algorithm):
     assert all(a <= b + 3 for a, b in itertools.pairwise(darkness))
 
 
+def assert_replay_shows(img, maze, result, done):
+    """`img` (RGB) shows the ASCII `maze` after the first `done` expansions of
+    `result`, the path once all are done: each cell's centre in its colour.
+    The start and goal marks' centres say where the cells are."""
+    start, goal = result.path[0], result.path[-1]
+
+    def centre(color):
+        ys, xs = np.nonzero(np.abs(img - rgb(color)).max(axis=2) < 20)
+        return np.array([ys.mean(), xs.mean()])
+
+    at_start, at_goal = centre(viz.START_COLOR), centre(viz.GOAL_COLOR)
+    cell_size = (at_goal - at_start) / np.subtract(goal, start)
+    first = {}
+    for i, (node, _, _) in enumerate(result.trace):
+        first.setdefault(node, i)
+    for r, line in enumerate(maze.split("\n")):
+        for c, ch in enumerate(line):
+            y, x = np.round(at_start + (np.array([r, c]) - start) * cell_size).astype(int)
+            pixel, cell = img[y, x], (r, c)
+            if ch == "#":
+                assert near(pixel, viz.WALL_COLOR), cell
+            elif cell in (start, goal):
+                assert near(pixel, viz.START_COLOR if cell == start else viz.GOAL_COLOR), cell
+            elif done == len(result.trace) and cell in result.path:
+                assert near(pixel, viz.PATH_COLOR), cell
+            else:  # expanded cells take the colour map's colours; the rest stay open
+                assert near(pixel, viz.OPEN_COLOR) == (first.get(cell, done) >= done), cell
+
+
 @pytest.mark.parametrize("step", [1, 3])
 def test_animation_and_gif_have_one_frame_per_step_and_the_path_only_at_the_end(tmp_path, step):
     result = search_grid(SMALL)
@@ -154,14 +183,10 @@ def test_animation_and_gif_have_one_frame_per_step_and_the_path_only_at_the_end(
     assert len(list(anim.new_frame_seq())) == frames
     with Image.open(gif) as im:
         assert im.n_frames == frames
-        shots, durations = [], []
-        for i in (0, frames - 1):
-            im.seek(i)
-            shots.append(np.asarray(im.convert("RGB"), float))
-            durations.append(im.info["duration"])
-    has_path = [(np.abs(s - rgb(viz.PATH_COLOR)).max(axis=2) < 30).sum() > 20 for s in shots]
-    assert has_path == [False, True]
-    assert durations == [50, 750]
+        for frame, done in ((0, step), (frames - 1, len(result.trace))):
+            im.seek(frame)
+            assert im.info["duration"] == (750 if frame == frames - 1 else 50)
+            assert_replay_shows(np.asarray(im.convert("RGB"), float), SMALL, result, done)
 
 
 @pytest.mark.parametrize(
@@ -220,22 +245,29 @@ def browser():
 
 
 @pytest.mark.skipif(browser() is None, reason="no chromium binary")
-def test_html_page_plays_to_the_path_in_a_real_browser(tmp_path):
+@pytest.mark.parametrize("back_to", [None, 2])
+def test_html_page_replays_the_search_in_a_real_browser(tmp_path, back_to):
     result = search_grid(SMALL)
-    page = viz.to_html(SMALL, result, tmp_path / "search.html", title="small <maze>", interval=20)
+    frames = math.ceil(len(result.trace) / 2)
+    page = viz.to_html(SMALL, result, tmp_path / "search.html", title="small <maze>", step=2, interval=20)
     text = page.read_text()
     assert text.startswith("<!DOCTYPE html>") and "<title>small &lt;maze&gt;</title>" in text
     assert "://" not in text  # nothing to fetch from the network
+    if back_to is not None:  # once played to the end, seek back: the cells expanded since are undone
+        back = f"""<script>(function back() {{
+          const r = window.replay;
+          if (r && r.frame === {frames - 1} && !r.playing) r.seek({back_to}); else setTimeout(back, 50);
+        }})();</script>"""
+        page.write_text(text.replace("</body>", back + "</body>"))
     shot = tmp_path / "shot.png"
     # Virtual time runs the player's timers to the end at once; the page stops
     # on its last frame, the one with the path.
     subprocess.run(
         [browser(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
          "--virtual-time-budget=20000", "--window-size=900,900", f"--screenshot={shot}", page.as_uri()],
-        capture_output=True, timeout=20, check=True,
+        capture_output=True, timeout=30, check=True,
         # The browser is no place for a sanitizer runtime preloaded into the tests.
         env={k: v for k, v in os.environ.items() if k != "LD_PRELOAD"},
     )  # fmt: skip
-    img = np.asarray(Image.open(shot).convert("RGB"), float)
-    for color in (viz.WALL_COLOR, viz.PATH_COLOR, viz.GOAL_COLOR):
-        assert (np.abs(img - rgb(color)).max(axis=2) < 20).sum() > 50, color
+    done = len(result.trace) if back_to is None else (back_to + 1) * 2
+    assert_replay_shows(np.asarray(Image.open(shot).convert("RGB"), float), SMALL, result, done)
