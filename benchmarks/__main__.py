@@ -10,7 +10,7 @@ It runs, in one process and one after the other, benchmarks/run.py
 (15-puzzle IDA*, 8-puzzle A*, word ladders), shortest_paths.py
 (Floyd-Warshall, Bellman-Ford, generators), recording.py (what record=True
 costs), threads.py and prepared.py (Grid, Graph and WordList built once,
-then queried), each printing its
+then queried) and viz.py (the replay page and the GIF), each printing its
 detailed account as it goes. Each checks every answer against the peers
 before timing anything and exits non-zero on a disagreement, which stops the
 suite. Afterwards the report — a table per area with the peers' versions and
@@ -45,6 +45,7 @@ SCRIPTS = [
     ("recording", "record=True against record=False"),
     ("threads", "threads"),
     ("prepared", "prepared objects"),
+    ("viz", "the replay page and the GIF"),
 ]
 PEERS = ["networkx", "scipy", "rustworkx", "igraph", "pyastar2d", "pathfinding", "numpy"]
 
@@ -168,7 +169,7 @@ def main(argv: list[str] | None = None) -> int:
     ap.add_argument("--korf100", action="store_true",
                     help="solve all of Korf's 100 fifteen-puzzle instances, each once (about ten minutes on one core)")
     ap.add_argument("--only", default=None, help="comma-separated scripts to run (run, grid, puzzles, "
-                                                 "shortest_paths, recording, threads)")
+                                                 "shortest_paths, recording, threads, prepared, viz)")
     ap.add_argument("--output", type=Path, default=HERE.parent / "docs" / "performance.md",
                     help="the report (default docs/performance.md; pictures go beside it)")
     args = ap.parse_args(argv)
