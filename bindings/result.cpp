@@ -7,6 +7,7 @@
 #include <cmath>
 #include <iterator>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -129,6 +130,41 @@ PyObject* recorded(PyObject* self_obj, PyObject* PySearchResult::*field) {
 PyObject* get_trace(PyObject* self, void*) { return recorded(self, &PySearchResult::trace); }
 PyObject* get_tree(PyObject* self, void*) { return recorded(self, &PySearchResult::tree); }
 
+// Value equality: equal when every field but `elapsed` is, `path`, `trace`
+// and `tree` by Python's == (which builds a recording's lists), costs as
+// floats with NaN equal to NaN. Another type compares as NotImplemented;
+// without a __hash__ of its own the class is unhashable.
+PyObject* result_richcompare(PyObject* a_obj, PyObject* b_obj, int op) {
+  if ((op != Py_EQ && op != Py_NE) || Py_TYPE(b_obj) != Py_TYPE(a_obj)) Py_RETURN_NOTIMPLEMENTED;
+  return guarded(state_of_type(Py_TYPE(a_obj)).internal_error, [&]() -> PyObject* {
+    const auto* a = reinterpret_cast<PySearchResult*>(a_obj);
+    const auto* b = reinterpret_cast<PySearchResult*>(b_obj);
+    bool equal = (a->cost == b->cost || (std::isnan(a->cost) && std::isnan(b->cost))) && a->found == b->found &&
+                 a->nodes_expanded == b->nodes_expanded && a->nodes_generated == b->nodes_generated &&
+                 a->nodes_reopened == b->nodes_reopened && a->max_frontier_size == b->max_frontier_size &&
+                 std::strcmp(a->stop_reason, b->stop_reason) == 0;
+    // Each list is read in full before the next is asked for: a failed read
+    // leaves its error set.
+    const auto read = [](PyObject* self, getter get) {
+      PyRef list = PyRef::steal(get(self, nullptr));
+      if (!list) throw_py_error();
+      return list;
+    };
+    const auto same = [](const PyRef& x, const PyRef& y) {
+      const int r = PyObject_RichCompareBool(x.get(), y.get(), Py_EQ);
+      if (r < 0) throw_py_error();
+      return r == 1;
+    };
+    equal = equal && same(PyRef::borrow(a->path), PyRef::borrow(b->path));
+    for (const getter get : {get_trace, get_tree}) {
+      if (!equal) break;
+      const PyRef x = read(a_obj, get);
+      equal = same(x, read(b_obj, get));
+    }
+    return PyBool_FromLong(equal == (op == Py_EQ));
+  });
+}
+
 // Pickling: the module's private _restore_search_result called with every
 // attribute but `found` (which is `path is not None`), in member order.
 PyObject* result_reduce(PyObject* self_obj, PyObject*) {
@@ -205,11 +241,15 @@ Attributes:
     tree (list): edges ``(parent, child)`` of the search tree (each node's
         best-known parent); empty if ``record=False``. Drives
         ``viz.plot_search_tree``. Empty for the depth-limited,
-        iterative-deepening, beam and bidirectional algorithms.)";
+        iterative-deepening, beam and bidirectional algorithms.
+
+Two results are equal (``==``) when every attribute but ``elapsed`` is, a
+``nan`` cost equal to another; results are not hashable.)";
 
 PyType_Slot result_slots[] = {
     {Py_tp_doc, const_cast<char*>(kResultDoc)},
     {Py_tp_repr, reinterpret_cast<void*>(result_repr)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(result_richcompare)},
     {Py_tp_members, result_members},
     {Py_tp_getset, result_getset},
     {Py_tp_methods, result_methods},

@@ -6,7 +6,9 @@
 // n x n table, row-major), which holds a reference to the object and so keeps
 // the table alive. Nothing ever changes a table after the object is built, so
 // exports need no counting and there is nothing to do when one is released.
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -69,6 +71,28 @@ int holder_getbuffer(PyObject* self, Py_buffer* view, int flags) noexcept {
   const auto* holder = reinterpret_cast<const Holder<Core>*>(self);
   return export_table(self, view, flags, table_of(*holder->core).data(), holder->layout,
                       "shortest-path distances are read-only");
+}
+
+// Value equality: every field equal, distances as floats with NaN equal to
+// NaN. Another type compares as NotImplemented; without a __hash__ of its own
+// either class is unhashable.
+bool same_distances(const std::vector<double>& a, const std::vector<double>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); });
+}
+bool same_value(const ShortestPaths& a, const ShortestPaths& b) {
+  return a.source == b.source && a.negative_cycle == b.negative_cycle && a.pred == b.pred &&
+         same_distances(a.dist, b.dist);
+}
+bool same_value(const AllPairs& a, const AllPairs& b) {
+  return a.num_nodes == b.num_nodes && a.negative_cycle == b.negative_cycle && a.next_hop == b.next_hop &&
+         same_distances(a.dist, b.dist);
+}
+
+template <class Core>
+PyObject* holder_richcompare(PyObject* a, PyObject* b, int op) {
+  if ((op != Py_EQ && op != Py_NE) || Py_TYPE(b) != Py_TYPE(a)) Py_RETURN_NOTIMPLEMENTED;
+  return PyBool_FromLong(same_value(core_of<Core>(a), core_of<Core>(b)) == (op == Py_EQ));
 }
 
 // Wraps a getter or repr body in the boundary of the object's module.
@@ -232,7 +256,8 @@ Attributes:
         ``source``; the nodes it reaches are those at ``-inf``.
 
 ``numpy.asarray(result)`` views ``dist`` as a read-only float64 array,
-without copying.)";
+without copying. Two results are equal (``==``) when every attribute is, a
+``nan`` distance equal to another; they are not hashable.)";
 
 // ---- AllPairs
 
@@ -312,6 +337,9 @@ path; every other pair keeps its distance and path.
 ``numpy.asarray(result)`` views the ``n x n`` distance matrix as a read-only
 float64 array, without copying.
 
+Two results are equal (``==``) when their distances (``nan`` equal to
+``nan``), paths and flags are; they are not hashable.
+
 Attributes:
     num_nodes (int): number of nodes ``n``.
     negative_cycle (bool): whether the graph has any negative-weight cycle.)";
@@ -324,6 +352,7 @@ PyType_Spec holder_spec(const char* name, const char* doc, PyGetSetDef* getset, 
   static PyType_Slot slots[] = {
       {Py_tp_doc, const_cast<char*>(doc)},
       {Py_tp_repr, reinterpret_cast<void*>(repr)},
+      {Py_tp_richcompare, reinterpret_cast<void*>(holder_richcompare<Core>)},
       {Py_tp_getset, getset},
       {Py_tp_methods, methods},
       {Py_tp_dealloc, reinterpret_cast<void*>(holder_dealloc<Core>)},

@@ -109,6 +109,39 @@ def test_results_and_errors_survive_pickle():
     assert not {n for n in native.__all__ if n.startswith("_")}
 
 
+def test_results_compare_by_value():
+    """Equal when every field but elapsed is, NaN to NaN; unequal when any
+    one differs; never hashable."""
+    import pickle
+
+    def changed(part):  # another value of a pickled field
+        if isinstance(part, bool):
+            return not part
+        if isinstance(part, (int, float)):
+            return part + 1 if isinstance(part, int) else -part or 1.0  # inf too
+        if isinstance(part, str):
+            return "exhausted" if part == "goal" else "goal"
+        if isinstance(part, bytes):  # the last word: a number <-> NaN, a node <-> absent
+            return part[:-8] + (bytes(8) if part[-8:] == b"\xff" * 8 else b"\xff" * 8)
+        return (part or [0]) + (part or [0])[-1:]  # a list, or None
+
+    for obj in _results():
+        assert pickle.loads(pickle.dumps(obj)) == obj and not pickle.loads(pickle.dumps(obj)) != obj
+        assert obj != 1 and type(obj).__hash__ is None
+        with pytest.raises(TypeError, match="unhashable"):
+            hash(obj)
+        restore, args = obj.__reduce__()
+        result = isinstance(obj, native.SearchResult)
+        for i, part in enumerate(args):
+            if part == b"" or (isinstance(obj, native.AllPairs) and i == 0):
+                continue  # nothing to change; an AllPairs' n is its tables' size
+            assert (restore(*args[:i], changed(part), *args[i + 1:]) == obj) is (result and i == 6), (obj, i)
+        k = 1 if result else 2  # a result's cost, the others' first distance
+        if args[k] != b"":
+            nan = math.nan if result else struct.pack("<d", math.nan) + args[k][8:]
+            assert restore(*args[:k], nan, *args[k + 1:]) == restore(*args[:k], nan, *args[k + 1:])
+
+
 def test_a_recording_is_built_once_when_first_read():
     import pickle
     from quellostrin import search_grid
