@@ -175,13 +175,34 @@ CostMatrix to_cost_matrix(PyObject* obj, const char* name) {
   return m;
 }
 
-// A (row, col) tuple: a real tuple of exactly two ints in the signed 32-bit range.
+// A (row, col) cell: any sequence of two integers (a tuple, a list from JSON,
+// a NumPy row; NumPy integers count as ints), each in the signed 32-bit range.
 Cell to_cell(PyObject* obj, const char* name) {
-  if (!PyTuple_Check(obj) || PyTuple_Size(obj) != 2) {
-    type_error(name, "expected a (row, col) tuple, got " + type_name(obj) +
-                         (PyTuple_Check(obj) ? " of length " + std::to_string(PyTuple_Size(obj)) : ""));
+  constexpr const char* kExpected = "expected a (row, col) pair of ints, got ";
+  const auto coordinate = [&](PyObject* item, Py_ssize_t k) {
+    if (!PyIndex_Check(item)) {
+      type_error(name, kExpected + type_name(obj) + " holding " + type_name(item) + " at index " + std::to_string(k));
+    }
+    return to_i32(item, name);
+  };
+  if (PyTuple_Check(obj) && PyTuple_Size(obj) == 2) {
+    // Borrowed: a tuple cannot change while an item is converted.
+    return {coordinate(PyTuple_GetItem(obj, 0), 0), coordinate(PyTuple_GetItem(obj, 1), 1)};
   }
-  return {to_i32(PyTuple_GetItem(obj, 0), name), to_i32(PyTuple_GetItem(obj, 1), name)};
+  const bool sequence = !PyUnicode_Check(obj) && !PyBytes_Check(obj) && PySequence_Check(obj);
+  const Py_ssize_t length = sequence ? PySequence_Size(obj) : -1;
+  if (length < 0) PyErr_Clear();  // a sequence without a length (a 0-d array) is no pair either
+  if (length != 2) {
+    type_error(name, kExpected + type_name(obj) + (length >= 0 ? " of length " + std::to_string(length) : ""));
+  }
+  std::int32_t v[2];
+  for (Py_ssize_t k = 0; k < 2; ++k) {
+    // Our own reference: converting an item may run Python code that changes the sequence.
+    PyRef item = PyRef::steal(PySequence_GetItem(obj, k));
+    if (!item) raise_arg_error(name);
+    v[k] = coordinate(item.get(), k);
+  }
+  return {v[0], v[1]};
 }
 
 std::optional<Cell> to_opt_cell(PyObject* obj, const char* name) {
@@ -203,7 +224,8 @@ constexpr auto kSearchGridCosts = signature<CostsArgs>(
     "search_grid_costs",
     R"(Search a grid built from a matrix of **terrain costs**. `costs[r][c]` is the
 movement cost of entering cell `(r, c)`; a non-positive or non-finite value
-marks a wall. `start` and `goal` are `(row, col)` tuples. Same `heuristic`
+marks a wall. `start` and `goal` are `(row, col)` cells: any pair of ints (a
+tuple, a list, a NumPy row); cells in the result are tuples. Same `heuristic`
 options as `search_grid`; where some open cell costs less than 1, the built-in
 heuristics are multiplied by the cheapest open cost, which keeps them
 consistent.)",
@@ -248,8 +270,8 @@ using QS = SearchParams<GridQueryArgs>;
 
 constexpr auto kGridSearch = signature<GridQueryArgs>(
     "search",
-    R"(Search the grid from `start` to `goal`, `(row, col)` tuples, which default
-to the map's `S` and `G`. The options, their defaults and the result are those
+    R"(Search the grid from `start` to `goal`, `(row, col)` cells given as any
+pair of ints, which default to the map's `S` and `G`. The options, their defaults and the result are those
 of `search_grid` and `search_grid_costs`: this is the same search, without
 building the grid again.)",
     QP::optional<&GridQueryArgs::start, to_opt_cell>("start"), QP::optional<&GridQueryArgs::goal, to_opt_cell>("goal"),
@@ -269,7 +291,7 @@ using BS = SearchParams<GridBatchArgs>;
 constexpr auto kGridSearchMany = signature<GridBatchArgs>(
     "search_many",
     R"(Search every `(start, goal)` pair of `queries` (a sequence of pairs of
-`(row, col)` tuples, or an integer array of shape (k, 4) of rows
+`(row, col)` cells, or an integer array of shape (k, 4) of rows
 `start_row, start_col, goal_row, goal_col`) with the same options, and return
 the `SearchResult`s in query order, each equal to `search` of its pair.
 Every query is checked first: a bad one raises the error `search` would,

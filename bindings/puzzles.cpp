@@ -158,16 +158,26 @@ std::string to_lower_str(PyObject* obj, const char* name) {
   return to_str(lower.get(), name);
 }
 
-// A sequence of str (not a str itself), each lower-cased.
+// Any iterable of str but a str or bytes itself (a list, a set, a generator,
+// a NumPy array of str), read once in its own order, each word lower-cased.
 std::vector<std::string> to_lower_words(PyObject* obj, const char* name) {
-  const Py_ssize_t n = sequence_size(obj, name);
+  constexpr const char* kExpected = "expected an iterable of str, got ";
+  if (PyUnicode_Check(obj) || PyBytes_Check(obj)) type_error(name, kExpected + type_name(obj));
+  PyRef iterator = PyRef::steal(PyObject_GetIter(obj));
+  if (!iterator) {
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) raise_arg_error(name);
+    PyErr_Clear();
+    type_error(name, kExpected + type_name(obj));
+  }
   std::vector<std::string> words;
-  words.reserve(static_cast<std::size_t>(n));
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    PyRef item = PyRef::steal(PySequence_GetItem(obj, i));
-    if (!item) raise_arg_error(name);
+  if (PyList_Check(obj) || PyTuple_Check(obj)) words.reserve(static_cast<std::size_t>(PyObject_Size(obj)));
+  while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+    if (!PyUnicode_Check(item.get())) {
+      type_error(name, kExpected + type_name(item.get()) + " at index " + std::to_string(words.size()));
+    }
     words.push_back(to_lower_str(item.get(), name));
   }
+  if (PyErr_Occurred()) raise_arg_error(name);
   return words;
 }
 
@@ -182,9 +192,10 @@ using LS = SearchParams<LadderArgs>;
 
 constexpr auto kSearchWordLadder = signature<LadderArgs>(
     "search_wordladder",
-    R"(Solve a **word ladder** from `start` to `goal` over a `words` dictionary
-(equal-length lowercase words; `start`/`goal` are added automatically so the
-endpoints are valid nodes). Each step changes exactly one letter. `heuristic`
+    R"(Solve a **word ladder** from `start` to `goal` over a `words` dictionary:
+any iterable of str (a list, a set, a generator, a NumPy array of str), read
+once. Words of another length than `start` are never reached; `start` and
+`goal` need not be in `words`. Each step changes exactly one letter. `heuristic`
 is `"hamming"` (default), `"zero"`, or a callable `h(word, goal) -> float`.
 
 Words are lower-cased with `str.lower()` and compared as UTF-8 bytes: lengths

@@ -416,7 +416,8 @@ def cost_matrix(g):
 def cell(g):
     if not g.wild(10):
         return (g.small(8), g.small(8))
-    return g.pick([(0,), (0, 0, 0), [0, 0], (2**31, 0), (-1, 0), (0, -(2**31) - 1), ("0", 0), (BadIndex(), 0), None])
+    return g.pick([(0,), (0, 0, 0), [0, 0], (2**31, 0), (-1, 0), (0, -(2**31) - 1), ("0", 0), (BadIndex(), 0), None,
+                   [0, 0.0], FakeSeq(2, 1), FakeSeq(2, HarnessError("cell")), FakeSeq(2**63, 0)])
 
 
 def call_search_grid_costs(g):

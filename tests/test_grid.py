@@ -7,12 +7,13 @@ import struct
 import numpy as np
 import pytest
 
-from quellostrin import search_grid, search_grid_costs
+from quellostrin import Grid, search_grid, search_grid_costs
 
 BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
 UNKNOWN_H = ("unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, "
              "or a callable h(node, goal) -> float")
 NO_SG = "the ASCII map must contain a start 'S' and a goal 'G'"
+CELL = "expected a (row, col) pair of ints, got "
 
 
 class TestErrors:
@@ -30,8 +31,10 @@ class TestErrors:
         (lambda: search_grid_costs([[1, 1]], (0, 0), (0, 2)), ValueError, BAD_CELLS),
         (lambda: search_grid_costs([[1, 1], [1]], (0, 0), (1, 1)), ValueError, BAD_CELLS),  # past a short row: a wall
         (lambda: search_grid_costs([[1, 0]], (0, 0), (0, 1)), ValueError, BAD_CELLS),
-        (lambda: search_grid_costs([[1, 1]], [0, 0], (0, 1)), TypeError, "argument 'start': "),
-        (lambda: search_grid_costs([[1, 1]], (0, 0), (0, 1, 2)), TypeError, "argument 'goal': "),
+        (lambda: search_grid_costs([[1, 1]], [0, 0.0], (0, 1)), TypeError, "argument 'start': " + CELL + "list holding float at index 1"),
+        (lambda: search_grid_costs([[1, 1]], (0, 0), [0, 1, 2]), TypeError, "argument 'goal': " + CELL + "list of length 3"),
+        (lambda: search_grid_costs([[1, 1]], "ab", 1.5), TypeError, "argument 'start': " + CELL + "str"),
+        (lambda: search_grid_costs([[1, 1]], (0, 0), np.array(1)), TypeError, "argument 'goal': " + CELL + "ndarray"),
         (lambda: search_grid_costs([[1, 1]], (0, 2**31), (0, 1)), OverflowError, "argument 'start': "),
         (lambda: search_grid_costs([[1, "x"]], (0, 2**31), (0, 1)), TypeError, "argument 'costs': "),
         (lambda: search_grid_costs("ab", (0, 0), (0, 1)), TypeError, "argument 'costs': "),
@@ -75,6 +78,16 @@ class TestSearch:
         seen = []
         search_grid("S.\n.G", heuristic=lambda a, b: seen.append((a, b)) or 0.0)
         assert seen[0] == ((0, 0), (1, 1))
+
+    def test_cells_as_any_pair_of_ints(self):
+        # Lists from JSON, NumPy rows and integers: the same search, tuples out.
+        costs, rows = [[1, 1, 1], [1, 0, 1]], np.array([[0, 0], [1, 2]], dtype=np.int16)
+        expected = search_grid_costs(costs, (0, 0), (1, 2))
+        grid = Grid(costs)
+        for start, goal in [([0, 0], [1, 2]), (rows[0], rows[1]), ((np.int64(0), np.uint8(0)), range(1, 3))]:
+            assert search_grid_costs(costs, start, goal) == grid.search(start, goal) == expected
+        assert grid.search_many([[[0, 0], [1, 2]], (rows[0], rows[1])]) == [expected] * 2
+        assert expected.path == [(0, 0), (0, 1), (0, 2), (1, 2)]
 
     def test_default_heuristic_overestimates_diagonals(self):
         maze = "S....\n.#...\n..#..\n..##.\n#...G"

@@ -134,7 +134,7 @@ def test_search_many_checks_every_query_first():
     for call, error, message in [
         (lambda: grid.search_many([((0, 0), (1, 2)), ((0, 0), (0, 2))]), ValueError,
          "query 1: start and goal must be in-bounds, non-wall cells"),
-        (lambda: grid.search_many([((0, 0), [1, 2])]), TypeError, "query 0: argument 'goal': expected a (row, col)"),
+        (lambda: grid.search_many([((0, 0), [1, 2, 0])]), TypeError, "query 0: argument 'goal': expected a (row, col)"),
         (lambda: graph.search_many([(0, 1), (2, 3)], algorithm="nope"), ValueError,
          "query 1: start and goal must be < num_nodes"),
         (lambda: graph.search_many([(0, 1)], algorithm="nope"), ValueError, "unknown algorithm: 'nope'"),

@@ -8,6 +8,7 @@ import itertools
 import random
 
 import networkx as nx
+import numpy as np
 import pytest
 
 from conftest import data_file
@@ -38,8 +39,10 @@ PERM = "{} must be a permutation of 0..{} (0 = blank)"
      "unknown npuzzle heuristic: 'hamming'. Use manhattan, misplaced, zero, or a callable h(state, goal) -> float"),
     (lambda: search_npuzzle([1.0] * 9), TypeError, "argument 'tiles': "),
     (lambda: search_wordladder("abc", "abcde", [], heuristic=3), ValueError, "start and goal must have the same length"),
-    (lambda: search_wordladder("ab", "cd", "ab"), TypeError, "argument 'words': "),
-    (lambda: search_wordladder("ab", "cd", ["ab", 3]), TypeError, "argument 'words': "),
+    (lambda: search_wordladder("ab", "cd", "ab"), TypeError, "argument 'words': expected an iterable of str, got str"),
+    (lambda: search_wordladder("ab", "cd", 5), TypeError, "argument 'words': expected an iterable of str, got int"),
+    (lambda: search_wordladder("ab", "cd", iter(["ab", 3])), TypeError,
+     "argument 'words': expected an iterable of str, got int at index 1"),
     (lambda: search_wordladder("ab", "cd", [], heuristic="misplaced"), ValueError,
      "unknown wordladder heuristic: 'misplaced'. Use hamming, zero, or a callable"),
 ])
@@ -58,6 +61,10 @@ def test_states_and_words():
     r = search_wordladder("CoLD", "WARM", ["cord", "Card", "WARD", "warm", "word"],
                           heuristic=lambda w, g: seen.append((w, g)) or 0.0)
     assert r.path == ["cold", "cord", "word", "ward", "warm"]  # lower-cased; the start need not be a word
+    # Any iterable of str, read once: a set, a generator, a NumPy array.
+    words = ["cord", "Card", "WARD", "warm", "word"]
+    for given in ({*words}, (w for w in words), np.array(words)):
+        assert search_wordladder("CoLD", "WARM", given).path == r.path
     assert all(type(w) is str and g == "warm" for w, g in seen)
     # Lower-casing is Python's own, even where the lower case is longer.
     assert search_wordladder("\u0130b", "\u0130b".lower(), ["x"]).path == ["\u0130b".lower()]
