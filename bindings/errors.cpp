@@ -10,7 +10,7 @@ namespace quellostrin::py {
 
 PyObject* new_internal_error_type() {
   return PyErr_NewExceptionWithDoc("quellostrin.quellostrin_native.InternalError",
-                                   "A broken internal invariant of quellostrin (a bug, never a property of the input).",
+                                   "Raised when quellostrin finds a fault in itself, never for bad input: a bug to report.",
                                    PyExc_BaseException, nullptr);
 }
 

@@ -89,7 +89,22 @@ struct ErdosRenyiArgs {
 };
 using EP = Params<ErdosRenyiArgs>;
 constexpr auto kErdosRenyi = signature<ErdosRenyiArgs>(
-    "gen_erdos_renyi", "Erdős–Rényi `G(n, p)` random graph → edge list.",
+    "gen_erdos_renyi",
+    R"(A random graph `G(n, p)` (Erdős–Rényi): each of the `n(n - 1) / 2` pairs
+of the nodes `0 .. n - 1` is joined by an edge with probability `p`,
+independently of the others (`p <= 0`: no edge, `p >= 1`: every pair).
+
+Returns the edge list `[(u, v, 1.0), ...]`: each undirected edge once, with
+`u < v`, in increasing order; every weight is 1.0. `search_graph` and `Graph`
+take it as it is (they default to `undirected=True`); pass
+`undirected=True` to `bellman_ford` and `floyd_warshall`. The same `n`, `p`
+and `seed` (an int >= 0) always give the same graph, on every machine.
+
+>>> edges = gen_erdos_renyi(5, 0.5, seed=1)
+>>> edges
+[(0, 1, 1.0), (0, 2, 1.0), (0, 4, 1.0), (1, 2, 1.0), (1, 4, 1.0), (2, 3, 1.0)]
+>>> search_graph(5, edges, 3, 4).path
+[3, 2, 0, 4])",
     EP::required<&ErdosRenyiArgs::n, to_u64>("n"), EP::required<&ErdosRenyiArgs::p, to_double>("p"),
     EP::required<&ErdosRenyiArgs::seed, to_u64>("seed"));
 // n(n-1)/2 draws with the lock held: the signal handlers run once per row of
@@ -105,7 +120,20 @@ struct BarabasiAlbertArgs {
 };
 using BP = Params<BarabasiAlbertArgs>;
 constexpr auto kBarabasiAlbert = signature<BarabasiAlbertArgs>(
-    "gen_barabasi_albert", "Barabási–Albert scale-free graph → edge list.",
+    "gen_barabasi_albert",
+    R"(A scale-free random graph grown by preferential attachment
+(Barabási–Albert): a complete graph on the nodes `0 .. m - 1`, then the nodes
+`m .. n - 1` added one at a time, each joined to `m` distinct earlier nodes
+drawn with probability proportional to their degree. So `m` is the number of
+edges each new node brings, and the graph has `m(m - 1) / 2 + (n - m) m`
+edges. Needs `n > m >= 1`.
+
+Returns the edge list `[(u, v, 1.0), ...]`: each undirected edge once, with
+`u < v`, grouped by `u` in increasing order; every weight is 1.0. The same
+`n`, `m` and `seed` (an int >= 0) always give the same graph.
+
+>>> gen_barabasi_albert(4, 2, seed=1)
+[(0, 1, 1.0), (0, 2, 1.0), (1, 2, 1.0), (1, 3, 1.0), (2, 3, 1.0)])",
     BP::required<&BarabasiAlbertArgs::n, to_u64>("n"), BP::required<&BarabasiAlbertArgs::m, to_u64>("m"),
     BP::required<&BarabasiAlbertArgs::seed, to_u64>("seed"));
 PyObject* gen_barabasi_albert(ModuleState& state, const BarabasiAlbertArgs& a) {
@@ -120,7 +148,21 @@ struct WattsStrogatzArgs {
 };
 using WP = Params<WattsStrogatzArgs>;
 constexpr auto kWattsStrogatz = signature<WattsStrogatzArgs>(
-    "gen_watts_strogatz", "Watts–Strogatz small-world graph → edge list.",
+    "gen_watts_strogatz",
+    R"(A small-world random graph (Watts–Strogatz): the nodes `0 .. n - 1` on a
+ring, each joined to its `k` nearest neighbours (`k / 2` on either side);
+then each of these edges, in turn, is rewired with probability `beta`: it
+keeps its lower end and gets a new other end, drawn uniformly among the
+nodes that make neither a loop nor a second edge. `beta = 0` keeps the ring,
+`beta = 1` rewires every edge. The graph has `n k / 2` edges. Needs `k` even
+and `k < n`.
+
+Returns the edge list `[(u, v, 1.0), ...]`: each undirected edge once, with
+`u < v`, grouped by `u` in increasing order; every weight is 1.0. The same
+arguments and `seed` (an int >= 0) always give the same graph.
+
+>>> gen_watts_strogatz(6, 2, 0.0, seed=1)
+[(0, 1, 1.0), (0, 5, 1.0), (1, 2, 1.0), (2, 3, 1.0), (3, 4, 1.0), (4, 5, 1.0)])",
     WP::required<&WattsStrogatzArgs::n, to_u64>("n"), WP::required<&WattsStrogatzArgs::k, to_u64>("k"),
     WP::required<&WattsStrogatzArgs::beta, to_double>("beta"), WP::required<&WattsStrogatzArgs::seed, to_u64>("seed"));
 PyObject* gen_watts_strogatz(ModuleState& state, const WattsStrogatzArgs& a) {
@@ -132,7 +174,20 @@ struct SampleMazeArgs {
   std::string name;
 };
 constexpr auto kSampleMaze =
-    signature<SampleMazeArgs>("sample_maze", R"(A named sample maze as an ASCII map. `name` is `"open"` or `"wall"`.)",
+    signature<SampleMazeArgs>("sample_maze", R"(A fixed sample maze as an ASCII map, ready for `search_grid` or `Grid`:
+`name` is `"open"` (a 9 x 6 room with one short wall) or `"wall"` (a 9 x 6
+maze of corridors). `S` is the start, `G` the goal, `#` a wall; every open
+cell costs 1.
+
+>>> print(sample_maze("wall"))
+S.#......
+..#.####.
+..#.#..#.
+..#.#.##.
+....#...G
+#####.#..
+>>> search_grid(sample_maze("wall")).cost
+20.0)",
                               Params<SampleMazeArgs>::required<&SampleMazeArgs::name, to_str>("name"));
 PyObject* sample_maze_py(ModuleState&, const SampleMazeArgs& a) {
   const auto map = sample_maze(a.name);
@@ -148,7 +203,22 @@ struct RandomMazeArgs {
 };
 using RP = Params<RandomMazeArgs>;
 constexpr auto kRandomMaze = signature<RandomMazeArgs>(
-    "random_maze_ascii", "A reproducible random maze rendered as an ASCII map (with `S`/`G`).",
+    "random_maze_ascii",
+    R"(A random maze as an ASCII map, ready for `search_grid` or `Grid`: `height`
+lines of `width` characters, the start `S` in the top-left corner, the goal
+`G` in the bottom-right one, and each other cell a wall `#` with probability
+`obstacle_density`, else open (`.`). Every open cell costs 1. A way from `S`
+to `G` is not guaranteed (a search then ends with `found` False). The same
+arguments and `seed` (an int >= 0) always give the same maze.
+
+>>> maze = random_maze_ascii(8, 4, 0.3, seed=2)
+>>> print(maze)
+S....#..
+###....#
+#....#..
+#...#.#G
+>>> search_grid(maze).cost
+10.0)",
     RP::required<&RandomMazeArgs::width, to_i32>("width"), RP::required<&RandomMazeArgs::height, to_i32>("height"),
     RP::required<&RandomMazeArgs::obstacle_density, to_double>("obstacle_density"),
     RP::required<&RandomMazeArgs::seed, to_u64>("seed"));

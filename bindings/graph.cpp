@@ -34,12 +34,12 @@ constexpr auto kSearchGraph = signature<GraphArgs>(
 
 `heuristic` defaults to the zero heuristic (so the informed algorithms behave
 as their uninformed counterparts). Pass a custom callable
-`h(node, goal) -> float` (nodes are ints) to run a real A\* / Greedy — e.g.
+`h(node, goal) -> float` (nodes are ints) to run a real A* / Greedy — e.g.
 straight-line distance when your nodes have coordinates. `weight` sets the
 `w` for `weighted_astar`.
 
 With a custom heuristic, consider `reopen=True`: a hand-written `h` that is
-admissible but not *consistent* can make A\* close a node too early and return
+admissible but not *consistent* can make A* close a node too early and return
 a sub-optimal path. `SearchResult.nodes_reopened` reports what it cost.
 
 Defaults differ from the other searches: `algorithm="bfs"` and

@@ -72,20 +72,20 @@ digit `1`–`9` = a free cell with that terrain cost).
 `heuristic` is a built-in name (`"zero"`, `"manhattan"`, `"euclidean"`,
 `"octile"`) or a custom callable `h((row, col), (row, col)) -> float`. The
 default, `"manhattan"`, suits 4-neighbour moves; with `diagonal=True` pass
-`heuristic="octile"`: manhattan overestimates diagonal steps, so A\* guided by
+`heuristic="octile"`: manhattan overestimates diagonal steps, so A* guided by
 it can return a longer path than the shortest.
 
 The built-in heuristics count moves, scaled by the cheapest open cell's cost
 when that is below 1 (the factor is 1 on every ASCII map), so they are
-consistent, and A\* returns a cheapest path: `"zero"` and `"euclidean"`
+consistent, and A* returns a cheapest path: `"zero"` and `"euclidean"`
 always, `"octile"` always, `"manhattan"` with 4-neighbour moves.
 
 `reopen=True` puts a closed node back on the frontier when a cheaper path to it
 appears. With a consistent heuristic it changes nothing; switch it on when you
 pass a **custom** callable that may be admissible without being consistent,
-or A\* can return a sub-optimal path.
+or A* can return a sub-optimal path.
 It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
-the iterative-deepening, beam and bidirectional drivers ignore it.)",
+the iterative-deepening, beam and bidirectional algorithms ignore it.)",
     MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight, MS::beam_width,
     MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"), MS::reopen,
     MS::time_limit);

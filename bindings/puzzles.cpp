@@ -347,9 +347,9 @@ bool is_lowered_word(const std::string& word) {
 constexpr const char* kWordListDoc = R"(WordList(words)
 --
 
-A word-ladder dictionary indexed once and searched many times: the words
-lower-cased as `search_wordladder` does, each word's one-letter neighbours
-found with one lookup per position. `WordList(words).search(s, t, ...)`
+A word-ladder dictionary indexed once and searched many times: `words` is
+any iterable of str, lower-cased as `search_wordladder` does.
+`WordList(words).search(s, t, ...)`
 returns what `search_wordladder(s, t, words, ...)` returns; a start or goal
 outside the list is searched without changing the object. `len()` is the
 number of distinct words. Threads may search one list at once; it pickles

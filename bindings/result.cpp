@@ -225,7 +225,8 @@ Attributes:
     nodes_reopened (int): how many times a closed node was reopened because a
         cheaper path to it turned up. Always ``0`` unless ``reopen=True``; a
         non-zero count is the signature of an inconsistent heuristic.
-    max_frontier_size (int): peak frontier size (a memory proxy).
+    max_frontier_size (int): the most nodes the frontier held at once (a
+        measure of the memory the search needed).
     elapsed (float): seconds the search itself took (excluding building the
         graph and converting the result). The companion to
         ``nodes_expanded``, which is machine-independent.
@@ -239,8 +240,8 @@ Attributes:
         meaningful question — ``bidirectional`` expands half of its nodes in a
         frontier growing backwards from the goal.
     tree (list): edges ``(parent, child)`` of the search tree (each node's
-        best-known parent); empty if ``record=False``. Drives
-        ``viz.plot_search_tree``. Empty for the depth-limited,
+        best-known parent); empty if ``record=False``;
+        ``quellostrin.viz.plot_search_tree`` draws it. Empty for the depth-limited,
         iterative-deepening, beam and bidirectional algorithms.
 
 Two results are equal (``==``) when every attribute but ``elapsed`` is, a

@@ -242,7 +242,7 @@ PyMethodDef* sp_methods() {
   return defs;
 }
 
-const char kShortestPathsDoc[] = R"(Single-source shortest paths, as ``bellman_ford`` returns them.
+const char kShortestPathsDoc[] = R"(Single-source shortest paths, as ``bellman_ford`` and ``Graph.dijkstra`` return them.
 
 Attributes:
     source (int): the node distances are measured from.
@@ -390,7 +390,7 @@ constexpr auto kBellmanFord = signature<BellmanFordArgs>(
     "bellman_ford",
     R"(**Bellman–Ford** single-source shortest paths on an explicit weighted graph.
 
-Unlike Dijkstra/A\*, this tolerates **negative edge weights** and reports a
+Unlike Dijkstra/A*, this tolerates **negative edge weights** and reports a
 reachable negative cycle: the nodes it reaches get distance ``-inf`` and no
 path. Edges are ``(u, v, w)`` over ``0..num_nodes``; a weight of ``inf`` means
 no edge (the edge is left out), ``-inf`` is refused.

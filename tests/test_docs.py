@@ -1,4 +1,5 @@
-"""The README runs: its examples as doctests, its command lines in a shell."""
+"""The README runs: its examples as doctests, its command lines in a shell;
+and so do the examples of the docstrings."""
 
 import doctest
 import os
@@ -37,3 +38,10 @@ def test_readme_command_lines(command, tmp_path):
     done = subprocess.run(["bash", "-c", command], cwd=tmp_path, env=env, capture_output=True, text=True, timeout=120)
     assert done.returncode == 0 and "Traceback" not in done.stderr, (done.stdout, done.stderr)
     assert done.stdout.strip()
+
+
+def test_docstring_examples():
+    # The examples that help() shows run as written.
+    from quellostrin import quellostrin_native
+    result = doctest.testmod(quellostrin_native, optionflags=doctest.ELLIPSIS)
+    assert result.failed == 0 and result.attempted >= 10

@@ -39,7 +39,7 @@ class SearchResult:
     def tree(self) -> list[tuple[_Node, _Node]]: ...
 
 class InternalError(BaseException):
-    """A broken internal invariant of quellostrin (a bug, never a property of the input)."""
+    """Raised when quellostrin finds a fault in itself, never for bad input: a bug to report."""
 
 _State = int | tuple[int, ...]
 
