@@ -186,6 +186,9 @@ PyObject* result_reduce(PyObject* self_obj, PyObject*) {
 
 PyMethodDef result_methods[] = {
     {"__reduce__", result_reduce, METH_NOARGS, nullptr},
+    // SearchResult[int] and the like, as type checkers know the class, also
+    // evaluate at run time (in an annotation, say).
+    {"__class_getitem__", Py_GenericAlias, METH_O | METH_CLASS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -31,8 +31,10 @@ class TestErrors:
         (lambda: search_grid_costs([[1, 1]], (0, 0), (0, 2)), ValueError, BAD_CELLS),
         (lambda: search_grid_costs([[1, 1], [1]], (0, 0), (1, 1)), ValueError, BAD_CELLS),  # past a short row: a wall
         (lambda: search_grid_costs([[1, 0]], (0, 0), (0, 1)), ValueError, BAD_CELLS),
-        (lambda: search_grid_costs([[1, 1]], [0, 0.0], (0, 1)), TypeError, "argument 'start': " + CELL + "list holding float at index 1"),
-        (lambda: search_grid_costs([[1, 1]], (0, 0), [0, 1, 2]), TypeError, "argument 'goal': " + CELL + "list of length 3"),
+        (lambda: search_grid_costs([[1, 1]], [0, 0.0], (0, 1)), TypeError,
+         "argument 'start': " + CELL + "list holding float at index 1"),
+        (lambda: search_grid_costs([[1, 1]], (0, 0), [0, 1, 2]), TypeError,
+         "argument 'goal': " + CELL + "list of length 3"),
         (lambda: search_grid_costs([[1, 1]], "ab", 1.5), TypeError, "argument 'start': " + CELL + "str"),
         (lambda: search_grid_costs([[1, 1]], (0, 0), np.array(1)), TypeError, "argument 'goal': " + CELL + "ndarray"),
         (lambda: search_grid_costs([[1, 1]], (0, 2**31), (0, 1)), OverflowError, "argument 'start': "),

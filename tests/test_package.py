@@ -34,15 +34,40 @@ def test_package_reexports_the_native_names():
     assert ast.literal_eval(stub_all) == quellostrin_native.__all__
 
 
+def test_stub_literals_are_the_names_the_module_accepts():
+    # Every search takes every algorithm and alias, and its own heuristics:
+    # a method those of the function it repeats.
+    stub = ast.parse(pathlib.Path(quellostrin.__file__).with_name("quellostrin_native.pyi").read_text())
+    literals = {n.targets[0].id: ast.literal_eval(n.value.slice) for n in stub.body if isinstance(n, ast.Assign)
+                and isinstance(n.value, ast.Subscript) and ast.unparse(n.value.value) == "Literal"}
+    literals = {name: v if isinstance(v, tuple) else (v,) for name, v in literals.items()}
+    assert literals["_AlgorithmName"] == quellostrin.ALGORITHMS
+    assert literals["_AlgorithmAlias"] == tuple(quellostrin.ALGORITHM_ALIASES)
+    function_of = {"Grid": "search_grid", "Graph": "search_graph", "WordList": "search_wordladder"}
+    defs = [(getattr(n, "name", None), n) for n in stub.body] + [(function_of.get(c.name), n) for c in stub.body
+                                              if isinstance(c, ast.ClassDef) for n in c.body]
+    checked = set()
+    for entry, node in defs:
+        args = {a.arg: a.annotation for a in node.args.args} if isinstance(node, ast.FunctionDef) else {}
+        if "heuristic" in args:
+            named = {n.id for n in ast.walk(args["heuristic"]) if isinstance(n, ast.Name) and n.id in literals}
+            assert {h for n in named for h in literals[n]} == set(quellostrin.HEURISTICS[entry]), (entry, node.name)
+            assert ast.unparse(args["algorithm"]) == "_Algorithm", (entry, node.name)
+            checked.add(entry)
+    assert checked == set(quellostrin.HEURISTICS)
+
+
 def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
     from mypy import api
 
     example = tmp_path / "example.py"
     example.write_text(textwrap.dedent("""
+        from typing import Any
+
         import numpy as np
 
-        from quellostrin import (SearchResult, bellman_ford, floyd_warshall, search_graph, search_grid,
-                                 search_grid_costs, search_implicit)
+        from quellostrin import (ALGORITHMS, SearchResult, WordList, bellman_ford, floyd_warshall, search_graph,
+                                 search_grid, search_grid_costs, search_hanoi, search_implicit)
 
         Pos = tuple[int, int]
 
@@ -61,7 +86,7 @@ def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
         def grow(s: tuple[int, ...]) -> list[tuple[list[int], float]]:
             return [([*s, 1], 1.0)]
 
-        results: list[SearchResult] = [
+        results: list[SearchResult[Any]] = [
             search_graph(3, [(0, 1, 1.0), (1, 2, 1.0)], 0, 2, algorithm="astar", heuristic=h),
             search_implicit(succ, 1, 10, heuristic=h),
             search_implicit(lambda s: [(s - 1, 1.0)], 5, 0, algorithm="bfs"),
@@ -69,9 +94,16 @@ def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
             search_implicit(grow, [0, 0], (0, 0, 1)),
             search_grid("S.G", heuristic=manhattan),
             search_grid_costs(np.ones((2, 2)), (0, 0), (1, 1), heuristic="octile", diagonal=True),
-            search_grid_costs([[1, 2], [3, 4]], (0, 0), (1, 1)),
+            search_grid_costs([[1, 2], [3, 4]], [0, 0], np.array([1, 1])),
+            *(search_graph(2, [(0, 1, 1.0)], 0, 1, algorithm=name, depth_limit=3) for name in ALGORITHMS),
         ]
         assert all(r.found for r in results)
+        # A result's nodes have the type of its domain's nodes, even at run time.
+        cells: SearchResult[tuple[int, int]] = search_grid("S.G", algorithm="a*")
+        nodes: list[int] | None = search_graph(2, [(0, 1, 1.0)], 0, 1).path
+        words: list[str] | None = WordList({"ab", "ac"}).search("ab", "ac", heuristic="hamming").path
+        states: list[tuple[int, ...]] | None = search_hanoi(2).path
+        assert cells.path and nodes and words and states
         # Shortest-path results are buffers of their distances.
         views = [memoryview(floyd_warshall(2, [(0, 1, 1.0)])), memoryview(bellman_ford(2, [(0, 1, 1.0)], 0))]
         assert [v.tolist() for v in views] == [[[0.0, 1.0], [float("inf"), 0.0]], [0.0, 1.0]]
@@ -80,6 +112,10 @@ def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
             # The stub still rejects wrong types: under --strict an ignore
             # that silences nothing is an error.
             search_implicit(succ, 1, 10, heuristic=manhattan)  # type: ignore[arg-type]
+            search_graph(2, [], 0, 1, algorithm="astarr")  # type: ignore[arg-type]
+            search_grid("S.G", heuristic="hamming")  # type: ignore[arg-type]
+            WordList(["ab"]).search("ab", "ab", heuristic="manhattan")  # type: ignore[arg-type]
+            path: list[str] | None = search_grid("S.G").path  # type: ignore[assignment]
     """))
     # One mypy run for both: the examples of examples/ are typed callers too.
     examples = sorted(map(str, (pathlib.Path(__file__).parent.parent / "examples").glob("*.py")))

@@ -25,13 +25,16 @@ import sys
 import time
 from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass, field
-from typing import Any, TextIO, cast
+from typing import TYPE_CHECKING, Any, TextIO, cast
 
 from tqdm import tqdm  # type: ignore[import-untyped, unused-ignore]
 
 from . import movingai
 from . import quellostrin_native as native
 from .quellostrin_native import SearchResult
+
+if TYPE_CHECKING:
+    from .quellostrin_native import _Algorithm
 
 PROG = "quellostrin"
 
@@ -81,7 +84,7 @@ class Maze:
         lines = self.ascii.split("\n")
         return len(lines) * max(len(line) for line in lines)
 
-    def search(self, algorithm: str, **options: Any) -> SearchResult:
+    def search(self, algorithm: _Algorithm, **options: Any) -> SearchResult:
         if self.costs is not None:
             return self.grid().search(self.start, self.goal, algorithm=algorithm, **options)
         assert self.ascii is not None

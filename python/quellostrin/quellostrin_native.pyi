@@ -1,22 +1,42 @@
-from collections.abc import Callable, Sequence
-from typing import Any, Protocol, TypeVar, final
+from collections.abc import Callable, Iterable, Sequence
+from types import GenericAlias
+from typing import Any, ClassVar, Generic, Literal, Protocol, SupportsIndex, final
 
-from typing_extensions import Buffer
+from typing_extensions import Buffer, TypeVar
 
-_Node = Any
+# The names a search accepts, as the module lists them in ALGORITHMS,
+# ALGORITHM_ALIASES and HEURISTICS (a test holds these to the module's): every
+# search takes every algorithm, and each takes its own heuristics.
+_AlgorithmName = Literal[
+    "bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar", "iddfs", "dls", "ida_star", "beam",
+    "bidirectional",
+]
+_AlgorithmAlias = Literal["a*", "wastar", "idastar", "bidir"]
+_Algorithm = _AlgorithmName | _AlgorithmAlias
+_GridHeuristic = Literal["zero", "manhattan", "euclidean", "octile"]
+_GraphHeuristic = Literal["zero"]
+_NPuzzleHeuristic = Literal["manhattan", "misplaced", "zero"]
+_HanoiHeuristic = Literal["misplaced", "zero"]
+_LadderHeuristic = Literal["hamming", "zero"]
 
-# The names a search accepts: the algorithms in their order, each alias with
-# the algorithm it names, and each search function's built-in heuristics.
-ALGORITHMS: tuple[str, ...]
-ALGORITHM_ALIASES: dict[str, str]
+ALGORITHMS: tuple[_AlgorithmName, ...]
+ALGORITHM_ALIASES: dict[_AlgorithmAlias, _AlgorithmName]
 HEURISTICS: dict[str, tuple[str, ...]]
 
+# The node type of a search: int for graphs, (row, col) for grids, a tuple of
+# ints for puzzle states, str for words, the caller's states for implicit
+# graphs. A bare `SearchResult` leaves it open.
+_N = TypeVar("_N", covariant=True, default=Any)
+
 @final
-class SearchResult:
+class SearchResult(Generic[_N]):
     """The outcome of a search."""
 
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+    def __eq__(self, other: object, /) -> bool: ...
+    def __class_getitem__(cls, item: Any, /) -> GenericAlias: ...
     @property
-    def path(self) -> list[_Node] | None: ...
+    def path(self) -> list[_N] | None: ...
     @property
     def cost(self) -> float: ...
     @property
@@ -34,9 +54,9 @@ class SearchResult:
     @property
     def stop_reason(self) -> str: ...
     @property
-    def trace(self) -> list[tuple[_Node, float | None, int]]: ...
+    def trace(self) -> list[tuple[_N, float | None, int]]: ...
     @property
-    def tree(self) -> list[tuple[_Node, _Node]]: ...
+    def tree(self) -> list[tuple[_N, _N]]: ...
 
 class InternalError(BaseException):
     """Raised when quellostrin finds a fault in itself, never for bad input: a bug to report."""
@@ -57,14 +77,17 @@ class _SupportsArray(Protocol):
 
     def __array__(self) -> Any: ...
 
+# A cell as given: any pair of ints (a tuple, a list, a NumPy row).
+_CellIn = Sequence[SupportsIndex] | _SupportsArray
+
 # An edge list: (u, v, w) triples as tuples, or as any other sequences of
 # three (lists from JSON or ndarray.tolist()), or an (m, 3) array of numbers.
 _Edges = Sequence[tuple[int, int, float]] | Sequence[Sequence[float]] | _SupportsArray
 
 def search_grid(
     map: str,
-    algorithm: str = "astar",
-    heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
+    algorithm: _Algorithm = "astar",
+    heuristic: _GridHeuristic | Callable[[_Cell, _Cell], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
     beam_width: int | None = None,
@@ -73,7 +96,7 @@ def search_grid(
     diagonal: bool = False,
     reopen: bool = False,
     time_limit: float | None = None,
-) -> SearchResult:
+) -> SearchResult[_Cell]:
     """Search a 2-D maze given as an ASCII map.
 
     The default heuristic, "manhattan", suits 4-neighbour moves; with
@@ -83,10 +106,10 @@ def search_grid(
 
 def search_grid_costs(
     costs: Sequence[Sequence[float]] | Buffer | _SupportsArray,
-    start: _Cell,
-    goal: _Cell,
-    algorithm: str = "astar",
-    heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
+    start: _CellIn,
+    goal: _CellIn,
+    algorithm: _Algorithm = "astar",
+    heuristic: _GridHeuristic | Callable[[_Cell, _Cell], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
     beam_width: int | None = None,
@@ -95,7 +118,7 @@ def search_grid_costs(
     diagonal: bool = False,
     reopen: bool = False,
     time_limit: float | None = None,
-) -> SearchResult:
+) -> SearchResult[_Cell]:
     """Search a grid given as a matrix of terrain costs (a non-positive or
     non-finite cost is a wall); as with `search_grid`, use
     `heuristic="octile"` with `diagonal=True`."""
@@ -105,8 +128,8 @@ def search_graph(
     edges: _Edges,
     start: int,
     goal: int,
-    algorithm: str = "bfs",
-    heuristic: str | Callable[[int, int], float] | None = None,
+    algorithm: _Algorithm = "bfs",
+    heuristic: _GraphHeuristic | Callable[[int, int], float] | None = None,
     undirected: bool = True,
     record: bool = True,
     weight: float = 2.0,
@@ -115,12 +138,12 @@ def search_graph(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
-) -> SearchResult: ...
+) -> SearchResult[int]: ...
 def search_implicit(
     successors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]],
     start: _S | Sequence[int],
     goal: _S | Sequence[int],
-    algorithm: str = "astar",
+    algorithm: _Algorithm = "astar",
     heuristic: Callable[[_S, _S], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
@@ -130,7 +153,7 @@ def search_implicit(
     reopen: bool = False,
     time_limit: float | None = None,
     predecessors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]] | None = None,
-) -> SearchResult: ...
+) -> SearchResult[_S]: ...
 
 def gen_erdos_renyi(n: int, p: float, seed: int) -> list[tuple[int, int, float]]: ...
 def gen_barabasi_albert(n: int, m: int, seed: int) -> list[tuple[int, int, float]]: ...
@@ -142,6 +165,8 @@ def random_maze_ascii(width: int, height: int, obstacle_density: float, seed: in
 class ShortestPaths:
     """Single-source shortest paths from `bellman_ford`."""
 
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+    def __eq__(self, other: object, /) -> bool: ...
     @property
     def source(self) -> int: ...
     @property
@@ -157,6 +182,8 @@ class ShortestPaths:
 class AllPairs:
     """All-pairs shortest paths from `floyd_warshall`."""
 
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+    def __eq__(self, other: object, /) -> bool: ...
     @property
     def num_nodes(self) -> int: ...
     @property
@@ -172,8 +199,8 @@ def bellman_ford(
 def floyd_warshall(num_nodes: int, edges: _Edges, undirected: bool = False) -> AllPairs: ...
 def search_npuzzle(
     tiles: Sequence[int],
-    algorithm: str = "astar",
-    heuristic: str | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
+    algorithm: _Algorithm = "astar",
+    heuristic: _NPuzzleHeuristic | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
     goal: Sequence[int] | None = None,
     record: bool = True,
     weight: float = 2.0,
@@ -182,11 +209,11 @@ def search_npuzzle(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
-) -> SearchResult: ...
+) -> SearchResult[tuple[int, ...]]: ...
 def search_hanoi(
     disks: int,
-    algorithm: str = "astar",
-    heuristic: str | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
+    algorithm: _Algorithm = "astar",
+    heuristic: _HanoiHeuristic | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
     pegs: int = 3,
     record: bool = True,
     weight: float = 2.0,
@@ -195,13 +222,13 @@ def search_hanoi(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
-) -> SearchResult: ...
+) -> SearchResult[tuple[int, ...]]: ...
 def search_wordladder(
     start: str,
     goal: str,
-    words: Sequence[str],
-    algorithm: str = "astar",
-    heuristic: str | Callable[[str, str], float] | None = None,
+    words: Iterable[str],
+    algorithm: _Algorithm = "astar",
+    heuristic: _LadderHeuristic | Callable[[str, str], float] | None = None,
     record: bool = True,
     weight: float = 2.0,
     beam_width: int | None = None,
@@ -209,7 +236,7 @@ def search_wordladder(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
-) -> SearchResult: ...
+) -> SearchResult[str]: ...
 
 __all__ = [
     "search_grid",
@@ -249,10 +276,10 @@ class Grid:
     def goal(self) -> _Cell | None: ...
     def search(
         self,
-        start: _Cell | None = None,
-        goal: _Cell | None = None,
-        algorithm: str = "astar",
-        heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
+        start: _CellIn | None = None,
+        goal: _CellIn | None = None,
+        algorithm: _Algorithm = "astar",
+        heuristic: _GridHeuristic | Callable[[_Cell, _Cell], float] | None = None,
         record: bool = True,
         weight: float = 2.0,
         beam_width: int | None = None,
@@ -261,15 +288,15 @@ class Grid:
         diagonal: bool = False,
         reopen: bool = False,
         time_limit: float | None = None,
-    ) -> SearchResult: ...
+    ) -> SearchResult[_Cell]: ...
 
     def search_many(
         self,
-        queries: Sequence[tuple[_Cell, _Cell]] | Sequence[Sequence[int]] | _SupportsArray,
+        queries: Sequence[Sequence[_CellIn] | Sequence[SupportsIndex]] | _SupportsArray,
         *,
         workers: int = 1,
-        algorithm: str = "astar",
-        heuristic: str | Callable[[_Cell, _Cell], float] | None = None,
+        algorithm: _Algorithm = "astar",
+        heuristic: _GridHeuristic | Callable[[_Cell, _Cell], float] | None = None,
         record: bool = True,
         weight: float = 2.0,
         beam_width: int | None = None,
@@ -278,7 +305,7 @@ class Grid:
         diagonal: bool = False,
         reopen: bool = False,
         time_limit: float | None = None,
-    ) -> list[SearchResult]: ...
+    ) -> list[SearchResult[_Cell]]: ...
 
 @final
 class Graph:
@@ -296,8 +323,8 @@ class Graph:
         self,
         start: int,
         goal: int,
-        algorithm: str = "bfs",
-        heuristic: str | Callable[[int, int], float] | None = None,
+        algorithm: _Algorithm = "bfs",
+        heuristic: _GraphHeuristic | Callable[[int, int], float] | None = None,
         record: bool = True,
         weight: float = 2.0,
         beam_width: int | None = None,
@@ -305,14 +332,14 @@ class Graph:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
-    ) -> SearchResult: ...
+    ) -> SearchResult[int]: ...
     def search_many(
         self,
         queries: Sequence[tuple[int, int]] | Sequence[Sequence[int]] | _SupportsArray,
         *,
         workers: int = 1,
-        algorithm: str = "bfs",
-        heuristic: str | Callable[[int, int], float] | None = None,
+        algorithm: _Algorithm = "bfs",
+        heuristic: _GraphHeuristic | Callable[[int, int], float] | None = None,
         record: bool = True,
         weight: float = 2.0,
         beam_width: int | None = None,
@@ -320,7 +347,7 @@ class Graph:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
-    ) -> list[SearchResult]: ...
+    ) -> list[SearchResult[int]]: ...
     def dijkstra(self, source: int) -> ShortestPaths: ...
     def bellman_ford(self, source: int) -> ShortestPaths: ...
     def floyd_warshall(self) -> AllPairs: ...
@@ -329,14 +356,14 @@ class Graph:
 class WordList:
     """A word-ladder dictionary indexed once and searched many times."""
 
-    def __new__(cls, words: Sequence[str]) -> WordList: ...
+    def __new__(cls, words: Iterable[str]) -> WordList: ...
     def __len__(self) -> int: ...
     def search(
         self,
         start: str,
         goal: str,
-        algorithm: str = "astar",
-        heuristic: str | Callable[[str, str], float] | None = None,
+        algorithm: _Algorithm = "astar",
+        heuristic: _LadderHeuristic | Callable[[str, str], float] | None = None,
         record: bool = True,
         weight: float = 2.0,
         beam_width: int | None = None,
@@ -344,14 +371,14 @@ class WordList:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
-    ) -> SearchResult: ...
+    ) -> SearchResult[str]: ...
     def search_many(
         self,
         queries: Sequence[tuple[str, str]] | Sequence[Sequence[str]],
         *,
         workers: int = 1,
-        algorithm: str = "astar",
-        heuristic: str | Callable[[str, str], float] | None = None,
+        algorithm: _Algorithm = "astar",
+        heuristic: _LadderHeuristic | Callable[[str, str], float] | None = None,
         record: bool = True,
         weight: float = 2.0,
         beam_width: int | None = None,
@@ -359,4 +386,4 @@ class WordList:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
-    ) -> list[SearchResult]: ...
+    ) -> list[SearchResult[str]]: ...
