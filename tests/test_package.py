@@ -9,7 +9,7 @@ import textwrap
 import pytest
 
 import quellostrin
-from quellostrin import quellostrin_native
+from quellostrin import ALGORITHM_ALIASES, ALGORITHMS, HEURISTICS, quellostrin_native
 
 
 def test_installed_version_and_stable_abi():
@@ -35,26 +35,23 @@ def test_package_reexports_the_native_names():
 
 
 def test_stub_literals_are_the_names_the_module_accepts():
-    # Every search takes every algorithm and alias, and its own heuristics:
-    # a method those of the function it repeats.
+    # Every search takes every algorithm and alias, and its own heuristics (a
+    # method those of the function it repeats).
     stub = ast.parse(pathlib.Path(quellostrin.__file__).with_name("quellostrin_native.pyi").read_text())
-    literals = {n.targets[0].id: ast.literal_eval(n.value.slice) for n in stub.body if isinstance(n, ast.Assign)
-                and isinstance(n.value, ast.Subscript) and ast.unparse(n.value.value) == "Literal"}
-    literals = {name: v if isinstance(v, tuple) else (v,) for name, v in literals.items()}
-    assert literals["_AlgorithmName"] == quellostrin.ALGORITHMS
-    assert literals["_AlgorithmAlias"] == tuple(quellostrin.ALGORITHM_ALIASES)
+    literals = {n.targets[0].id: tuple(map(ast.literal_eval, getattr(n.value.slice, "elts", [n.value.slice])))
+                for n in stub.body if isinstance(n, ast.Assign) and ast.unparse(n.value).startswith("Literal[")}
+    assert (literals["_AlgorithmName"], literals["_AlgorithmAlias"]) == (ALGORITHMS, tuple(ALGORITHM_ALIASES))
     function_of = {"Grid": "search_grid", "Graph": "search_graph", "WordList": "search_wordladder"}
-    defs = [(getattr(n, "name", None), n) for n in stub.body] + [(function_of.get(c.name), n) for c in stub.body
-                                              if isinstance(c, ast.ClassDef) for n in c.body]
     checked = set()
-    for entry, node in defs:
+    for entry, node in [(getattr(n, "name", ""), n) for n in stub.body] + \
+            [(function_of.get(c.name), n) for c in stub.body if isinstance(c, ast.ClassDef) for n in c.body]:
         args = {a.arg: a.annotation for a in node.args.args} if isinstance(node, ast.FunctionDef) else {}
         if "heuristic" in args:
-            named = {n.id for n in ast.walk(args["heuristic"]) if isinstance(n, ast.Name) and n.id in literals}
-            assert {h for n in named for h in literals[n]} == set(quellostrin.HEURISTICS[entry]), (entry, node.name)
+            named = {n.id for n in ast.walk(args["heuristic"]) if getattr(n, "id", None) in literals}
+            assert {h for n in named for h in literals[n]} == set(HEURISTICS[entry]), (entry, node.name)
             assert ast.unparse(args["algorithm"]) == "_Algorithm", (entry, node.name)
             checked.add(entry)
-    assert checked == set(quellostrin.HEURISTICS)
+    assert checked == set(HEURISTICS)
 
 
 def test_typed_callers_and_the_examples_pass_mypy(tmp_path):
