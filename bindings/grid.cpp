@@ -271,9 +271,9 @@ using QS = SearchParams<GridQueryArgs>;
 constexpr auto kGridSearch = signature<GridQueryArgs>(
     "search",
     R"(Search the grid from `start` to `goal`, `(row, col)` cells given as any
-pair of ints, which default to the map's `S` and `G`. The options, their defaults and the result are those
-of `search_grid` and `search_grid_costs`: this is the same search, without
-building the grid again.)",
+pair of ints, which default to the map's `S` and `G`. The options, their
+defaults and the result are those of `search_grid` and `search_grid_costs`:
+this is the same search, without building the grid again.)",
     QP::optional<&GridQueryArgs::start, to_opt_cell>("start"), QP::optional<&GridQueryArgs::goal, to_opt_cell>("goal"),
     QS::algorithm, QS::heuristic, QS::record, QS::weight, QS::beam_width, QS::depth_limit, QS::max_nodes,
     QP::optional<&GridQueryArgs::diagonal, to_bool>("diagonal"), QS::reopen, QS::time_limit);
