@@ -122,6 +122,32 @@ def test_ladder_against_the_published_lengths(capsys, start, goal, steps):
     assert all(sum(a != b for a, b in zip(x, y)) == 1 for x, y in zip(ladder, ladder[1:]))
 
 
+@pytest.mark.parametrize("argv, note", [
+    (["hanoi", "12", "-a", "bfs"], "cap of 10,000,000"),  # the default cap, not reached
+    (["hanoi", "12", "-a", "bfs", "--max-nodes", "40"], "cap of 40 expanded nodes; raise it with --max-nodes N"),
+    (["maze", "--sample", "wall", "--max-nodes", "0"], "cap"),  # 0: no cap
+    (["npuzzle", "8", "6", "7", "2", "5", "4", "3", "0", "1", "-a", "bfs", "--time-limit", "0"],
+     "time limit of 0 s; raise it with --time-limit SECONDS"),
+])
+def test_caps_stop_a_search_and_say_how_to_raise_them(capsys, argv, note):
+    status, out, err = run(capsys, *argv)
+    stop = stats(out).group(6)
+    if stop in ("node_limit", "time_limit"):
+        assert status == 1 and note in err
+    else:
+        assert status == 0 and stop == "goal" and note not in err
+
+
+@pytest.mark.parametrize("argv, message", [
+    (["--max-nodes", "-1"], "argument --max-nodes: must be at least 0: -1"),
+    (["--time-limit", "nan"], "argument --time-limit: not a number of seconds: nan"),
+])
+def test_caps_refuse_what_is_not_a_cap(capsys, argv, message):
+    with pytest.raises(SystemExit) as info:
+        cli.main(["hanoi", "3", *argv])
+    assert info.value.code == 2 and message in capsys.readouterr().err
+
+
 def write(d, name, content):
     (d / name).write_bytes(content)
     return str(d / name)

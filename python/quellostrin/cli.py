@@ -46,6 +46,10 @@ ALGORITHMS = native.ALGORITHMS
 # open maze exponentially often: this expansion budget keeps a run to seconds.
 # An algorithm that hits it reports stop reason "node_limit".
 COMPARE_MAX_NODES = 1_000_000
+# Every other search stops after this many expansions unless told otherwise,
+# so that a command asked for too much ends with a message instead of filling
+# the machine's memory.
+MAX_NODES = 10_000_000
 
 VIZ_HINT = "pip install quellostrin[viz]"
 
@@ -161,9 +165,11 @@ def search_options(args: argparse.Namespace) -> dict[str, Any]:
     options: dict[str, Any] = {}
     if args.heuristic is not None:
         options["heuristic"] = args.heuristic
-    for name in ("weight", "beam_width", "depth_limit", "max_nodes"):
+    for name in ("weight", "beam_width", "depth_limit", "max_nodes", "time_limit"):
         if getattr(args, name) is not None:
             options[name] = getattr(args, name)
+    if options.get("max_nodes") == 0:
+        del options["max_nodes"]  # 0: no cap
     return options
 
 
@@ -219,8 +225,21 @@ def table(header: Sequence[str], rows: Iterable[Sequence[str]], out: TextIO) -> 
         print(line(row), file=out)
 
 
-def finish(result: SearchResult) -> int:
+def cap_note(result: SearchResult, options: dict[str, Any]) -> str | None:
+    """What to say when a cap, not the search, ended the run."""
+    if result.stop_reason == "node_limit":
+        return (f"stopped at the cap of {options['max_nodes']:,} expanded nodes; raise it with --max-nodes N "
+                "(0: no cap)")
+    if result.stop_reason == "time_limit":
+        return f"stopped at the time limit of {options['time_limit']:g} s; raise it with --time-limit SECONDS"
+    return None
+
+
+def finish(result: SearchResult, options: dict[str, Any]) -> int:
     print(stats_line(result))
+    note = cap_note(result, options)
+    if note:
+        print(note, file=sys.stderr)
     return 0 if result.found else 1
 
 
@@ -231,12 +250,13 @@ def finish(result: SearchResult) -> int:
 def cmd_maze(args: argparse.Namespace) -> int:
     maze = load_maze(args)
     drawing = args.plot is not None or args.animate is not None
-    result = maze.search(args.algorithm, record=drawing, **grid_options(args))
+    options = grid_options(args)
+    result = maze.search(args.algorithm, record=drawing, **options)
     print(overlay(maze, result.path))
-    print(stats_line(result))
+    code = finish(result, options)
     if drawing:
         draw(maze, result, args.plot, args.animate, args.frames)
-    return 0 if result.found else 1
+    return code
 
 
 def draw(maze: Maze, result: SearchResult, plot: str | None, animate: str | None, frames: int) -> None:
@@ -264,7 +284,6 @@ def draw(maze: Maze, result: SearchResult, plot: str | None, animate: str | None
 def cmd_compare(args: argparse.Namespace) -> int:
     maze = load_maze(args)
     base = grid_options(args)
-    base.setdefault("max_nodes", COMPARE_MAX_NODES)
     rows = []
     bar = tqdm(ALGORITHMS, desc="compare", unit="alg", file=sys.stderr, disable=not sys.stderr.isatty(), leave=False)
     for name in bar:
@@ -291,33 +310,36 @@ def cmd_compare(args: argparse.Namespace) -> int:
 
 
 def cmd_npuzzle(args: argparse.Namespace) -> int:
-    result = native.search_npuzzle(args.tiles, algorithm=args.algorithm, **search_options(args))
+    options = search_options(args)
+    result = native.search_npuzzle(args.tiles, algorithm=args.algorithm, **options)
     side = max(1, round(len(args.tiles) ** 0.5))
     width = len(str(len(args.tiles) - 1))
     for step, state in enumerate(result.path or []):
         rows = (state[i : i + side] for i in range(0, len(state), side))
         board = " | ".join(" ".join(str(t).rjust(width) for t in row) for row in rows)
         print(f"{step:4d}: {board}")
-    return finish(result)
+    return finish(result, options)
 
 
 def cmd_hanoi(args: argparse.Namespace) -> int:
-    result = native.search_hanoi(args.disks, algorithm=args.algorithm, pegs=args.pegs, **search_options(args))
+    options = search_options(args)
+    result = native.search_hanoi(args.disks, algorithm=args.algorithm, pegs=args.pegs, **options)
     # A state gives each disk's peg, smallest disk first; consecutive states
     # differ in the one disk that moved.
     path = result.path or []
     for step, (before, after) in enumerate(zip(path, path[1:]), 1):
         disk = next(i for i, (a, b) in enumerate(zip(before, after)) if a != b)
         print(f"{step:4d}: disk {disk + 1} from peg {before[disk]} to peg {after[disk]}")
-    return finish(result)
+    return finish(result, options)
 
 
 def cmd_ladder(args: argparse.Namespace) -> int:
     words = read_text(args.words).split()
-    result = native.search_wordladder(args.start, args.goal, words, algorithm=args.algorithm, **search_options(args))
+    options = search_options(args)
+    result = native.search_wordladder(args.start, args.goal, words, algorithm=args.algorithm, **options)
     if result.path:
         print(" -> ".join(result.path))
-    return finish(result)
+    return finish(result, options)
 
 
 # ----------------------------------------------------------------------------
@@ -328,6 +350,20 @@ def cell(text: str) -> int:
     value = int(text)
     if value < 0:
         raise argparse.ArgumentTypeError(f"not a cell index: {text}")
+    return value
+
+
+def non_negative(text: str) -> int:
+    value = int(text)
+    if value < 0:
+        raise argparse.ArgumentTypeError(f"must be at least 0: {text}")
+    return value
+
+
+def seconds(text: str) -> float:
+    value = float(text)
+    if not value >= 0 or value == float("inf"):
+        raise argparse.ArgumentTypeError(f"not a number of seconds: {text}")
     return value
 
 
@@ -352,7 +388,14 @@ def add_search_options(p: argparse.ArgumentParser, default_algorithm: str | None
     g.add_argument("--weight", type=float, help="heuristic weight of weighted_astar (default 2)")
     g.add_argument("--beam-width", type=int, help="nodes beam keeps per layer (default: all)")
     g.add_argument("--depth-limit", type=int, help="depth bound of dls (required there) and iddfs")
-    g.add_argument("--max-nodes", type=int, help="stop after expanding this many nodes")
+    cap = COMPARE_MAX_NODES if default_algorithm is None else MAX_NODES
+    g.add_argument(
+        "--max-nodes",
+        type=non_negative,
+        default=cap,
+        help=f"stop each search after expanding this many nodes (default {cap:,}; 0: no cap)",
+    )
+    g.add_argument("--time-limit", type=seconds, metavar="SECONDS", help="stop each search after this many seconds")
 
 
 def add_maze_source(p: argparse.ArgumentParser) -> None:
