@@ -212,13 +212,20 @@ constexpr HeuristicTable<LadderHamming, Zero> kLadderHeuristics{
     "unknown wordladder heuristic: '{}'. Use hamming, zero, or a callable",
     {{"hamming", LadderHamming{}}, {"zero", Zero{}}}};
 
+// The word of each node of a ladder query, for a callable heuristic and the
+// result: the searches run over word ids.
+struct LadderWords {
+  const LadderQuery* query;
+  std::string operator()(LadderQuery::Node id) const { return std::string(query->word(id)); }
+};
+
 // The search every word-ladder entry point ends with, once the dictionary is
-// built: over a view that adds the start and goal without changing it.
+// built: over a query that adds the start and goal without changing it.
 PyObject* query_ladder(ModuleState& state, const WordLadder& ladder, const std::string& start, const std::string& goal,
                        const SearchArgs& args) {
   if (start.size() != goal.size()) throw ValueErr("start and goal must have the same length");
   const LadderQuery query(ladder, start, goal);
-  return run_search(state, query, start, goal, args, kLadderHeuristics);
+  return run_search(state, query, query.start(), query.goal(), args, kLadderHeuristics, LadderWords{&query});
 }
 
 PyObject* search_wordladder(ModuleState& state, LadderArgs& a) {
@@ -290,7 +297,8 @@ PyObject* word_list_search_many(ModuleState& state, PyObject* self, const WordBa
   return run_batch<std::string>(state, a, kLadderHeuristics, queries.size(), a.workers, nullptr,
                                 [&](std::size_t i, auto run) {
     const auto& [start, goal] = queries[i];
-    run(LadderQuery(ladder, start, goal), start, goal, SameNodes{});
+    const LadderQuery query(ladder, start, goal);
+    run(query, query.start(), query.goal(), LadderWords{&query});
   });
 }
 

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "callbacks.hpp"
@@ -194,14 +195,54 @@ ResolvedSearch resolve_search(const SearchArgs& args, const Table& table) {
 
 namespace detail {
 
+// The caller's name of a node of `G`, as `Names` gives it: the node type of
+// the results.
+template <Graph G, class Names>
+using NameOf = std::remove_cvref_t<std::invoke_result_t<const Names&, const NodeOf<G>&>>;
+
+// `result` with every node replaced by its name.
+template <class Node, class Names>
+auto renamed(SearchResult<Node>&& result, const Names& names) {
+  using Name = std::remove_cvref_t<std::invoke_result_t<const Names&, const Node&>>;
+  if constexpr (std::is_same_v<Names, SameNodes>) {
+    return std::move(result);
+  } else if constexpr (std::is_same_v<Name, Node>) {
+    if (result.path) {
+      for (Node& n : *result.path) n = names(n);
+    }
+    for (auto& step : result.trace) step.node = names(step.node);
+    for (auto& [parent, child] : result.tree) parent = names(parent), child = names(child);
+    return std::move(result);
+  } else {
+    SearchResult<Name> out;
+    if (result.path) {
+      out.path.emplace();
+      out.path->reserve(result.path->size());
+      for (const Node& n : *result.path) out.path->push_back(names(n));
+    }
+    out.cost = result.cost;
+    out.nodes_expanded = result.nodes_expanded;
+    out.nodes_generated = result.nodes_generated;
+    out.nodes_reopened = result.nodes_reopened;
+    out.max_frontier_size = result.max_frontier_size;
+    out.elapsed = result.elapsed;
+    out.stop_reason = result.stop_reason;
+    out.trace.reserve(result.trace.size());
+    for (const auto& step : result.trace) out.trace.push_back({names(step.node), step.g, step.frontier_size});
+    out.tree.reserve(result.tree.size());
+    for (const auto& [parent, child] : result.tree) out.tree.emplace_back(names(parent), names(child));
+    return out;
+  }
+}
+
 // Runs the resolved search on `graph` under `options` (whose hook the caller
-// has set), with the caller's names put back into the result. A search that
-// runs out of memory midway says so; sizes refused up front keep their own
+// has set), with the caller's names put into the result. A search that runs
+// out of memory midway says so; sizes refused up front keep their own
 // message.
 template <Graph G, class Table, class Names>
-SearchResult<NodeOf<G>> search_once(const ResolvedSearch& r, const Table& table, ErrorSlot& slot, const G& graph,
-                                    const NodeOf<G>& start, const NodeOf<G>& goal, const Names& names,
-                                    const AlgoOptions& options) {
+SearchResult<NameOf<G, Names>> search_once(const ResolvedSearch& r, const Table& table, ErrorSlot& slot,
+                                           const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
+                                           const Names& names, const AlgoOptions& options) {
   using Node = NodeOf<G>;
   std::optional<SearchResult<Node>> result;
   auto run = [&](const auto& heuristic) {
@@ -222,14 +263,7 @@ SearchResult<NodeOf<G>> search_once(const ResolvedSearch& r, const Table& table,
                table.entries);
   }
   if (!result) fail_invariant("a search ran no algorithm");
-  if constexpr (!std::is_same_v<Names, SameNodes>) {
-    if (result->path) {
-      for (Node& n : *result->path) n = names(n);
-    }
-    for (auto& step : result->trace) step.node = names(step.node);
-    for (auto& [parent, child] : result->tree) parent = names(parent), child = names(child);
-  }
-  return std::move(*result);
+  return renamed(std::move(*result), names);
 }
 
 // Whether a search over `G` with `r` calls Python, and so keeps the lock.
@@ -247,7 +281,8 @@ bool holds_lock(const ResolvedSearch& r) {
 // Runs the search that `args` asks for on `graph` and returns the Python
 // SearchResult; any failure is thrown (see errors.hpp). `slot` is the call's
 // error slot, shared with a domain that calls Python. `names` gives the
-// caller's name of each node, for a callable heuristic and the result.
+// caller's name of each node, for a callable heuristic and the result, which
+// holds names (of another type than the nodes' where `names` says so).
 template <Graph G, class Table, class Names = SameNodes>
 PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
                      const SearchArgs& args, const Table& table, const Names& names = {},
@@ -255,7 +290,7 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
   const ResolvedSearch r = resolve_search(args, table);
   AlgoOptions options = r.options;
   options.workspace = workspace;
-  std::optional<SearchResult<NodeOf<G>>> result;
+  std::optional<SearchResult<detail::NameOf<G, Names>>> result;
   if (detail::holds_lock<G, Table>(r)) {
     detail::CancelPoll cancel{&slot, nullptr, kSignalPollEvery};
     options.limits.hook = {&detail::CancelPoll::poll, &cancel, 1, r.time_limit};

@@ -147,9 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint64_t limit = flags >> 4;
   if (walks || limit != 0) options.limits.max_nodes = limit == 0 ? 5000 : limit * limit;
 
-  SearchResult<std::string> r;
-  FUZZ_CHECK(
-      fuzz::refuses_only_with_input_error([&] { r = run_algo(algo, g, LadderHamming{}, start, goal, options); }));
+  SearchResult<LadderQuery::Node> r;
+  FUZZ_CHECK(fuzz::refuses_only_with_input_error(
+      [&] { r = run_algo(algo, g, LadderHamming{}, g.start(), g.goal(), options); }));
   FUZZ_CHECK(r.found() == (r.stop_reason == StopReason::Goal));
   // A letter may replace a byte that is not a letter, but not the other way
   // round, so the ladder is a directed graph. Bidirectional search walks the
@@ -157,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // such a path, and only such a path, costs NaN.
   const bool bidirectional = algo.strategy == Strategy::Bidirectional;
   if (r.found()) {
-    const auto& path = *r.path;
+    std::vector<std::string> path;
+    for (const LadderQuery::Node id : *r.path) path.emplace_back(g.word(id));
     FUZZ_CHECK(!path.empty() && path.front() == start && path.back() == goal);
     bool real = true;
     for (std::size_t i = 1; i < path.size(); ++i) {

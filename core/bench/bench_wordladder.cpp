@@ -1,7 +1,8 @@
 // Word-ladder queries over Knuth's 5757 five-letter words (the repository's
 // data/words/sgb-words.txt).
 //
-//   WordLadder/BFS, WordLadder/AStar   one search per query, recording off,
+//   WordLadder/BFS, WordLadder/AStar,
+//   WordLadder/Bidirectional           one search per query, recording off,
 //                                      over a fixed list of 256 seeded random
 //                                      word pairs (some unreachable, which
 //                                      exhausts the start's component), each
@@ -71,12 +72,12 @@ void run_queries(benchmark::State& state, std::string_view algo) {
     return;
   }
   const auto& info = quellostrin::find_algorithm(algo);
-  const AlgoOptions options{.record = false};
+  const AlgoOptions options{.record = false, .dense = true};
   std::uint64_t queries = 0, expanded = 0;
   for (auto _ : state) {
     for (const auto& [start, goal] : in.queries) {
       const LadderQuery query(in.ladder, start, goal);
-      auto r = quellostrin::run_algo(info, query, LadderHamming{}, start, goal, options);
+      auto r = quellostrin::run_algo(info, query, LadderHamming{}, query.start(), query.goal(), options);
       expanded += r.nodes_expanded;
       benchmark::DoNotOptimize(r);
     }
@@ -88,6 +89,7 @@ void run_queries(benchmark::State& state, std::string_view algo) {
 
 void BM_Bfs(benchmark::State& state) { run_queries(state, "bfs"); }
 void BM_AStar(benchmark::State& state) { run_queries(state, "astar"); }
+void BM_Bidirectional(benchmark::State& state) { run_queries(state, "bidirectional"); }
 
 // Lists the neighbours of every word with `list(word, out)`.
 template <class List>
@@ -142,6 +144,7 @@ void BM_Build(benchmark::State& state) {
 
 BENCHMARK(BM_Bfs)->Name("WordLadder/BFS")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AStar)->Name("WordLadder/AStar")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bidirectional)->Name("WordLadder/Bidirectional")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Neighbors)->Name("WordLadder/neighbors")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NeighborsProbing)->Name("WordLadder/neighbors_probing")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Build)->Name("WordLadder/build")->Unit(benchmark::kMillisecond);

@@ -50,6 +50,15 @@ namespace {
 
 bool is_letter(unsigned char byte) { return byte >= 'a' && byte <= 'z'; }
 
+// Whether a word steps to another that differs from it at one position alone,
+// where it holds `from` and the other `to`, each valid UTF-8 or not as said: a
+// letter takes the place of any other byte, and the other word is valid. In a
+// valid word, a letter put over an ASCII byte leaves it valid, and a letter
+// put over any byte of a multi-byte character breaks that character.
+bool is_step(unsigned char from, unsigned char to, bool from_valid, bool to_valid) {
+  return is_letter(to) && to != from && (from_valid ? from < 0x80 : to_valid);
+}
+
 // The hash of the wildcard bucket of `word` at byte `at`: its length, the
 // position and every byte but the one at `at`.
 std::uint64_t bucket_key(std::string_view word, std::size_t at) {
@@ -80,15 +89,6 @@ std::size_t single_difference(std::string_view a, std::string_view b) {
 std::pair<std::size_t, unsigned char> place_of(std::string_view word, std::string_view listed) {
   const auto differ = std::mismatch(word.begin(), word.end(), listed.begin(), listed.end()).second;
   return {static_cast<std::size_t>(differ - listed.begin()), static_cast<unsigned char>(*differ)};
-}
-
-// Puts `extra` into out[from..), a listing for `word` in that order, at its place.
-void insert_in_order(SuccessorList<std::string>& out, std::size_t from, std::string_view word,
-                     const std::string& extra) {
-  const auto place = place_of(word, extra);
-  auto at = out.begin() + static_cast<std::ptrdiff_t>(from);
-  while (at != out.end() && place_of(word, at->first) < place) ++at;
-  out.emplace(at, extra, 1.0);
 }
 
 }  // namespace
@@ -157,6 +157,26 @@ WordLadder WordLadder::from_lowercase(std::vector<std::string> words) {
     ladder.ids_.push_back(filed[k].id);
   }
   ladder.bucket_starts_.push_back(static_cast<std::uint32_t>(filed.size()));
+
+  // Each word's neighbours, and whether they are its predecessors too: as
+  // they are unless a step between it and a word it meets goes one way only.
+  ladder.link_starts_.reserve(ladder.valid_.size() + 1);
+  ladder.links_both_ways_.reserve(ladder.valid_.size());
+  for (std::uint32_t id = 0; id < ladder.valid_.size(); ++id) {
+    const std::string_view w = ladder.entry(id);
+    const bool valid = ladder.valid_[id] != 0;
+    bool both_ways = true;
+    for (std::size_t at = 0; at < w.size(); ++at) {
+      const auto kept = static_cast<unsigned char>(w[at]);
+      ladder.each_member(w, at, [&](std::uint32_t other, unsigned char byte) {
+        const bool out = is_step(kept, byte, valid, ladder.valid_[other] != 0);
+        if (out) ladder.links_.push_back(other);
+        both_ways = both_ways && out == is_step(byte, kept, ladder.valid_[other] != 0, valid);
+      });
+    }
+    ladder.links_both_ways_.push_back(both_ways);
+    ladder.link_starts_.push_back(ladder.links_.size());
+  }
   return ladder;
 }
 
@@ -181,91 +201,140 @@ bool WordLadder::contains(std::string_view word) const {
   return false;
 }
 
-void WordLadder::neighbors_into(const std::string& word, SuccessorList<std::string>& out) const {
-  // In a valid word, a letter put over an ASCII byte leaves it valid, and a
-  // letter put over any byte of a multi-byte character breaks that character:
-  // so only the ASCII positions need looking up, and every dictionary word
-  // found there is valid. A word that is not valid UTF-8 may only step to
-  // dictionary words that are.
-  const bool valid = is_valid_utf8(word);
-  std::string buf = word;
-  for (std::size_t at = 0; at < word.size(); ++at) {
-    const auto kept = static_cast<unsigned char>(word[at]);
-    if (valid && kept >= 0x80) continue;
-    for (auto [id, end] = bucket(word, at); id != end; ++id) {
-      const auto byte = static_cast<unsigned char>(text_[starts_[*id] + at]);
-      if (byte > 'z') break;  // the rest of the bucket holds no letter either
-      if (byte < 'a' || byte == kept || !differs_only_at(*id, word, at)) continue;
-      if (!valid && !valid_[*id]) continue;
-      buf[at] = static_cast<char>(byte);
-      out.emplace_back(buf, 1.0);
-    }
-    buf[at] = static_cast<char>(kept);
+template <class Visit>
+void WordLadder::each_member(std::string_view word, std::size_t at, Visit visit) const {
+  for (auto [id, end] = bucket(word, at); id != end; ++id) {
+    if (differs_only_at(*id, word, at)) visit(*id, static_cast<unsigned char>(text_[starts_[*id] + at]));
   }
 }
 
-void WordLadder::append_predecessors(const std::string& word, SuccessorList<std::string>& out) const {
-  // x -> word needs x equal to word but at one position, where word holds a
-  // letter and x any other byte.
-  std::string buf = word;
+template <class Emit>
+void WordLadder::each_neighbor(std::string_view word, bool valid, Emit emit) const {
   for (std::size_t at = 0; at < word.size(); ++at) {
     const auto kept = static_cast<unsigned char>(word[at]);
-    if (!is_letter(kept)) continue;
-    for (auto [id, end] = bucket(word, at); id != end; ++id) {
-      const auto byte = static_cast<unsigned char>(text_[starts_[*id] + at]);
-      if (byte == kept || !differs_only_at(*id, word, at)) continue;
-      buf[at] = static_cast<char>(byte);
-      out.emplace_back(buf, 1.0);
-    }
-    buf[at] = static_cast<char>(kept);
+    if (valid && kept >= 0x80) continue;  // no step from here (is_step)
+    each_member(word, at, [&](std::uint32_t id, unsigned char byte) {
+      if (is_step(kept, byte, valid, valid_[id] != 0)) emit(id);
+    });
   }
+}
+
+template <class Emit>
+void WordLadder::each_predecessor(std::string_view word, Emit emit) const {
+  for (std::size_t at = 0; at < word.size(); ++at) {
+    const auto kept = static_cast<unsigned char>(word[at]);
+    if (!is_letter(kept)) continue;  // no step to here
+    each_member(word, at, [&](std::uint32_t id, unsigned char byte) {
+      if (is_step(byte, kept, valid_[id] != 0, true)) emit(id);
+    });
+  }
+}
+
+void WordLadder::neighbors_into(const std::string& word, SuccessorList<std::string>& out) const {
+  each_neighbor(word, is_valid_utf8(word), [&](std::uint32_t id) { out.emplace_back(entry(id), 1.0); });
 }
 
 void WordLadder::predecessors_into(const std::string& word, SuccessorList<std::string>& out) const {
   if (word.empty() || !is_valid_utf8(word) || !contains(word)) return;
-  append_predecessors(word, out);
+  each_predecessor(word, [&](std::uint32_t id) { out.emplace_back(entry(id), 1.0); });
 }
 
 LadderQuery::LadderQuery(const WordLadder& ladder, const std::string& start, const std::string& goal)
-    : ladder_(&ladder) {
-  add(start);
-  add(goal);
-}
-
-void LadderQuery::add(const std::string& word) {
-  if (contains(word)) return;
-  words_[added_] = word;
-  valid_[added_] = is_valid_utf8(word);
-  ++added_;
-}
-
-bool LadderQuery::contains(std::string_view word) const {
-  for (std::size_t k = 0; k < added_; ++k) {
-    if (words_[k] == word) return true;
+    : ladder_(&ladder), first_added_(static_cast<Node>(ladder.valid_.size())) {
+  // Ids of the words given, adding those the dictionary lacks. The words of a
+  // ladder hold less than 4 GiB, so fewer than 2^31 of them are distinct and
+  // two more ids fit.
+  const auto take = [&](const std::string& word) {
+    if (const std::optional<Node> id = id_of(word)) return *id;
+    words_[added_] = word;
+    valid_[added_] = is_valid_utf8(word);
+    return first_added_ + added_++;
+  };
+  start_ = take(start);
+  goal_ = take(goal);
+  // The edges between the dictionary and each added word, found once.
+  for (Node k = 0; k < added_; ++k) {
+    const Node id = first_added_ + k;
+    ladder.each_neighbor(words_[k], valid_[k], [&](std::uint32_t to) { from_added_.emplace_back(to, id); });
+    if (valid_[k]) ladder.each_predecessor(words_[k], [&](std::uint32_t from) { into_added_.emplace_back(from, id); });
   }
-  return ladder_->contains(word);
+  std::sort(from_added_.begin(), from_added_.end());
+  std::sort(into_added_.begin(), into_added_.end());
 }
 
-void LadderQuery::neighbors_into(const std::string& word, SuccessorList<std::string>& out) const {
-  const std::size_t from = out.size();
-  ladder_->neighbors_into(word, out);
-  // An added word is a neighbour by the dictionary's rule; it is not in the
+std::optional<LadderQuery::Node> LadderQuery::id_of(std::string_view word) const {
+  for (Node k = 0; k < added_; ++k) {
+    if (words_[k] == word) return first_added_ + k;
+  }
+  if (word.empty()) return std::nullopt;  // the dictionary's empty word has no id
+  for (auto [id, end] = ladder_->bucket(word, 0); id != end; ++id) {
+    if (ladder_->entry(*id) == word) return *id;
+  }
+  return std::nullopt;
+}
+
+void LadderQuery::insert_in_order(SuccessorList<Node>& out, std::size_t from, Node of, Node id) const {
+  // Neighbours and predecessors both come out by the first position where
+  // they differ from the word listed for, then by their own byte there.
+  const std::string_view word = this->word(of);
+  const auto place = place_of(word, this->word(id));
+  auto at = out.begin() + static_cast<std::ptrdiff_t>(from);
+  while (at != out.end() && place_of(word, this->word(at->first)) < place) ++at;
+  out.emplace(at, id, 1.0);
+}
+
+void LadderQuery::insert_added(SuccessorList<Node>& out, std::size_t from, Node id,
+                               const std::vector<std::pair<Node, Node>>& edges) const {
+  // An added word is listed by the dictionary's rule; it is not in the
   // dictionary, so its place is free.
-  for (std::size_t k = 0; k < added_; ++k) {
-    const std::size_t at = single_difference(word, words_[k]);
-    if (at == std::string_view::npos || !is_letter(static_cast<unsigned char>(words_[k][at])) || !valid_[k]) continue;
-    insert_in_order(out, from, word, words_[k]);
+  for (auto e = std::lower_bound(edges.begin(), edges.end(), std::pair<Node, Node>(id, 0));
+       e != edges.end() && e->first == id; ++e) {
+    insert_in_order(out, from, id, e->second);
   }
 }
 
-void LadderQuery::predecessors_into(const std::string& word, SuccessorList<std::string>& out) const {
-  if (word.empty() || !is_valid_utf8(word) || !contains(word)) return;
+void LadderQuery::neighbors_into(Node id, SuccessorList<Node>& out) const {
   const std::size_t from = out.size();
-  ladder_->append_predecessors(word, out);
-  for (std::size_t k = 0; k < added_; ++k) {
-    const std::size_t at = single_difference(word, words_[k]);
-    if (at == std::string_view::npos || !is_letter(static_cast<unsigned char>(word[at]))) continue;
-    insert_in_order(out, from, word, words_[k]);
+  if (id < first_added_) {
+    append_links(out, id);
+    if (!into_added_.empty()) insert_added(out, from, id, into_added_);
+    return;
+  }
+  const Node k = id - first_added_;
+  const std::string_view word = words_[k];
+  ladder_->each_neighbor(word, valid_[k], [&](std::uint32_t to) { out.emplace_back(to, 1.0); });
+  const Node other = 1 - k;
+  if (other < added_ && valid_[other]) {
+    const std::size_t at = single_difference(word, words_[other]);
+    if (at != std::string_view::npos && is_letter(static_cast<unsigned char>(words_[other][at]))) {
+      insert_in_order(out, from, id, first_added_ + other);
+    }
+  }
+}
+
+void LadderQuery::predecessors_into(Node id, SuccessorList<Node>& out) const {
+  const std::size_t from = out.size();
+  const auto emit = [&](std::uint32_t x) { out.emplace_back(x, 1.0); };
+  if (id < first_added_) {
+    if (!ladder_->valid_[id]) return;
+    if (ladder_->links_both_ways_[id]) {
+      append_links(out, id);
+    } else {
+      ladder_->each_predecessor(ladder_->entry(id), emit);
+    }
+    if (!from_added_.empty()) insert_added(out, from, id, from_added_);
+    return;
+  }
+  const Node k = id - first_added_;
+  const std::string_view word = words_[k];
+  if (word.empty() || !valid_[k]) return;
+  ladder_->each_predecessor(word, emit);
+  const Node other = 1 - k;
+  if (other < added_) {
+    const std::size_t at = single_difference(word, words_[other]);
+    if (at != std::string_view::npos && is_letter(static_cast<unsigned char>(word[at]))) {
+      insert_in_order(out, from, id, first_added_ + other);
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -61,8 +62,7 @@ std::string mutated(std::string word, std::mt19937& rng) {
   return word;
 }
 
-template <class G>
-void expect_listings(const G& got, const BruteLadder& want, const Words& probes) {
+void expect_listings(const WordLadder& got, const BruteLadder& want, const Words& probes) {
   EXPECT_EQ(got.size(), want.words.size());
   for (const std::string& p : probes) {
     SCOPED_TRACE(::testing::PrintToString(p));
@@ -76,6 +76,50 @@ void expect_listings(const G& got, const BruteLadder& want, const Words& probes)
     want.predecessors_into(p, d);
     EXPECT_EQ(c, d);
   }
+}
+
+// The same for a query, over the probes that are its nodes (every word of
+// `want` but the dictionary's empty word when it is neither start nor goal).
+void expect_listings(const LadderQuery& got, const BruteLadder& want, const Words& probes) {
+  const auto words = [&](const SuccessorList<LadderQuery::Node>& ids) {
+    SuccessorList<std::string> out;
+    for (const auto& [id, cost] : ids) out.emplace_back(got.word(id), cost);
+    return out;
+  };
+  for (const std::string& p : probes) {
+    SCOPED_TRACE(::testing::PrintToString(p));
+    const std::optional<LadderQuery::Node> id = got.id_of(p);
+    EXPECT_TRUE(id ? want.words.count(p) == 1 && got.word(*id) == p : want.words.count(p) == 0 || p.empty());
+    if (!id) continue;
+    // Both append to what the buffer holds.
+    SuccessorList<LadderQuery::Node> a{{*id, 7.0}}, c = a;
+    SuccessorList<std::string> b{{p, 7.0}}, d = b;
+    got.neighbors_into(*id, a);
+    want.neighbors_into(p, b);
+    EXPECT_EQ(words(a), b);
+    got.predecessors_into(*id, c);
+    want.predecessors_into(p, d);
+    EXPECT_EQ(words(c), d);
+  }
+}
+
+// A search over a query with its nodes given as words.
+SearchResult<std::string> words_of(const LadderQuery& query, const SearchResult<LadderQuery::Node>& r) {
+  const auto word = [&](LadderQuery::Node id) { return std::string(query.word(id)); };
+  SearchResult<std::string> out;
+  if (r.path) {
+    out.path.emplace();
+    for (const auto id : *r.path) out.path->push_back(word(id));
+  }
+  out.cost = r.cost;
+  out.nodes_expanded = r.nodes_expanded;
+  out.nodes_generated = r.nodes_generated;
+  out.nodes_reopened = r.nodes_reopened;
+  out.max_frontier_size = r.max_frontier_size;
+  out.stop_reason = r.stop_reason;
+  for (const auto& step : r.trace) out.trace.push_back({word(step.node), step.g, step.frontier_size});
+  for (const auto& [parent, child] : r.tree) out.tree.emplace_back(word(parent), word(child));
+  return out;
 }
 
 }  // namespace
@@ -123,12 +167,19 @@ TEST(WordLadder, MatchesBruteForce) {
     for (auto steps = rng() % 4; steps > 0; --steps) goal = mutated(goal, rng);
     brute.words.insert({start, goal});
     probes.insert(probes.end(), {start, goal});
-    expect_listings(LadderQuery(ladder, start, goal), brute, probes);
 
+    const LadderQuery query(ladder, start, goal);
+    EXPECT_EQ(query.word(query.start()), start);
+    EXPECT_EQ(query.word(query.goal()), goal);
+    expect_listings(query, brute, probes);
+
+    // Over word ids, with the dense node store, as the binding searches.
+    const LadderHamming hamming = LadderHamming{}.for_domain(query);
     std::vector<SearchResult<std::string>> got(std::size(table::kAll));
     const auto search = [&](std::size_t first) {
       for (std::size_t a = first; a < got.size(); a += 2) {
-        got[a] = table::run(table::kAll[a], LadderQuery(ladder, start, goal), LadderHamming{}, start, goal);
+        got[a] = words_of(query, table::run(table::kAll[a], query, hamming, query.start(), query.goal(),
+                                            {.dense = true}));
       }
     };
     std::thread other(search, 1);

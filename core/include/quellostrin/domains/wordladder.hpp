@@ -20,15 +20,20 @@
 // The dictionary is fixed when the ladder is built: it is indexed by wildcard
 // buckets, one per (length, position i, word with byte i blanked), so that a
 // neighbour listing costs one lookup per byte position. A built ladder is
-// never changed; any number of threads may search it at once. A search whose
-// start or goal is not in the dictionary runs on a LadderQuery, which adds
-// them as if they were. No node index: the node store keeps words in its
-// hash-keyed backend.
+// never changed; any number of threads may search it at once.
+//
+// Searches run on a LadderQuery: the ladder plus a start and a goal that may
+// not be in the dictionary, its nodes 32-bit ids (a dictionary word's own id,
+// the next two for the added words), so that the searches hash and compare
+// integers and index the dense node store. Each dictionary word's neighbours
+// are listed once, when the ladder is built, and a search over ids reads
+// them; words are made only for the result.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -93,7 +98,7 @@ class WordLadder {
   friend class LadderQuery;
 
   std::string_view entry(std::uint32_t id) const {
-    return std::string_view(text_).substr(starts_[id], starts_[id + 1] - starts_[id]);
+    return std::string_view(text_.data() + starts_[id], starts_[id + 1] - starts_[id]);
   }
 
   // The ids filed under `word` with byte `at` blanked, ascending by their
@@ -102,75 +107,127 @@ class WordLadder {
   std::pair<const std::uint32_t*, const std::uint32_t*> bucket(std::string_view word, std::size_t at) const;
   bool differs_only_at(std::uint32_t id, std::string_view word, std::size_t at) const;
 
-  // predecessors_into without the check that `word` is a valid dictionary
-  // word, for a query that adds words of its own.
-  void append_predecessors(const std::string& word, SuccessorList<std::string>& out) const;
+  // Calls visit(id, byte) for each dictionary word that differs from `word`
+  // at byte `at` alone, with its byte there, in the order of those bytes.
+  template <class Visit>
+  void each_member(std::string_view word, std::size_t at, Visit visit) const;
+  // Calls emit(id) for each dictionary word that is a neighbour of `word`
+  // (valid UTF-8 or not as `valid` says), in neighbour order.
+  template <class Emit>
+  void each_neighbor(std::string_view word, bool valid, Emit emit) const;
+  // The same for the dictionary words that have `word` among their
+  // neighbours, in predecessor order, for a `word` that is valid UTF-8 and a
+  // node (in the dictionary, or added by a query).
+  template <class Emit>
+  void each_predecessor(std::string_view word, Emit emit) const;
+
+  // The neighbours of dictionary word `id`, listed once when the ladder is
+  // built.
+  std::pair<const std::uint32_t*, const std::uint32_t*> links(std::uint32_t id) const {
+    return {links_.data() + link_starts_[id], links_.data() + link_starts_[id + 1]};
+  }
 
   // Memory, for words of length L (the empty word aside), per word: the
   // text, L bytes; its offset, 4; its UTF-8 flag, 1; its ids in `ids_`, one
-  // per position, 4L; and per bucket (at most L per word, fewer where words
-  // share one) an offset, 4, and a 16-byte map slot, the map kept 3/8 to 3/4
-  // full. Knuth's 5,757 five-letter words file into 20,859 buckets: 136 bytes
-  // per word, 91 of them the map's (a hash set of the words alone, probed 25
-  // times per position, took 114).
+  // per position, 4L; its neighbours, 4 each, their offset, 8, and a flag, 1;
+  // and per bucket (at most L per word, fewer where words share one) an
+  // offset, 4, and a 16-byte map slot, the map kept 3/8 to 3/4 full. Knuth's
+  // 5,757 five-letter words file into 20,859 buckets and have 4.9 neighbours
+  // each: 165 bytes per word, 91 of them the map's (a hash set of the words
+  // alone, probed 25 times per position, took 114).
   std::string text_;                               // every word, back to back
   std::vector<std::uint32_t> starts_{0};           // word id -> offset in text_, then the end
   std::vector<std::uint8_t> valid_;                // word id -> is_valid_utf8
   FlatMap<std::uint64_t, std::uint32_t> buckets_;  // bucket_key -> bucket number
   std::vector<std::uint32_t> bucket_starts_;       // bucket number -> offset in ids_, then the end
   std::vector<std::uint32_t> ids_;                 // word ids, bucket by bucket
+  // Each word's neighbours (up to 26 per byte), and whether they are also its
+  // predecessors, as they are unless a step between it and a word it meets
+  // goes one way only (between a letter and another byte): searches over ids
+  // read these instead of looking in the buckets.
+  std::vector<std::uint64_t> link_starts_{0};  // word id -> offset in links_, then the end
+  std::vector<std::uint32_t> links_;           // neighbours, word by word
+  std::vector<std::uint8_t> links_both_ways_;  // word id -> its predecessors are its neighbours
   bool has_empty_ = false;
 };
 
 // A word ladder with up to two more words, typically a search's start and
-// goal when they are not in the dictionary: a Graph whose neighbours and
-// predecessors are exactly those of a ladder built over the dictionary plus
-// these words, in the same order. Cheap to make (it copies the two words, not
-// the ladder); it refers to the ladder, which must outlive it.
+// goal when they are not in the dictionary: a Graph over word ids whose
+// neighbours and predecessors are exactly those of a ladder built over the
+// dictionary plus these words, in the same order. A dictionary word's id is
+// its own; an added word takes the next free id (the empty word, which has
+// none in the dictionary, is always added). Cheap to make (it copies the two
+// words and lists their edges to the dictionary, not the ladder); it refers to
+// the ladder, which must outlive it. Queries over one ladder are independent.
 class LadderQuery {
  public:
-  using Node = std::string;
+  using Node = std::uint32_t;
 
-  explicit LadderQuery(const WordLadder& ladder) : ladder_(&ladder) {}
   // The ladder plus `start` and `goal`; a word the dictionary already holds
   // adds nothing.
   LadderQuery(const WordLadder& ladder, const std::string& start, const std::string& goal);
-  explicit LadderQuery(WordLadder&&) = delete;
   LadderQuery(WordLadder&&, const std::string&, const std::string&) = delete;
 
-  const WordLadder& ladder() const { return *ladder_; }
-  bool contains(std::string_view word) const;
-  std::size_t size() const { return ladder_->size() + added_; }
-
-  void neighbors_into(const std::string& word, SuccessorList<std::string>& out) const;
-  void predecessors_into(const std::string& word, SuccessorList<std::string>& out) const;
-
-  SuccessorList<std::string> neighbors(const std::string& word) const {
-    SuccessorList<std::string> out;
-    neighbors_into(word, out);
-    return out;
+  Node start() const { return start_; }
+  Node goal() const { return goal_; }
+  // The id of `word`, when it is a node of this query.
+  std::optional<Node> id_of(std::string_view word) const;
+  // The word of a node of this query.
+  std::string_view word(Node id) const {
+    return id < first_added_ ? ladder_->entry(id) : std::string_view(words_[id - first_added_]);
   }
 
+  void neighbors_into(Node id, SuccessorList<Node>& out) const;
+  void predecessors_into(Node id, SuccessorList<Node>& out) const;
+
+  // Every node has an index, its id, below index_space().
+  std::optional<std::uint64_t> node_index(Node id) const { return id; }
+  std::uint64_t dense_index(Node id) const { return id; }
+  std::uint64_t index_space() const { return std::uint64_t{first_added_} + added_; }
+
  private:
-  void add(const std::string& word);
+  // Appends the neighbours dictionary word `id` has in the dictionary.
+  void append_links(SuccessorList<Node>& out, Node id) const {
+    for (auto [to, end] = ladder_->links(id); to != end; ++to) out.emplace_back(*to, 1.0);
+  }
+  // Puts added word `id` into out[from..), a listing for node `of`, at its place.
+  void insert_in_order(SuccessorList<Node>& out, std::size_t from, Node of, Node id) const;
+  // The same for each added word that `edges` pairs with dictionary word `id`.
+  void insert_added(SuccessorList<Node>& out, std::size_t from, Node id,
+                    const std::vector<std::pair<Node, Node>>& edges) const;
 
   const WordLadder* ladder_;
+  Node first_added_;  // the dictionary's ids are below it
   std::array<std::string, 2> words_;
   std::array<bool, 2> valid_{};
-  std::size_t added_ = 0;
+  Node added_ = 0;
+  Node start_ = 0, goal_ = 0;
+  // (dictionary id, added id) for each edge between the dictionary and an
+  // added word, in each direction; sorted. Each holds at most 255 entries per
+  // byte of an added word.
+  std::vector<std::pair<Node, Node>> into_added_, from_added_;
 };
 
 // The number of byte positions, below the shorter of the two lengths, where
 // `word` and `goal` differ; a difference in length adds nothing. A step
-// changes one byte, so this never overestimates (and is consistent).
+// changes one byte, so this never overestimates (and is consistent). Over a
+// LadderQuery's ids it reads the query's words, and so must be made for the
+// query first by `for_domain` (as run_algo does).
 struct LadderHamming {
   static constexpr bool pure = true;
-  double estimate(const std::string& word, const std::string& goal) const {
+  const LadderQuery* query = nullptr;
+
+  static double count(std::string_view word, std::string_view goal) {
     const std::size_t n = word.size() < goal.size() ? word.size() : goal.size();
     std::uint64_t differ = 0;
     for (std::size_t i = 0; i < n; ++i) differ += word[i] != goal[i];
     return static_cast<double>(differ);
   }
+  double estimate(const std::string& word, const std::string& goal) const { return count(word, goal); }
+  double estimate(LadderQuery::Node word, LadderQuery::Node goal) const {
+    return count(query->word(word), query->word(goal));
+  }
+  LadderHamming for_domain(const LadderQuery& q) const { return LadderHamming{&q}; }
 };
 
 }  // namespace quellostrin
