@@ -110,6 +110,7 @@ WordLadder WordLadder::from_lowercase(std::vector<std::string> words) {
   struct Filed {
     std::uint64_t key;
     std::uint32_t id;
+    std::uint32_t offset;  // of the byte in text_
     unsigned char byte;
   };
   std::vector<Filed> filed;
@@ -127,7 +128,8 @@ WordLadder WordLadder::from_lowercase(std::vector<std::string> words) {
     ladder.starts_.push_back(static_cast<std::uint32_t>(ladder.text_.size()));
     ladder.valid_.push_back(is_valid_utf8(w));
     for (std::size_t at = 0; at < w.size(); ++at) {
-      filed.push_back({bucket_key(w, at), id, static_cast<unsigned char>(w[at])});
+      filed.push_back({bucket_key(w, at), id, static_cast<std::uint32_t>(ladder.text_.size() - w.size() + at),
+                       static_cast<unsigned char>(w[at])});
     }
   }
   // A word two of whose positions hash alike would sit twice in one bucket
@@ -149,17 +151,40 @@ WordLadder WordLadder::from_lowercase(std::vector<std::string> words) {
   ladder.buckets_ = FlatMap<std::uint64_t, std::uint32_t>(buckets);
   ladder.bucket_starts_.reserve(buckets + 1);
   ladder.ids_.reserve(filed.size());
+  // While building: the bucket each byte was filed under (none for the byte
+  // of a word that another of its bytes shares a bucket with), and whether a
+  // bucket holds one wildcard's words alone, all filed under one position, as
+  // it does unless a hash collision mixes two.
+  constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+  std::vector<std::uint32_t> home(total, kNone);
+  std::vector<std::uint8_t> exact(buckets, 1);
+  std::vector<unsigned char> bytes;  // beside ids_: each word's byte where it was filed
+  bytes.reserve(filed.size());
+  const auto wildcard = [&](const Filed& f) {
+    const std::uint32_t at = f.offset - ladder.starts_[f.id];
+    const std::string_view w = ladder.entry(f.id);
+    return std::tuple(w.size(), at, w.substr(0, at), w.substr(at + 1));
+  };
+  std::size_t first = 0;
   for (std::size_t k = 0; k < filed.size(); ++k) {
+    const auto number = static_cast<std::uint32_t>(ladder.bucket_starts_.size() - (opens_bucket(k) ? 0 : 1));
     if (opens_bucket(k)) {
-      *ladder.buckets_.try_emplace(filed[k].key).first = static_cast<std::uint32_t>(ladder.bucket_starts_.size());
+      *ladder.buckets_.try_emplace(filed[k].key).first = number;
       ladder.bucket_starts_.push_back(static_cast<std::uint32_t>(k));
+      first = k;
+    } else if (exact[number] && wildcard(filed[k]) != wildcard(filed[first])) {
+      exact[number] = 0;
     }
+    home[filed[k].offset] = number;
     ladder.ids_.push_back(filed[k].id);
+    bytes.push_back(filed[k].byte);
   }
   ladder.bucket_starts_.push_back(static_cast<std::uint32_t>(filed.size()));
 
   // Each word's neighbours, and whether they are its predecessors too: as
   // they are unless a step between it and a word it meets goes one way only.
+  // The words it meets at a byte are those of its bucket there, when that
+  // bucket is one wildcard's, found without hashing or comparing words.
   ladder.link_starts_.reserve(ladder.valid_.size() + 1);
   ladder.links_both_ways_.reserve(ladder.valid_.size());
   for (std::uint32_t id = 0; id < ladder.valid_.size(); ++id) {
@@ -168,11 +193,19 @@ WordLadder WordLadder::from_lowercase(std::vector<std::string> words) {
     bool both_ways = true;
     for (std::size_t at = 0; at < w.size(); ++at) {
       const auto kept = static_cast<unsigned char>(w[at]);
-      ladder.each_member(w, at, [&](std::uint32_t other, unsigned char byte) {
+      const auto visit = [&](std::uint32_t other, unsigned char byte) {
         const bool out = is_step(kept, byte, valid, ladder.valid_[other] != 0);
         if (out) ladder.links_.push_back(other);
         both_ways = both_ways && out == is_step(byte, kept, ladder.valid_[other] != 0, valid);
-      });
+      };
+      const std::uint32_t number = home[ladder.starts_[id] + at];
+      if (number == kNone || !exact[number]) {
+        ladder.each_member(w, at, visit);
+        continue;
+      }
+      for (std::uint32_t k = ladder.bucket_starts_[number]; k < ladder.bucket_starts_[number + 1]; ++k) {
+        if (ladder.ids_[k] != id) visit(ladder.ids_[k], bytes[k]);
+      }
     }
     ladder.links_both_ways_.push_back(both_ways);
     ladder.link_starts_.push_back(ladder.links_.size());
@@ -188,9 +221,13 @@ std::pair<const std::uint32_t*, const std::uint32_t*> WordLadder::bucket(std::st
 }
 
 bool WordLadder::differs_only_at(std::uint32_t id, std::string_view word, std::size_t at) const {
+  // Byte by byte: words are short, and a loop beats two calls to memcmp.
   const std::string_view other = entry(id);
-  return other.size() == word.size() && other.substr(0, at) == word.substr(0, at) &&
-         other.substr(at + 1) == word.substr(at + 1);
+  if (other.size() != word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (other[i] != word[i] && i != at) return false;
+  }
+  return true;
 }
 
 bool WordLadder::contains(std::string_view word) const {
