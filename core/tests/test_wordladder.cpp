@@ -57,66 +57,41 @@ std::string random_word(std::mt19937& rng) {
   return rng() % 16 == 0 ? w + "\xa9" : w;
 }
 
-std::string mutated(std::string word, std::mt19937& rng) {
-  if (!word.empty()) word[rng() % word.size()] = "abyz-{\xc3\xa9"[rng() % 8];
+// One byte changed, to one of four letters or to a byte that is none; with
+// `any_letter`, half the time to any letter of the alphabet.
+std::string mutated(std::string word, std::mt19937& rng, bool any_letter = false) {
+  const char c = any_letter && rng() % 2 ? char('a' + rng() % 26) : "abyz-{\xc3\xa9"[rng() % 8];
+  if (!word.empty()) word[rng() % word.size()] = c;
   return word;
 }
 
-void expect_listings(const WordLadder& got, const BruteLadder& want, const Words& probes) {
-  EXPECT_EQ(got.size(), want.words.size());
+// `got` lists, for each probe that is one of its nodes (`node`), what `want`
+// lists; `word` names a node of `got`. Both listings append to what the
+// buffer holds.
+template <class Ladder, class ToNode, class ToWord>
+void expect_listings(const Ladder& got, const BruteLadder& want, const Words& probes, ToNode node, ToWord word) {
   for (const std::string& p : probes) {
     SCOPED_TRACE(::testing::PrintToString(p));
-    EXPECT_EQ(got.contains(p), want.words.count(p) == 1);
-    // Both append to what the buffer holds.
-    SuccessorList<std::string> a{{"kept", 7.0}}, b = a, c = a, d = a;
-    got.neighbors_into(p, a);
-    want.neighbors_into(p, b);
-    EXPECT_EQ(a, b);
-    got.predecessors_into(p, c);
-    want.predecessors_into(p, d);
-    EXPECT_EQ(c, d);
-  }
-}
-
-// The same for a query, over the probes that are its nodes (every word of
-// `want` but the dictionary's empty word when it is neither start nor goal).
-void expect_listings(const LadderQuery& got, const BruteLadder& want, const Words& probes) {
-  const auto words = [&](const SuccessorList<LadderQuery::Node>& ids) {
-    SuccessorList<std::string> out;
-    for (const auto& [id, cost] : ids) out.emplace_back(got.word(id), cost);
-    return out;
-  };
-  for (const std::string& p : probes) {
-    SCOPED_TRACE(::testing::PrintToString(p));
-    const std::optional<LadderQuery::Node> id = got.id_of(p);
-    EXPECT_TRUE(id ? want.words.count(p) == 1 && got.word(*id) == p : want.words.count(p) == 0 || p.empty());
-    if (!id) continue;
-    // Both append to what the buffer holds.
-    SuccessorList<LadderQuery::Node> a{{*id, 7.0}}, c = a;
-    SuccessorList<std::string> b{{p, 7.0}}, d = b;
-    got.neighbors_into(*id, a);
-    want.neighbors_into(p, b);
-    EXPECT_EQ(words(a), b);
-    got.predecessors_into(*id, c);
-    want.predecessors_into(p, d);
-    EXPECT_EQ(words(c), d);
+    const auto n = node(p);
+    if (!n) continue;
+    for (const bool into : {false, true}) {
+      SuccessorList<typename Ladder::Node> a{{*n, 7.0}};
+      SuccessorList<std::string> b{{p, 7.0}}, words;
+      into ? got.predecessors_into(*n, a) : got.neighbors_into(*n, a);
+      want.list(p, into, b);
+      for (const auto& [x, cost] : a) words.emplace_back(word(x), cost);
+      EXPECT_EQ(words, b);
+    }
   }
 }
 
 // A search over a query with its nodes given as words.
 SearchResult<std::string> words_of(const LadderQuery& query, const SearchResult<LadderQuery::Node>& r) {
   const auto word = [&](LadderQuery::Node id) { return std::string(query.word(id)); };
-  SearchResult<std::string> out;
-  if (r.path) {
-    out.path.emplace();
-    for (const auto id : *r.path) out.path->push_back(word(id));
-  }
-  out.cost = r.cost;
-  out.nodes_expanded = r.nodes_expanded;
-  out.nodes_generated = r.nodes_generated;
-  out.nodes_reopened = r.nodes_reopened;
-  out.max_frontier_size = r.max_frontier_size;
-  out.stop_reason = r.stop_reason;
+  SearchResult<std::string> out{std::nullopt,        r.cost,    r.nodes_expanded, r.nodes_generated, r.nodes_reopened,
+                                r.max_frontier_size, r.elapsed, r.stop_reason,    {},                {}};
+  if (r.path) out.path.emplace();
+  for (const auto id : r.path.value_or(std::vector<LadderQuery::Node>{})) out.path->push_back(word(id));
   for (const auto& step : r.trace) out.trace.push_back({word(step.node), step.g, step.frontier_size});
   for (const auto& [parent, child] : r.tree) out.tree.emplace_back(word(parent), word(child));
   return out;
@@ -146,21 +121,28 @@ TEST(WordLadder, RulesByExample) {
 // The ladder, and queries over it with a start and goal that may be new,
 // list what brute force lists over the dictionary with them added; every
 // strategy searches a query as it searches the brute-force ladder, while
-// another thread searches the same ladder.
+// another thread searches the same ladder. Every thirtieth dictionary is
+// dense, 400 three-letter words over the whole alphabet, so that every letter
+// is met at every position (the other random words use four letters only).
 TEST(WordLadder, MatchesBruteForce) {
   for (std::uint32_t seed = 0; seed < 300; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
+    const bool dense = seed % 30 == 0;
     Words words;
-    for (auto n = rng() % 40; n > 0; --n) {
-      words.push_back(words.empty() || rng() % 3 ? random_word(rng) : mutated(words[rng() % words.size()], rng));
+    for (auto n = dense ? 400 : rng() % 40; n > 0; --n) {
+      if (dense) words.push_back({char('a' + rng() % 26), char('a' + rng() % 26), char('a' + rng() % 26)});
+      else words.push_back(words.empty() || rng() % 3 ? random_word(rng) : mutated(words[rng() % words.size()], rng));
     }
     const WordLadder ladder = WordLadder::from_lowercase(words);
     BruteLadder brute{{words.begin(), words.end()}};
     Words probes = words;
-    for (const std::string& w : words) probes.push_back(mutated(w, rng));
+    for (const std::string& w : words) probes.push_back(mutated(w, rng, dense));
     for (int k = 0; k < 10; ++k) probes.push_back(random_word(rng));
-    expect_listings(ladder, brute, probes);
+    EXPECT_EQ(ladder.size(), brute.words.size());
+    for (const std::string& p : probes) EXPECT_EQ(ladder.contains(p), brute.words.count(p) == 1) << p;
+    expect_listings(ladder, brute, probes, [](const std::string& p) { return std::optional(p); },
+                    [](const std::string& w) { return w; });
 
     const std::string start = rng() % 2 || words.empty() ? random_word(rng) : words[rng() % words.size()];
     std::string goal = start;
@@ -168,12 +150,21 @@ TEST(WordLadder, MatchesBruteForce) {
     brute.words.insert({start, goal});
     probes.insert(probes.end(), {start, goal});
 
+    // The query's nodes: every word of `brute` but the dictionary's empty
+    // word when it is neither start nor goal.
     const LadderQuery query(ladder, start, goal);
     EXPECT_EQ(query.word(query.start()), start);
     EXPECT_EQ(query.word(query.goal()), goal);
-    expect_listings(query, brute, probes);
+    for (const std::string& p : probes) {
+      const std::optional<LadderQuery::Node> id = query.id_of(p);
+      EXPECT_TRUE(id ? brute.words.count(p) == 1 && query.word(*id) == p : brute.words.count(p) == 0 || p.empty()) << p;
+    }
+    expect_listings(query, brute, probes, [&](const std::string& p) { return query.id_of(p); },
+                    [&](LadderQuery::Node id) { return std::string(query.word(id)); });
 
-    // Over word ids, with the dense node store, as the binding searches.
+    // Over word ids, with the dense node store, as the binding searches (the
+    // small dictionaries only: a dense one's simple paths are too many to walk).
+    if (dense) continue;
     const LadderHamming hamming = LadderHamming{}.for_domain(query);
     std::vector<SearchResult<std::string>> got(std::size(table::kAll));
     const auto search = [&](std::size_t first) {
@@ -192,49 +183,19 @@ TEST(WordLadder, MatchesBruteForce) {
   }
 }
 
-// Every letter at every position: a dense dictionary of three-letter words
-// over the whole alphabet, probed with its words and with every one-letter
-// change of some of them (the random words above use four letters only).
-TEST(WordLadder, EveryLetterMatchesBruteForce) {
-  std::mt19937 rng(7);
-  Words words(400, "aaa");
-  for (std::string& w : words) {
-    for (char& c : w) c = static_cast<char>('a' + rng() % 26);
-  }
-  Words probes = words;
-  for (std::size_t k = 0; k < 20; ++k) {
-    for (std::size_t at = 0; at < 3; ++at) {
-      for (char c = 'a'; c <= 'z'; ++c) {
-        probes.push_back(words[k]);
-        probes.back()[at] = c;
-      }
-    }
-  }
-  expect_listings(WordLadder::from_lowercase(words), BruteLadder{{words.begin(), words.end()}}, probes);
-}
-
 TEST(WordLadder, HammingCountsBytesOverTheShorterLength) {
-  struct Case {
-    std::string a, b;
-    double h;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string, std::string, double> cases[] = {
       {"cold", "warm", 4.0}, {"cold", "cord", 1.0}, {"cold", "colder", 0.0}, {"", "abc", 0.0},
       {"caf\u00e9", "caf\u00e8", 1.0},  // é and è share their first byte
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.a + " / " + c.b);
-    EXPECT_EQ(LadderHamming{}.estimate(c.a, c.b), c.h);
-    EXPECT_EQ(LadderHamming{}.estimate(c.b, c.a), c.h);
+  for (const auto& [a, b, h] : cases) {
+    EXPECT_EQ(LadderHamming{}.estimate(a, b), h) << a << " / " << b;
+    EXPECT_EQ(LadderHamming{}.estimate(b, a), h) << a << " / " << b;
   }
 }
 
 TEST(WordLadder, Utf8Validator) {
-  struct Case {
-    std::string bytes;
-    bool valid;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, bool> cases[] = {
       // Valid: the first and last character of each sequence length, and the
       // characters on either side of the surrogates.
       {"", true}, {std::string("a\0\x7f", 3), true}, {"\xc2\x80\xdf\xbf", true},
@@ -248,8 +209,5 @@ TEST(WordLadder, Utf8Validator) {
       {"\xed\xa0\x80", false}, {"\xed\xbf\xbf", false}, {"\xf4\x90\x80\x80", false},
       {"\xf5\x80\x80\x80", false}, {"\xff", false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.bytes));
-    EXPECT_EQ(is_valid_utf8(c.bytes), c.valid);
-  }
+  for (const auto& [bytes, valid] : cases) EXPECT_EQ(is_valid_utf8(bytes), valid) << ::testing::PrintToString(bytes);
 }
