@@ -144,4 +144,29 @@ inline std::vector<FastRun> fast_runs(std::mt19937& rng, std::uint64_t expanded)
           {.record = rng() % 2 == 0, .every = every, .stop_at = rng() % (expanded / every + 2) + 1}};
 }
 
+// The priority-queue kinds every fast path is held to: the heuristic's weight
+// 0, 1, above and below 1, negative, and large enough to overflow a priority.
+inline const AlgorithmKind kPriorityKinds[] = {
+    AlgorithmKind::ucs(),  AlgorithmKind::dijkstra(), AlgorithmKind::greedy(), AlgorithmKind::astar(),
+    AlgorithmKind::weighted_astar(2.0), AlgorithmKind::weighted_astar(0.5), AlgorithmKind::weighted_astar(-1.5),
+    AlgorithmKind::weighted_astar(1e308)};
+
+// A fast path against the general driver, each called as search(options),
+// under every run of fast_runs: the same results and the same polls. The
+// fast path borrows one workspace for every search of the test, as a prepared
+// domain lends its pool's.
+template <class Fast, class General>
+void expect_fast_path_same(std::mt19937& rng, Fast fast, General general) {
+  static Workspace shared;
+  for (const FastRun& o : fast_runs(rng, fast(SearchOptions{}).nodes_expanded)) {
+    o.expect_same_as(
+        [&](auto& hook) {
+          SearchOptions options = o.with(hook);
+          options.workspace = &shared;
+          return fast(options);
+        },
+        [&](auto& hook) { return general(o.with(hook)); });
+  }
+}
+
 }  // namespace table

@@ -35,13 +35,6 @@ TEST(CsrSearch, SameResultsAsTheGeneralDriver) {
       {200, 700, {1.0, 1.5, 2.0, 4.0, 8.0}, 4},
       {500, 1500, {0.0, 1.0, 2.0, 3.0}, 2},
   };
-  const AlgorithmKind kinds[] = {AlgorithmKind::ucs(),
-                                 AlgorithmKind::dijkstra(),
-                                 AlgorithmKind::greedy(),
-                                 AlgorithmKind::astar(),
-                                 AlgorithmKind::weighted_astar(2.0),
-                                 AlgorithmKind::weighted_astar(-1.5),
-                                 AlgorithmKind::weighted_astar(1e308)};
   std::mt19937 rng(23);
   std::uint64_t searched = 0;
   for (const Case& c : cases) {
@@ -51,7 +44,7 @@ TEST(CsrSearch, SameResultsAsTheGeneralDriver) {
       const std::uint64_t s = rng() % c.nodes;
       const std::uint64_t t = rng() % 8 == 0 ? s : rng() % c.nodes;
       SCOPED_TRACE(testing::Message() << c.nodes << " nodes, query " << i << (undirected ? " undirected" : ""));
-      for (const AlgorithmKind& kind : kinds) {
+      for (const AlgorithmKind& kind : table::kPriorityKinds) {
         SCOPED_TRACE(testing::Message() << kind.label << " weight " << kind.h_weight);
         // Greedy under infinite weights could meet 0 * inf: the general driver's.
         if (!csr_search_applies(g, s, t, kind, {})) {
@@ -59,17 +52,9 @@ TEST(CsrSearch, SameResultsAsTheGeneralDriver) {
           continue;
         }
         ++searched;
-        for (const table::FastRun& o : table::fast_runs(rng, csr_search(g, s, t, kind, {}).nodes_expanded)) {
-          // One workspace lent to every fast search of the test.
-          static Workspace shared;
-          o.expect_same_as(
-              [&](auto& hook) {
-                SearchOptions options = o.with(hook);
-                options.workspace = &shared;
-                return csr_search(g, s, t, kind, options);
-              },
-              [&](auto& hook) { return search_with_options(g, s, t, kind, Zero{}, o.with(hook)); });
-        }
+        table::expect_fast_path_same(
+            rng, [&](const SearchOptions& o) { return csr_search(g, s, t, kind, o); },
+            [&](const SearchOptions& o) { return search_with_options(g, s, t, kind, Zero{}, o); });
       }
     }
   }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "quellostrin/domains/grid_search.hpp"
@@ -36,25 +37,6 @@ Cell random_cell(std::mt19937& rng, const GridGraph& g) {
           static_cast<std::int32_t>(rng() % static_cast<std::uint32_t>(g.width()))};
 }
 
-// Both searches under each of the runs of table::fast_runs.
-template <class H>
-void expect_same_searches(std::mt19937& rng, const GridGraph& g, Cell s, Cell t, const AlgorithmKind& kind,
-                          const H& h) {
-  ASSERT_TRUE(grid_search_applies(g, s, t, kind, {}));
-  for (const table::FastRun& o : table::fast_runs(rng, grid_search(g, s, t, kind, h, {}).nodes_expanded)) {
-    // The fast search borrows one workspace for every grid and query of the
-    // test, as a prepared grid lends its pool's.
-    static Workspace shared;
-    o.expect_same_as(
-        [&](auto& hook) {
-          SearchOptions options = o.with(hook);
-          options.workspace = &shared;
-          return grid_search(g, s, t, kind, h, options);
-        },
-        [&](auto& hook) { return search_with_options(g, s, t, kind, h, o.with(hook)); });
-  }
-}
-
 }  // namespace
 
 TEST(GridSearch, SameResultsAsTheGeneralDriver) {
@@ -68,14 +50,6 @@ TEST(GridSearch, SameResultsAsTheGeneralDriver) {
       {1, 1, 0.0, false, 1},   {1, 9, 0.1, false, 4},   {7, 5, 0.2, true, 8},    {16, 16, 0.3, false, 8},
       {16, 16, 0.25, true, 8}, {40, 23, 0.35, true, 6}, {64, 64, 0.2, false, 3}, {33, 47, 0.45, false, 6},
   };
-  const AlgorithmKind kinds[] = {AlgorithmKind::ucs(),
-                                 AlgorithmKind::dijkstra(),
-                                 AlgorithmKind::greedy(),
-                                 AlgorithmKind::astar(),
-                                 AlgorithmKind::weighted_astar(2.0),
-                                 AlgorithmKind::weighted_astar(0.5),
-                                 AlgorithmKind::weighted_astar(-1.5),
-                                 AlgorithmKind::weighted_astar(1e308)};
   std::mt19937 rng(11);
   for (const Case& c : cases) {
     for (int i = 0; i < c.queries; ++i) {
@@ -86,12 +60,15 @@ TEST(GridSearch, SameResultsAsTheGeneralDriver) {
       const Cell s = random_cell(rng, g);
       const Cell t = rng() % 8 == 0 ? s : random_cell(rng, g);
       SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " query " << i << " diagonal " << g.diagonal());
-      for (const AlgorithmKind& kind : kinds) {
+      for (const AlgorithmKind& kind : table::kPriorityKinds) {
         SCOPED_TRACE(testing::Message() << kind.label << " weight " << kind.h_weight);
-        expect_same_searches(rng, g, s, t, kind, Zero{});
-        expect_same_searches(rng, g, s, t, kind, Manhattan{});
-        expect_same_searches(rng, g, s, t, kind, Euclidean{});
-        expect_same_searches(rng, g, s, t, kind, Octile{});
+        ASSERT_TRUE(grid_search_applies(g, s, t, kind, {}));
+        const auto same = [&](const auto& h) {
+          table::expect_fast_path_same(
+              rng, [&](const SearchOptions& o) { return grid_search(g, s, t, kind, h, o); },
+              [&](const SearchOptions& o) { return search_with_options(g, s, t, kind, h, o); });
+        };
+        std::apply([&](const auto&... h) { (same(h), ...); }, std::tuple(Zero{}, Manhattan{}, Euclidean{}, Octile{}));
       }
     }
   }
