@@ -37,8 +37,10 @@ def test_result_classes():
     assert (r.source, r.dist, r.pred, r.negative_cycle) == (0, [0.0, -1.0, 1.0], [None, 2, 0], False)
     assert (r.path_to(1), r.path_to(3), repr(r)) == ([0, 2, 1], None, "ShortestPaths(source=0, nodes=3, negative_cycle=false)")
     a = floyd_warshall(3, THREE)
-    assert (a.num_nodes, a.distance(0, 1), a.distance(0, 7), a.distance(1, 1)) == (3, -1.0, math.inf, 0.0)
-    assert (a.path(0, 1), a.path(1, 0), repr(a)) == ([0, 2, 1], None, "AllPairs(num_nodes=3, negative_cycle=false)")
+    assert (a.num_nodes, a.distance(0, 1), a.distance(0, 7), a.distance(7, 0), a.distance(1, 1)) == \
+           (3, -1.0, math.inf, math.inf, 0.0)
+    assert (a.path(0, 1), a.path(1, 0), a.path(0, 7), a.path(2, 2), repr(a)) == \
+           ([0, 2, 1], None, None, [2], "AllPairs(num_nodes=3, negative_cycle=false)")
     m = a.matrix()
     m[0][0] = 99.0
     r.dist.append(1.0)
