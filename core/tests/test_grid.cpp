@@ -57,10 +57,7 @@ TEST(Grid, ParsesTheAsciiFormat) {
 }
 
 TEST(Grid, RefusesWithMessages) {
-  const std::string too_large = "grid too large: 65536\u00d732768 = 2147483648 cells (max 2147483647)";
-  EXPECT_EQ(input_error([] { GridGraph(65536, 32768); }), too_large);
-  EXPECT_EQ(input_error([] { GridGraph(std::uint64_t{1} << 32 | 2, 1); }),
-            "grid too large: 4294967298\u00d71 = 4294967298 cells (max 2147483647)");
+  // (The entry points' tests hold the smaller products' messages.)
   EXPECT_EQ(input_error([] { GridGraph::check_size(std::uint64_t{1} << 63, std::uint64_t{1} << 63); }),
             "grid too large: 9223372036854775808\u00d79223372036854775808 = "
             "85070591730234615865843651857942052864 cells (max 2147483647)");

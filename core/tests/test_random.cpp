@@ -53,20 +53,14 @@ TEST(ChaCha, RfcVectors) {
   EXPECT_EQ(serialized, expected);
 }
 
+// The key a seed expands to, and the stream's first words, by example; every
+// part of the seeding and of the uniform doubles is held to an independent
+// ChaCha8 over many seeds by tests/test_generators.py.
 TEST(ChaCha, SeedVectors) {
   const auto zero = ChaCha8Rng::seed_from_u64(0);
   EXPECT_EQ(zero.key(), (ChaCha8Rng::Key{0xf973f2ec, 0x45cdb581, 0x7346f087, 0xad6cad06, 0xe3a3d0d0, 0x67e71733,
                                          0x72ea9bf2, 0xfe7d8ad7}));
   EXPECT_EQ(first_words(zero, 4), (Words{0xa79a3b6c, 0xb585f767, 0xbad8c037, 0x7746a55f}));
-  auto doubles = zero;
-  EXPECT_EQ(doubles.uniform_double(), 0.7090754154265618);
-  EXPECT_EQ(doubles.uniform_double(), 0.46592172228961015);
-  EXPECT_EQ(doubles.uniform_double(), 0.6991432426747317);
-
-  const auto answer = ChaCha8Rng::seed_from_u64(42);
-  EXPECT_EQ(answer.key(), (ChaCha8Rng::Key{0x7ba18fa4, 0x0a3d3258, 0xcca1b8ea, 0xb8140169, 0x75c88c2b, 0x54f7b418,
-                                           0xa16e448d, 0xf220dfe4}));
-  EXPECT_EQ(first_words(answer, 1), Words{0x395d5ba1});
 }
 
 TEST(ChaCha, WordStreamIsTheBlocksInCounterOrder) {
