@@ -21,6 +21,15 @@ def random_edges(seed, max_nodes=25, density=2.0):
     return n, edges
 
 
+def raises(exc, message, call, *args, **kwargs):
+    """Calls call(*args, **kwargs), which must raise exactly `exc` with a
+    message that starts with `message`; returns the error."""
+    with pytest.raises(exc) as info:
+        call(*args, **kwargs)
+    assert type(info.value) is exc and str(info.value).startswith(message), repr(info.value)
+    return info.value
+
+
 def fields(r):
     """Everything a result holds but its timing, as plain comparable values (a
     NaN cost as None, so that it equals itself)."""

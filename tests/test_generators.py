@@ -6,6 +6,8 @@ import itertools
 
 import pytest
 
+from conftest import raises
+
 from quellostrin import gen_barabasi_albert, gen_erdos_renyi, gen_watts_strogatz, random_maze_ascii, sample_maze
 
 M32, M64 = 2**32 - 1, 2**64 - 1
@@ -63,9 +65,7 @@ def test_erdos_renyi_draws_in_pair_order(n, p, seed):
     (lambda: gen_erdos_renyi(2**40, 0.0, 0), MemoryError, ""),
 ])
 def test_messages(call, exc, message):
-    with pytest.raises(exc) as info:
-        call()
-    assert str(info.value).startswith(message)
+    raises(exc, message, call)
 
 
 def test_random_mazes_draw_once_per_cell_in_row_major_order_but_the_start_and_goal():

@@ -7,6 +7,7 @@ import struct
 import numpy as np
 import pytest
 
+from conftest import raises
 from quellostrin import Grid, search_grid, search_grid_costs
 
 BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
@@ -42,9 +43,7 @@ class TestErrors:
         (lambda: search_grid_costs("ab", (0, 0), (0, 1)), TypeError, "argument 'costs': "),
     ])
     def test_messages_in_order(self, call, exc, message):
-        with pytest.raises(exc) as info:
-            call()
-        assert str(info.value).startswith(message)
+        raises(exc, message, call)
 
     def test_a_huge_matrix_is_refused_before_its_elements_are_read(self):
         class Row:
@@ -54,9 +53,8 @@ class TestErrors:
             def __getitem__(self, i):
                 raise AssertionError("an element was converted")
 
-        with pytest.raises(ValueError) as info:
-            search_grid_costs([Row()], (0, 0), (0, 1))
-        assert str(info.value) == "grid too large: 4294967298\u00d71 = 4294967298 cells (max 2147483647)"
+        raises(ValueError, "grid too large: 4294967298\u00d71 = 4294967298 cells (max 2147483647)", search_grid_costs,
+               [Row()], (0, 0), (0, 1))
 
     def test_memoryviews_are_read_or_refused_with_type_error(self):
         # A memoryview cannot be indexed by rows, so every format either reads

@@ -6,7 +6,7 @@ import traceback
 
 import pytest
 
-from conftest import random_edges
+from conftest import raises, random_edges
 from quellostrin import search_graph, search_implicit
 
 STATES_MSG = "implicit-graph states must be an int or a sequence of ints"
@@ -42,9 +42,8 @@ def test_state_forms():
                                          (1.0, 0), (None, 0), ([[1]], 0), (0, "x")])
 def test_bad_states_fail_at_once(start, goal):
     calls = []
-    with pytest.raises(ValueError) as info:
-        search_implicit(lambda s: calls.append(s) or [], start, goal)
-    assert str(info.value) == STATES_MSG and calls == []
+    assert str(raises(ValueError, STATES_MSG, search_implicit, lambda s: calls.append(s) or [], start, goal)) == STATES_MSG
+    assert calls == []
 
 
 @pytest.mark.parametrize("successors, heuristic, message", [
@@ -54,15 +53,12 @@ def test_bad_states_fail_at_once(start, goal):
     *[(counter, h, H_MSG) for h in [lambda a, b: None, lambda a, b: "1.0", lambda a: 0.0, 3]],
 ])
 def test_bad_callback_results(successors, heuristic, message):
-    with pytest.raises(ValueError) as info:
-        search_implicit(successors, 0, 3, heuristic=heuristic)
-    assert str(info.value) == message
+    assert str(raises(ValueError, message, search_implicit, successors, 0, 3, heuristic=heuristic)) == message
     if heuristic is None:  # the same lists from a predecessor callable
-        with pytest.raises(ValueError) as info:
-            # The start side's layers grow, so the goal side expands second.
-            search_implicit(lambda s: [(s + 1, 1.0), (s + 2, 1.0)], 0, 9, algorithm="bidirectional",
-                            predecessors=successors)
-        assert str(info.value) == message.replace("successors", "predecessors")
+        # The start side's layers grow, so the goal side expands second.
+        message = message.replace("successors", "predecessors")
+        assert str(raises(ValueError, message, search_implicit, lambda s: [(s + 1, 1.0), (s + 2, 1.0)], 0, 9,
+                          algorithm="bidirectional", predecessors=successors)) == message
 
 
 def test_successor_exception_is_reraised_unchanged_and_ends_the_calls():

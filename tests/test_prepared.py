@@ -12,7 +12,7 @@ import networkx as nx
 import numpy as np
 import pytest
 
-from conftest import RUNNABLE, random_edges
+from conftest import RUNNABLE, raises, random_edges
 from quellostrin import (Graph, Grid, WordList, bellman_ford, floyd_warshall, random_maze_ascii, search_graph,
                          search_grid, search_grid_costs, search_wordladder)
 
@@ -144,9 +144,7 @@ def test_search_many_checks_every_query_first():
         (lambda: graph.search_many("01"), TypeError, "argument 'queries': expected a sequence"),
         (lambda: words.search_many([("ab", "cde")]), ValueError, "query 0: start and goal must have the same length"),
     ]:
-        with pytest.raises(error) as info:
-            call()
-        assert str(info.value).startswith(message), str(info.value)
+        raises(error, message, call)
 
 
 def test_errors_and_properties():
@@ -171,8 +169,6 @@ def test_errors_and_properties():
         (lambda: Graph(3, []).bellman_ford(3), ValueError, "source must be < num_nodes"),
         (lambda: WordList(["ab"]).search("ab", "abc"), ValueError, "start and goal must have the same length"),
     ]:
-        with pytest.raises(error) as info:
-            call()
-        assert str(info.value).startswith(message), str(info.value)
+        raises(error, message, call)
     graph = Graph(4, [(0, 1, 1.0), (1, 2, math.inf), (2, 3, 2.0)], undirected=False)
     assert (graph.num_edges, repr(graph)) == (2, "Graph(num_nodes=4, num_edges=2, undirected=False)")

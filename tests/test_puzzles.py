@@ -11,7 +11,7 @@ import networkx as nx
 import numpy as np
 import pytest
 
-from conftest import data_file
+from conftest import data_file, raises
 from quellostrin import search_hanoi, search_npuzzle, search_wordladder
 
 GOAL8 = (1, 2, 3, 4, 5, 6, 7, 8, 0)
@@ -47,9 +47,7 @@ PERM = "{} must be a permutation of 0..{} (0 = blank)"
      "unknown wordladder heuristic: 'misplaced'. Use hamming, zero, or a callable"),
 ])
 def test_messages_in_order(call, exc, message):
-    with pytest.raises(exc) as info:
-        call()
-    assert type(info.value) is exc and str(info.value).startswith(message)
+    raises(exc, message, call)
 
 
 def test_states_and_words():

@@ -11,7 +11,7 @@ import networkx as nx
 import numpy as np
 import pytest
 
-from conftest import ALGORITHMS, ALIASES, RUNNABLE, fields, random_edges
+from conftest import ALGORITHMS, ALIASES, RUNNABLE, fields, raises, random_edges
 from quellostrin import SearchResult, bellman_ford, floyd_warshall, search_graph, search_implicit
 
 LINE = [(0, 1, 1.0), (1, 2, 1.0)]
@@ -41,9 +41,7 @@ class TestErrors:
         (dict(time_limit=math.nan), TIME_LIMIT),
     ])
     def test_value_errors_in_order(self, kwargs, message):
-        with pytest.raises(ValueError) as info:
-            search_graph(**(BASE | kwargs))
-        assert str(info.value) == message
+        assert str(raises(ValueError, message, search_graph, **(BASE | kwargs))) == message
 
     @pytest.mark.parametrize("kwargs, name, exc", [
         (dict(num_nodes=3.0), "num_nodes", TypeError),

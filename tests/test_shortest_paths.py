@@ -12,6 +12,7 @@ import pytest
 from scipy.sparse.csgraph import csgraph_from_dense
 from scipy.sparse.csgraph import floyd_warshall as scipy_floyd_warshall
 
+from conftest import raises
 from quellostrin import AllPairs, ShortestPaths, bellman_ford, floyd_warshall
 
 THREE = [(0, 1, 4.0), (0, 2, 1.0), (2, 1, -2.0)]
@@ -27,9 +28,7 @@ THREE = [(0, 1, 4.0), (0, 2, 1.0), (2, 1, -2.0)]
     (lambda: floyd_warshall(2**33, []), MemoryError, ""),
 ])
 def test_messages(call, exc, message):
-    with pytest.raises(exc) as info:
-        call()
-    assert str(info.value).startswith(message)
+    raises(exc, message, call)
 
 
 def test_result_classes():
