@@ -202,10 +202,3 @@ def test_plot_and_animate_write_images(capsys, tmp_path):
     with Image.open(gif) as im:
         assert im.n_frames > 1
 
-
-def test_the_command_line_and_movingai_pass_mypy_strict():
-    from mypy import api
-
-    report, errors, status = api.run(["--strict", "--no-incremental", "-m", "quellostrin.cli", "-m", "quellostrin.__main__",
-                                      "-m", "quellostrin.movingai"])
-    assert status == 0, report + errors
