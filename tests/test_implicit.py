@@ -135,3 +135,6 @@ def test_same_answers_as_search_graph(seed):
         a = search_graph(n, edges, s, t, algorithm=algorithm, undirected=undirected, depth_limit=n)
         b = search_implicit(lambda u: adj[u], s, t, algorithm=algorithm, depth_limit=n, predecessors=predecessors)
         assert a == b, algorithm
+    for goal in range(n):  # without predecessors the goal side guesses, but never reports a non-walk
+        blind = search_implicit(adj.__getitem__, s, goal, algorithm="bidirectional")
+        assert not blind.found or all(any(v == y for v, _ in adj[x]) for x, y in zip(blind.path, blind.path[1:]))
