@@ -53,8 +53,8 @@ def test_erdos_renyi_draws_in_pair_order(n, p, seed):
 
 @pytest.mark.parametrize("call, exc, message", [
     (lambda: sample_maze("Open"), ValueError, "unknown sample maze: 'Open'. Available: open, wall"),
-    (lambda: gen_watts_strogatz(10, 3, 0.1, 1), ValueError, "k must be even and < n"),
-    (lambda: gen_barabasi_albert(3, 3, 1), ValueError, "need n > m >= 1"),
+    *[(lambda k=k: gen_watts_strogatz(10, k, 0.1, 1), ValueError, "k must be even and < n") for k in (3, 10, 11, 12)],
+    *[(lambda m=m: gen_barabasi_albert(3, m, 1), ValueError, "need n > m >= 1") for m in (0, 3)],
     (lambda: random_maze_ascii(65536, 32768, 0.1, 1), ValueError,
      "grid too large: 65536\u00d732768 = 2147483648 cells (max 2147483647)"),
     (lambda: random_maze_ascii(0, 3, 0.1, 1), ValueError, "grid must be non-empty"),
@@ -69,7 +69,8 @@ def test_messages(call, exc, message):
 
 
 def test_random_mazes_draw_once_per_cell_in_row_major_order_but_the_start_and_goal():
-    for w, h, density, seed in [(13, 7, 0.25, 5), (1, 2, 0.5, 0), (30, 4, 0.6, 2**64 - 1)]:
+    for w, h, density, seed in [(13, 7, 0.25, 5), (1, 2, 0.5, 0), (30, 4, 0.6, 2**64 - 1), (9, 5, 0.0, 3),
+                                (31, 17, 1.0, 4), (2, 17, 0.8, 8)]:
         doubles = uniform_doubles(seed)
         rows = ["".join("S" if (r, c) == (0, 0) else "G" if (r, c) == (h - 1, w - 1)
                         else "#" if next(doubles) < density else "." for c in range(w)) for r in range(h)]

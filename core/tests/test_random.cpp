@@ -63,14 +63,11 @@ TEST(ChaCha, SeedVectors) {
   EXPECT_EQ(first_words(zero, 4), (Words{0xa79a3b6c, 0xb585f767, 0xbad8c037, 0x7746a55f}));
 }
 
-TEST(ChaCha, WordStreamIsTheBlocksInCounterOrder) {
+// The word stream is the blocks in counter order, read across several
+// buffers by tests/test_generators.py against an independent ChaCha8.
+TEST(ChaCha, WordStreamAcrossTheBuffer) {
   const auto seeded = ChaCha8Rng::seed_from_u64(7);
-  const Words words = first_words(seeded, 3 * ChaCha8Rng::kBufferWords);
-  for (std::uint64_t block = 0; block < 3 * ChaCha8Rng::kBufferWords / 16; ++block) {
-    const auto expected = detail::chacha_block(block_input(seeded.key(), block), 8);
-    for (std::size_t i = 0; i < 16; ++i) ASSERT_EQ(words[16 * block + i], expected[i]) << block << ":" << i;
-  }
-
+  const Words words = first_words(seeded, 2 * ChaCha8Rng::kBufferWords);
   // A 64-bit draw with one word left takes it as the low half and the first
   // word of the next buffer as the high half; nothing is skipped.
   constexpr std::size_t kEnd = ChaCha8Rng::kBufferWords;
