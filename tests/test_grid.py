@@ -71,18 +71,13 @@ class TestErrors:
 
 
 class TestSearch:
-    def test_cells_are_row_col_tuples(self):
-        r = search_grid("S.#\n..G", algorithm="bfs")
-        assert r.path == [(0, 0), (1, 0), (1, 1), (1, 2)] and r.cost == 3.0
-        assert all(type(c) is tuple for c, _, _ in r.trace)
-        seen = []
-        search_grid("S.\n.G", heuristic=lambda a, b: seen.append((a, b)) or 0.0)
-        assert seen[0] == ((0, 0), (1, 1))
-
-    def test_cells_as_any_pair_of_ints(self):
-        # Lists from JSON, NumPy rows and integers: the same search, tuples out.
-        costs, rows = [[1, 1, 1], [1, 0, 1]], np.array([[0, 0], [1, 2]], dtype=np.int16)
+    def test_cells_as_any_pair_of_ints_and_tuples_out(self):
+        # Lists from JSON, NumPy rows and integers: the same search; the path,
+        # the trace and the heuristic's arguments are (row, col) tuples.
+        costs, rows, seen = [[1, 1, 1], [1, 0, 1]], np.array([[0, 0], [1, 2]], dtype=np.int16), []
         expected = search_grid_costs(costs, (0, 0), (1, 2))
+        search_grid_costs(costs, [0, 0], rows[1], heuristic=lambda a, b: seen.append((a, b)) or 0.0)
+        assert seen[0] == ((0, 0), (1, 2)) and all(type(c) is tuple for c, _, _ in expected.trace)
         grid = Grid(costs)
         for start, goal in [([0, 0], [1, 2]), (rows[0], rows[1]), ((np.int64(0), np.uint8(0)), range(1, 3))]:
             assert search_grid_costs(costs, start, goal) == grid.search(start, goal) == expected

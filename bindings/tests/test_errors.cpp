@@ -81,12 +81,8 @@ TEST(ErrorSlot, KeepsTheFirstErrorWithItsCause) {
     PyObject *type, *cause;
     const char* message;
   } rows[] = {
-      {"ordinary error becomes the cause",
-       [](ErrorSlot& s) { PyErr_SetString(PyExc_RuntimeError, "boom"); s.store_value_error("bad key"); },
-       PyExc_ValueError, PyExc_RuntimeError, "bad key"},
-      {"KeyboardInterrupt unchanged",
-       [](ErrorSlot& s) { PyErr_SetNone(PyExc_KeyboardInterrupt); s.store_value_error("bad key"); },
-       PyExc_KeyboardInterrupt, nullptr, ""},
+      // (A callback's error as the cause, and base exceptions passed on
+      // unchanged, are tests/test_implicit.py's test_callback_exceptions.)
       {"only the first kept",
        [](ErrorSlot& s) {
          s.store_value_error("first");
