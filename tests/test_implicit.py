@@ -85,9 +85,12 @@ def test_successor_exception_is_reraised_unchanged_and_ends_the_calls():
 def test_callback_exceptions(exc, where):
     # A heuristic's error becomes ValueError with it as the cause; base
     # exceptions, and anything successors raise, come through as themselves.
-    raised = exc("stop")
+    # The first error ends the search: A* would push more nodes, IDA* would
+    # start more passes (on a longer chain, for minutes), each calling again.
+    raised, calls = exc("stop"), []
 
     def boom(*args):
+        calls.append(args)
         raise raised
 
     with pytest.raises(BaseException) as info:
@@ -96,7 +99,8 @@ def test_callback_exceptions(exc, where):
         elif where == "heuristic":
             search_implicit(counter, 0, 3, heuristic=boom)
         else:
-            search_graph(3, LINE, 0, 2, algorithm="astar", heuristic=boom)
+            search_graph(3, LINE, 0, 2, algorithm="ida_star", heuristic=boom)
+    assert len(calls) == 1
     if where == "successors" or not issubclass(exc, Exception):
         assert info.value is raised
     else:

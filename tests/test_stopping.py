@@ -1,5 +1,6 @@
-"""Calls that stop early or are refused: Ctrl-C during a long search, the
-first callback error, and sizes past the machine's memory. Each runs in a
+"""Calls that stop early or are refused: Ctrl-C during a long search, a time
+limit, and sizes past the machine's memory (the first callback error ending a
+search is tests/test_implicit.py's test_callback_exceptions). Each runs in a
 child process, so a call that fails to stop is killed by the timeout (or the
 kernel) instead of taking the suite down."""
 
@@ -94,29 +95,6 @@ def test_time_limit_ends_a_long_search(case):
     """
     out, err = run_child(body, timeout=20)
     assert out == "time_limit False inf True\n", err
-
-
-def test_first_callback_error_ends_the_search():
-    # Without the stop, the heuristic's failure would leave IDA* to enumerate
-    # the chain's paths with h = 0 for minutes before reporting it.
-    body = """
-        calls = []
-        def h(a, b):
-            calls.append(a)
-            raise ZeroDivisionError("h")
-        print("ready", flush=True)
-        try:
-            search_graph(2000, CHAIN2, 0, 1998, algorithm="ida_star", heuristic=h, undirected=False)
-        except ValueError as e:
-            assert isinstance(e.__cause__, ZeroDivisionError), e
-            print(len(calls))
-    """
-    out, err = run_child(body, timeout=30)
-    assert out == "1\n", err
-
-
-def physical_memory():
-    return os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
 
 
 # Sizes no machine here can hold, each with the start of its refusal.
