@@ -187,18 +187,3 @@ def test_drawing_without_matplotlib_is_one_line(capsys, monkeypatch):
     monkeypatch.setattr(cli.importlib, "import_module", missing)
     status, _, err = run(capsys, "maze", "--sample", "wall", "--plot", "x.png")
     assert status == 2 and err == "quellostrin: error: --plot and --animate need matplotlib: pip install quellostrin[viz]\n"
-
-
-def test_plot_and_animate_write_images(capsys, tmp_path):
-    pytest.importorskip("matplotlib")
-    Image = pytest.importorskip("PIL.Image")
-    pytest.importorskip("quellostrin.viz")
-    png, gif = tmp_path / "m.png", tmp_path / "m.gif"
-    status, _, err = run(capsys, "maze", "--sample", "wall", "--plot", str(png), "--animate", str(gif))
-    assert status == 0, err
-    for f, kind in ((png, "PNG"), (gif, "GIF")):
-        with Image.open(f) as im:
-            assert im.format == kind
-    with Image.open(gif) as im:
-        assert im.n_frames > 1
-

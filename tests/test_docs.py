@@ -38,6 +38,9 @@ def test_readme_command_lines(command, tmp_path):
     done = subprocess.run(["bash", "-c", command], cwd=tmp_path, env=env, capture_output=True, text=True, timeout=120)
     assert done.returncode == 0 and "Traceback" not in done.stderr, (done.stdout, done.stderr)
     assert done.stdout.strip()
+    for option, name in re.findall(r"--(plot|animate) (\S+)", command):  # the pictures are written
+        with pytest.importorskip("PIL.Image").open(tmp_path / name) as im:
+            assert im.format == ("PNG" if option == "plot" else "GIF") and im.n_frames >= (option == "animate") + 1
 
 
 def test_docstring_examples():
