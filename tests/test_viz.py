@@ -19,7 +19,7 @@ import matplotlib.pyplot as plt
 from conftest import random_edges
 from matplotlib.colors import to_rgb
 from PIL import Image
-from quellostrin import random_maze_ascii, search_graph, search_grid, search_grid_costs, search_hanoi, viz
+from quellostrin import Grid, random_maze_ascii, search_graph, search_grid, search_grid_costs, search_hanoi, viz
 
 SMALL = "S..#....\n.#.#.##.\n.#...#G.\n...#...."
 
@@ -101,17 +101,12 @@ def test_plot_grid_colours_each_cell_and_the_tree_sits_on_the_cells(name):
     assert result.found
     _, plain = pixels(viz.plot_grid(grid))
     _, drawn = pixels(viz.plot_grid(grid, result))
-    if isinstance(grid, str):
-        lines = grid.strip("\n").split("\n")
-        walls = {(r, c) for r, line in enumerate(lines) for c, ch in enumerate(line) if ch == "#"}
-        shape = (len(lines), max(map(len, lines)))
-    else:  # short rows of a ragged matrix end in walls
-        costs = np.array([list(row) + [0] * (len(grid[0]) - len(row)) for row in grid], float)
-        walls = {tuple(rc) for rc in np.argwhere(~((costs > 0) & np.isfinite(costs)))}
-        shape = costs.shape
+    # The costs as the search reads them: 0 for '#', NaN past a short row.
+    costs = np.asarray(Grid(grid))
+    walls = {tuple(rc) for rc in np.argwhere(~((costs > 0) & np.isfinite(costs)))}
     expanded = {node for node, _, _ in result.trace}
     start, *inner, goal = result.path
-    for cell in np.ndindex(*shape):
+    for cell in np.ndindex(*costs.shape):
         if cell in walls:
             assert near(drawn(cell), viz.WALL_COLOR) and near(plain(cell), viz.WALL_COLOR), cell
         elif cell in (start, goal):
