@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "quellostrin/errors.hpp"
@@ -33,11 +34,8 @@ std::string render(const GridGraph& g) {
 }  // namespace
 
 TEST(Grid, ParsesTheAsciiFormat) {
-  struct Case {
-    std::string map, cells;
-    Cell start, goal;
-  };
-  const Case cases[] = {
+  // A map, its cells read back, its start and its goal.
+  const std::tuple<std::string, std::string, Cell, Cell> cases[] = {
       {"S.#\n..G", "..#|...|", {0, 0}, {1, 2}},
       {"\n\nS\n\nG\n\n", ".|.|.|", {0, 0}, {2, 0}},           // outer empty lines dropped, inner kept
       {"S1\r\n9G\r\n", "..|9.|", {0, 0}, {1, 1}},              // CR LF; digits are costs
@@ -47,12 +45,12 @@ TEST(Grid, ParsesTheAsciiFormat) {
       {std::string("S\0G", 3), "...|", {0, 0}, {0, 2}},         // NUL is an ordinary character
       {"  \nS#\n#G  \n", "....|.#..|#...|", {1, 0}, {2, 1}},        // a line of spaces is not empty
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.map);
-    const AsciiGrid parsed = GridGraph::from_ascii(c.map);
-    EXPECT_EQ(render(parsed.grid), c.cells);  // short rows are padded with open cells
-    EXPECT_EQ(parsed.start, c.start);
-    EXPECT_EQ(parsed.goal, c.goal);
+  for (const auto& [map, cells, start, goal] : cases) {
+    SCOPED_TRACE(map);
+    const AsciiGrid parsed = GridGraph::from_ascii(map);
+    EXPECT_EQ(render(parsed.grid), cells);  // short rows are padded with open cells
+    EXPECT_EQ(parsed.start, start);
+    EXPECT_EQ(parsed.goal, goal);
   }
 }
 

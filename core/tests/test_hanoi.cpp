@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "quellostrin/search/algorithms.hpp"
@@ -34,12 +35,8 @@ TEST(Hanoi, StartGoalAndSuccessorOrder) {
   EXPECT_EQ(input_error([] { Hanoi::with_pegs(3, 0); }), "pegs must be between 1 and 16, got 0");
   EXPECT_EQ(input_error([] { Hanoi::with_pegs(3, 17); }), "pegs must be between 1 and 16, got 17");
 
-  struct Case {
-    std::uint64_t disks, pegs;
-    S state;
-    Moves expected;
-  };
-  const Case cases[] = {
+  // Disks, pegs, a state and its moves.
+  const std::tuple<std::uint64_t, std::uint64_t, S, Moves> cases[] = {
       {3, 3, {0, 0, 0}, moves({{1, 0, 0}, {2, 0, 0}})},
       // Disk 1 cannot go onto disk 0 at peg 1; then disk 0 goes to pegs 0 and 2.
       {3, 3, {1, 0, 0}, moves({{1, 2, 0}, {0, 0, 0}, {2, 0, 0}})},
@@ -52,9 +49,8 @@ TEST(Hanoi, StartGoalAndSuccessorOrder) {
       // Sixteen pegs: the table is full width.
       {1, 16, {15}, moves({{0}, {1}, {2}, {3}, {4}, {5}, {6}, {7}, {8}, {9}, {10}, {11}, {12}, {13}, {14}})},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.disks << " disks, " << c.pegs << " pegs");
-    EXPECT_EQ(Hanoi::with_pegs(c.disks, c.pegs).neighbors(c.state), c.expected);
+  for (const auto& [disks, pegs, state, expected] : cases) {
+    EXPECT_EQ(Hanoi::with_pegs(disks, pegs).neighbors(state), expected) << disks << " disks, " << pegs << " pegs";
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "oracle.hpp"
@@ -22,11 +23,7 @@ using Tree = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
 TEST(Driver, EachKindExpandsInItsOwnOrder) {
   auto g = directed(4, {{0, 1, 5.0}, {0, 2, 1.0}, {1, 3, 1.0}, {2, 3, 10.0}});
   const auto h = table_h({{1, 1.0}, {2, 5.0}});
-  struct Case {
-    AlgorithmKind kind;
-    Trace trace;
-  };
-  const Case cases[] = {
+  const std::pair<AlgorithmKind, Trace> cases[] = {
       {AlgorithmKind::bfs(), {{0, 0.0, 0}, {1, 5.0, 1}, {2, 1.0, 1}, {3, 6.0, 0}}},
       {AlgorithmKind::dfs(), {{0, 0.0, 0}, {2, 1.0, 1}, {3, 11.0, 1}}},  // last-listed successor first
       {AlgorithmKind::dijkstra(), {{0, 0.0, 0}, {2, 1.0, 1}, {1, 5.0, 1}, {3, 6.0, 1}}},
@@ -34,11 +31,11 @@ TEST(Driver, EachKindExpandsInItsOwnOrder) {
       {AlgorithmKind::astar(), {{0, 0.0, 0}, {1, 5.0, 1}, {2, 1.0, 1}, {3, 6.0, 0}}},
       {AlgorithmKind::weighted_astar(0.5), {{0, 0.0, 0}, {2, 1.0, 1}, {1, 5.0, 1}, {3, 6.0, 1}}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.kind.label);
-    auto r = search_with_options(g, 0, 3, c.kind, h, {.record = true});
-    EXPECT_EQ(r.trace, c.trace);
-    EXPECT_EQ(r.cost, c.trace.back().g);
+  for (const auto& [kind, trace] : cases) {
+    SCOPED_TRACE(kind.label);
+    auto r = search_with_options(g, 0, 3, kind, h, {.record = true});
+    EXPECT_EQ(r.trace, trace);
+    EXPECT_EQ(r.cost, trace.back().g);
   }
 }
 
