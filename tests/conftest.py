@@ -13,6 +13,9 @@ import pytest
 import quellostrin
 
 
+LINE = [(0, 1, 1.0), (1, 2, 1.0)]  # the path 0 - 1 - 2
+
+
 def random_edges(seed, max_nodes=25, density=2.0):
     """A seeded random edge list with parallel edges and self-loops allowed."""
     rng = random.Random(seed)

@@ -100,7 +100,6 @@ def test_maze_reads_ascii_and_moving_ai_files(capsys, tmp_path):
         (["npuzzle", "1", "2", "3", "4", "5", "6", "0", "7", "8", "-a", "bfs"], 2, 3),
         # 2^n - 1 moves with three pegs, the Frame-Stewart numbers with four.
         (["hanoi", "5"], 31, 31),
-        (["hanoi", "6", "--pegs", "4"], 17, 17),
         (["hanoi", "4", "--pegs", "4", "-a", "ucs"], 9, 9),
     ],
 )

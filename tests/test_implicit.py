@@ -6,13 +6,12 @@ import traceback
 
 import pytest
 
-from conftest import raises, random_edges
+from conftest import LINE, raises, random_edges
 from quellostrin import search_graph, search_implicit
 
 STATES_MSG = "implicit-graph states must be an int or a sequence of ints"
 PAIRS_MSG = "successors must return a list of (state, cost) pairs"
 H_MSG = "the heuristic callable must return a float"
-LINE = [(0, 1, 1.0), (1, 2, 1.0)]
 
 
 def counter(s):

@@ -129,46 +129,46 @@ def test_search_many_equals_one_search_per_query(seed):
         assert obj.search_many([]) == []
 
 
-def test_search_many_checks_every_query_first():
-    grid, graph, words = Grid("S.#\n..G"), Graph(3, [(0, 1, 1.0)]), WordList(["ab", "cd"])
-    for call, error, message in [
-        (lambda: grid.search_many([((0, 0), (1, 2)), ((0, 0), (0, 2))]), ValueError,
-         "query 1: start and goal must be in-bounds, non-wall cells"),
-        (lambda: grid.search_many([((0, 0), [1, 2, 0])]), TypeError, "query 0: argument 'goal': expected a (row, col)"),
-        (lambda: graph.search_many([(0, 1), (2, 3)], algorithm="nope"), ValueError,
-         "query 1: start and goal must be < num_nodes"),
-        (lambda: graph.search_many([(0, 1)], algorithm="nope"), ValueError, "unknown algorithm: 'nope'"),
-        (lambda: graph.search_many([(0, 1)], workers=0), ValueError, "workers must be between 1 and 1024"),
-        (lambda: graph.search_many([(0, 1)], 2), TypeError, "search_many() takes at most 1 positional argument (2 given)"),
-        (lambda: graph.search_many([(0, 1, 2)]), TypeError, "query 0: argument 'queries': expected a (start, goal)"),
-        (lambda: graph.search_many("01"), TypeError, "argument 'queries': expected a sequence"),
-        (lambda: words.search_many([("ab", "cde")]), ValueError, "query 0: start and goal must have the same length"),
-    ]:
-        raises(error, message, call)
+GRID, GRAPH, WORDS = Grid("S.#\n..G"), Graph(3, [(0, 1, 1.0)]), WordList(["ab", "cd"])
+# search_many checks every query before it searches (the first bad one named).
+REFUSALS = [
+    (lambda: GRID.search_many([((0, 0), (1, 2)), ((0, 0), (0, 2))]), ValueError,
+     "query 1: start and goal must be in-bounds, non-wall cells"),
+    (lambda: GRID.search_many([((0, 0), [1, 2, 0])]), TypeError, "query 0: argument 'goal': expected a (row, col)"),
+    (lambda: GRAPH.search_many([(0, 1), (2, 3)], algorithm="nope"), ValueError,
+     "query 1: start and goal must be < num_nodes"),
+    (lambda: GRAPH.search_many([(0, 1)], algorithm="nope"), ValueError, "unknown algorithm: 'nope'"),
+    (lambda: GRAPH.search_many([(0, 1)], workers=0), ValueError, "workers must be between 1 and 1024"),
+    (lambda: GRAPH.search_many([(0, 1)], 2), TypeError, "search_many() takes at most 1 positional argument (2 given)"),
+    (lambda: GRAPH.search_many([(0, 1, 2)]), TypeError, "query 0: argument 'queries': expected a (start, goal)"),
+    (lambda: GRAPH.search_many("01"), TypeError, "argument 'queries': expected a sequence"),
+    (lambda: WORDS.search_many([("ab", "cde")]), ValueError, "query 0: start and goal must have the same length"),
+    (lambda: Grid("..#\n...").search(), ValueError, "start and goal are needed"),
+    (lambda: GRID.search((0, 2), None), ValueError, "start and goal must be in-bounds, non-wall cells"),
+    (lambda: GRID.search(algorithm="nope"), ValueError, "unknown algorithm"),
+    (lambda: Grid([]), ValueError, "costs must be a non-empty matrix"),
+    (lambda: Grid(5), TypeError, "argument 'map'"),
+    (lambda: Graph(3, [(0, 5, 1.0)]), ValueError, "edge (0, 5) is out of range for a 3-node graph"),
+    (lambda: GRAPH.search(0, 3), ValueError, "start and goal must be < num_nodes"),
+    (lambda: Graph(3, [(0, 1, -1.0)]).dijkstra(0), ValueError, "dijkstra needs weights >= 0"),
+    (lambda: Graph(3, [(0, 1, -math.inf)]).bellman_ford(0), ValueError, "edge (0, 1) has weight -inf"),
+    (lambda: GRAPH.bellman_ford(3), ValueError, "source must be < num_nodes"),
+    (lambda: WORDS.search("ab", "abc"), ValueError, "start and goal must have the same length"),
+]
 
 
-def test_errors_and_properties():
-    grid = Grid("S.#\n..G")
-    assert (grid.shape, grid.start, grid.goal, repr(grid)) == ((2, 3), (0, 0), (1, 2), "Grid(height=2, width=3)")
+@pytest.mark.parametrize("call, error, message", REFUSALS)
+def test_refusals(call, error, message):
+    raises(error, message, call)
+
+
+def test_properties_and_views():
+    assert (GRID.shape, GRID.start, GRID.goal, repr(GRID)) == ((2, 3), (0, 0), (1, 2), "Grid(height=2, width=3)")
     assert (Grid("..#\n...").start, repr(WordList(["ab", "AB", "cd"]))) == (None, "WordList(2 words)")
     # numpy views the costs as given (0 for '#'), read-only.
     costs = np.array([[1.0, -2.0, np.nan], [0.5, 9.0, np.inf]])
     for given, expected in [("S.#\n.2G", [[1, 1, 0], [1, 2, 1]]), (costs, costs), ([[1, 2], [3]], [[1, 2], [3, np.nan]])]:
         view = np.asarray(Grid(given))
         assert np.array_equal(view, expected, equal_nan=True) and not view.flags.writeable
-    for call, error, message in [
-        (lambda: Grid("..#\n...").search(), ValueError, "start and goal are needed"),
-        (lambda: grid.search((0, 2), None), ValueError, "start and goal must be in-bounds, non-wall cells"),
-        (lambda: grid.search(algorithm="nope"), ValueError, "unknown algorithm"),
-        (lambda: Grid([]), ValueError, "costs must be a non-empty matrix"),
-        (lambda: Grid(5), TypeError, "argument 'map'"),
-        (lambda: Graph(3, [(0, 5, 1.0)]), ValueError, "edge (0, 5) is out of range for a 3-node graph"),
-        (lambda: Graph(3, [(0, 1, 1.0)]).search(0, 3), ValueError, "start and goal must be < num_nodes"),
-        (lambda: Graph(3, [(0, 1, -1.0)]).dijkstra(0), ValueError, "dijkstra needs weights >= 0"),
-        (lambda: Graph(3, [(0, 1, -math.inf)]).bellman_ford(0), ValueError, "edge (0, 1) has weight -inf"),
-        (lambda: Graph(3, []).bellman_ford(3), ValueError, "source must be < num_nodes"),
-        (lambda: WordList(["ab"]).search("ab", "abc"), ValueError, "start and goal must have the same length"),
-    ]:
-        raises(error, message, call)
     graph = Graph(4, [(0, 1, 1.0), (1, 2, math.inf), (2, 3, 2.0)], undirected=False)
     assert (graph.num_edges, repr(graph)) == (2, "Graph(num_nodes=4, num_edges=2, undirected=False)")
