@@ -6,7 +6,6 @@ import itertools
 import math
 import pathlib
 import random
-import re
 
 import pytest
 

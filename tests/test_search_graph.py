@@ -7,7 +7,6 @@ import math
 import random
 import re
 
-import networkx as nx
 import numpy as np
 import pytest
 
