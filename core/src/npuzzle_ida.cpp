@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -50,7 +51,7 @@ struct Frame {
 class Solver {
  public:
   Solver(std::size_t side, const SmallBytes& start, const SmallBytes& goal, bool record, const Limits& limits)
-      : n_(side * side), start_(start), record_(record), gate_(limits) {
+      : n_(side * side), start_(start), record_(record), gate_(limits), memory_(limits.max_memory) {
     std::array<std::size_t, kMaxPuzzleCells> home{};
     for (std::size_t i = 0; i < n_; ++i) home[goal[i]] = i;
     dist_.assign(n_ * n_, 0);
@@ -96,6 +97,7 @@ class Solver {
     for (int bound = root_.h;;) {
       const int next = pass(bound);
       if (found_) return solved(puzzle, path(), expanded_, generated_, max_frontier_, std::move(trace_));
+      if (refused_) return refused_memory(*refused_, expanded_, generated_, max_frontier_, std::move(trace_));
       if (stopped_) return stopped_early(gate_.reason(), expanded_, generated_, max_frontier_, std::move(trace_));
       if (next == kNothingPruned) return not_found(expanded_, generated_, max_frontier_, std::move(trace_));
       bound = next;
@@ -145,11 +147,12 @@ class Solver {
     for (;;) {
       // Expand fr[depth], whose f is within the bound.
       Frame& cur = fr[depth];
-      ++expanded;
       if (record) {
+        if (trace_.size() == trace_.capacity() && !grow_trace()) return finish(next_bound);
         trace_.push_back({SmallBytes(std::span<const std::uint8_t>(board, n)), static_cast<double>(depth),
                           static_cast<std::uint64_t>(depth)});
       }
+      ++expanded;
       if (cur.h == 0) {  // with both boards permutations of 0..n-1, only the goal has distance 0
         found_ = true;
         goal_depth_ = depth;
@@ -194,6 +197,18 @@ class Solver {
     }
   }
 
+  // Room for the next trace step, charged to the search's account; false,
+  // with `refused_` set, when the account refuses it.
+  [[gnu::cold]] bool grow_trace() {
+    try {
+      grow_charged(trace_, &memory_, 16);
+      return true;
+    } catch (const MemoryRefused& refused) {
+      refused_ = refused;
+      return false;
+    }
+  }
+
   // Whether the board one move (blank to `to`) from the top frame's, with
   // hash `hash`, is the board of one of frames_[0, depth). Called only when
   // the filter allows it, so the boards are rebuilt only on a hash match.
@@ -232,6 +247,8 @@ class Solver {
   SmallBytes start_;
   bool record_;
   StopGate gate_;
+  MemoryAccount memory_;  // what the trace charges its growths to
+  std::optional<MemoryRefused> refused_;
   std::vector<std::uint8_t> dist_;   // [tile * n + cell]: the tile's Manhattan distance from there to its goal cell
   std::vector<std::uint64_t> keys_;  // [tile * n + cell]: random keys of the hash; zero for the blank
   std::vector<Move> moves_;          // [list * 4 + i]: the i-th move of a list

@@ -51,7 +51,12 @@ SearchResult<NodeOf<G>> run(Algo a, const G& g, const H& h, const NodeOf<G>& s, 
   auto frontier = [&](AlgorithmKind kind) {
     return search_with_options(
         g, s, t, kind, h,
-        {.max_nodes = o.limits.max_nodes, .record = o.record, .reopen = o.reopen, .dense = o.dense, .stop = o.limits.hook});
+        {.max_nodes = o.limits.max_nodes,
+         .max_memory = o.limits.max_memory,
+         .record = o.record,
+         .reopen = o.reopen,
+         .dense = o.dense,
+         .stop = o.limits.hook});
   };
   switch (a) {
     case Algo::Bfs: return frontier(AlgorithmKind::bfs());

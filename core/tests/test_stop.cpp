@@ -1,17 +1,21 @@
 // The stop gate in every strategy: a node limit or the caller's hook ends a
 // search right after the goal test of the expansion it names, before that
-// node's successors are taken, with the trace and counters of that moment.
+// node's successors are taken, with the trace and counters of that moment;
+// and the memory account, whose cap ends a search the same way.
 #include "quellostrin/search/stop.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 #include <vector>
 
 #include "oracle.hpp"
+#include "quellostrin/hash.hpp"
+#include "quellostrin/memory.hpp"
 #include "table.hpp"
 
 using namespace quellostrin;
@@ -160,4 +164,63 @@ TEST(StopGate, TimeLimitStopsAtTheFirstClockReadingPastIt) {
       EXPECT_EQ(r.nodes_expanded, kClockEvery);
     }
   }
+}
+
+// A memory cap stops every strategy whose tables grow past it, with the
+// counters and trace of that moment (the depth-limited rows hold too little).
+TEST(MemoryAccount, CapStopsEveryStrategy) {
+  const GridGraph grid(1500, 1500);
+  for (const Algo a : table::kAll) {
+    if (a == Algo::Dls || a == Algo::Iddfs) continue;
+    SCOPED_TRACE(table::name(a));
+    const auto r = table::run(a, grid, Zero{}, Cell{0, 0}, Cell{1499, 1499}, {.limits = {.max_memory = 1 << 20}});
+    EXPECT_EQ(r.stop_reason, StopReason::MemoryLimit);
+    EXPECT_EQ(r.path, std::nullopt);
+    EXPECT_EQ(r.trace.size(), r.nodes_expanded);
+    EXPECT_GT(r.nodes_expanded, 1000u);
+  }
+}
+
+// A refused growth leaves the table as it was, and the account within its cap.
+TEST(MemoryAccount, RefusedGrowthLeavesTheTableWhole) {
+  MemoryAccount account(1 << 16);
+  FlatMap<std::uint64_t, std::uint64_t> map(0, &account);
+  PriorityQueue<std::uint64_t> queue(&account);
+  std::uint64_t n = 0;
+  try {
+    for (;; ++n) {
+      *map.try_emplace(n).first = 3 * n;
+      queue.push(n, double(n), n);
+    }
+  } catch (const MemoryRefused& refused) {
+    EXPECT_TRUE(refused.cap);
+    EXPECT_GT(refused.needed, refused.available);
+  }
+  EXPECT_LE(account.held(), 1u << 16);
+  EXPECT_GT(n, 100u);
+  for (std::uint64_t i = 0; i < n; ++i) ASSERT_EQ(*map.find(i), 3 * i);
+  for (std::uint64_t i = 0; i < queue.len(); ++i) ASSERT_EQ(queue.pop(), i);
+}
+
+// QUELLOSTRIN_AVAILABLE_MEMORY stands for the memory the process may hold in
+// all: at 0, an account without a cap refuses a growth once past the bytes it
+// may take unchecked, saying what was available.
+TEST(MemoryAccount, TheOverrideSetsTheAvailableMemory) {
+  ::setenv(kAvailableMemoryVariable, "1T", 1);
+  EXPECT_GT(available_memory(), std::uint64_t{1} << 39);
+  ::setenv(kAvailableMemoryVariable, "0", 1);
+  EXPECT_EQ(available_memory(), 0u);
+  MemoryAccount account;
+  account.charge(MemoryAccount::kUncheckedBytes);
+  try {
+    account.charge(1);
+    ADD_FAILURE() << "a growth past the available memory was allowed";
+  } catch (const MemoryRefused& refused) {
+    EXPECT_FALSE(refused.cap);
+    EXPECT_EQ(refused.available, 0u);
+    EXPECT_EQ(out_of_memory_message(refused, 7),
+              "search stopped after 7 expanded nodes: its tables needed 1 bytes more, and only 0 are available");
+  }
+  ::unsetenv(kAvailableMemoryVariable);
+  EXPECT_GT(available_memory(), 0u);
 }

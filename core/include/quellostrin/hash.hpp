@@ -9,6 +9,9 @@
 // FlatMap is a linear-probing table with the entries stored inline (one
 // allocation for the whole table, none per insert), a load factor of at most
 // 3/4, power-of-two capacity and backward-shift deletion (no tombstones).
+// A table that grows with a search is given the search's MemoryAccount
+// (memory.hpp), which each rehash charges first and may refuse, leaving the
+// table as it was.
 // Nothing in the engine iterates over one of these tables where the order
 // could show, so the hash function never affects a result.
 #pragma once
@@ -22,6 +25,8 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "quellostrin/memory.hpp"
 
 namespace quellostrin {
 
@@ -105,11 +110,14 @@ template <class K, class V, class Hash = FxHash<K>>
 class FlatMap {
  public:
   FlatMap() = default;
-  explicit FlatMap(std::size_t expected) { reserve(expected); }
+  explicit FlatMap(std::size_t expected, MemoryAccount* account = nullptr) : account_(account) { reserve(expected); }
 
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   std::size_t capacity() const { return slots_.size(); }
+
+  // The account that the table's growths are charged to from now on.
+  void set_account(MemoryAccount* account) { account_ = account; }
 
   // Makes room for `expected` entries without rehashing.
   void reserve(std::size_t expected) {
@@ -191,9 +199,31 @@ class FlatMap {
 
   std::size_t home(const K& key) const { return static_cast<std::size_t>(hash_(key) >> shift_); }
 
+  // The bytes a table of `cap` slots holds by the time it grows again: the
+  // slots, and the heap bytes of the entries that fill 3/4 of them, each
+  // counted as one entry of the table (`sample`) holds.
+  static std::uint64_t charge_for(std::size_t cap, const Slot* sample) {
+    const std::uint64_t heap = sample ? size_add(heap_bytes(sample->key), heap_bytes(sample->value)) : 0;
+    return size_add(size_mul(cap, sizeof(Slot)), size_mul(cap / 4 * 3, heap));
+  }
+
   void rehash(std::size_t cap) {
-    std::vector<Slot> old = std::move(slots_);
-    slots_ = std::vector<Slot>(cap);
+    std::uint64_t charged = 0;
+    if (account_) {
+      const Slot* sample = nullptr;
+      for (std::size_t i = 0; size_ > 0 && !sample; ++i) sample = slots_[i].used ? &slots_[i] : nullptr;
+      charged = charge_for(cap, sample);
+      account_->charge(charged);
+    }
+    std::vector<Slot> bigger;
+    try {
+      bigger = std::vector<Slot>(cap);
+    } catch (...) {
+      if (account_) account_->release(charged);
+      throw;
+    }
+    if (account_) account_->release(std::exchange(charged_, charged));
+    std::vector<Slot> old = std::exchange(slots_, std::move(bigger));
     mask_ = cap - 1;
     shift_ = 64 - std::countr_zero(cap);
     for (auto& s : old) {
@@ -208,6 +238,8 @@ class FlatMap {
   std::size_t size_ = 0;
   std::size_t mask_ = 0;
   int shift_ = 64;
+  MemoryAccount* account_ = nullptr;  // null: growth is not charged
+  std::uint64_t charged_ = 0;         // what the account was charged for the slots
   [[no_unique_address]] Hash hash_{};
 };
 
@@ -215,7 +247,8 @@ template <class K, class Hash = FxHash<K>>
 class FlatSet {
  public:
   FlatSet() = default;
-  explicit FlatSet(std::size_t expected) : map_(expected) {}
+  explicit FlatSet(std::size_t expected, MemoryAccount* account = nullptr) : map_(expected, account) {}
+  void set_account(MemoryAccount* account) { map_.set_account(account); }
 
   // True when the key was not there before.
   bool insert(const K& key) { return map_.try_emplace(key).second; }

@@ -99,6 +99,8 @@ class SmallBytes {
     std::memcpy(static_cast<void*>(&other), tmp, sizeof tmp);
   }
   friend void swap(SmallBytes& a, SmallBytes& b) noexcept { a.swap(b); }
+  // The heap block of a string longer than kInline (memory.hpp).
+  friend std::uint64_t heap_bytes(const SmallBytes& s) { return s.is_inline() ? 0 : heap_block(s.size_); }
 
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }

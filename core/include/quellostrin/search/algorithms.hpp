@@ -65,7 +65,7 @@ struct AlgoOptions {
   std::optional<std::uint64_t> depth_limit;   // dls (required) and iddfs
   bool reopen = false;                        // frontier algorithms only
   bool dense = false;                         // frontier algorithms: dense node store where the domain indexes
-  Limits limits;                              // node limit and stop hook: every strategy
+  Limits limits;                              // node and memory limits, stop hook: every strategy
   Workspace* workspace = nullptr;             // frontier algorithms: memory to borrow (search.hpp)
 };
 
@@ -106,6 +106,7 @@ SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, cons
   switch (algo.strategy) {
     case Strategy::Frontier: {
       const SearchOptions so{.max_nodes = options.limits.max_nodes,
+                             .max_memory = options.limits.max_memory,
                              .record = record,
                              .reopen = options.reopen,
                              .dense = options.dense,

@@ -46,6 +46,10 @@
 // - the node limit and the stop hook (stop.hpp) are checked after the goal
 //   test, so at least one node is always expanded and a goal expanded as the
 //   last allowed node is found;
+// - the store, the open list and the recording charge each growth of their
+//   tables to the search's MemoryAccount (memory.hpp); a refused growth ends
+//   the search there, with stop reason "memory_limit" under the caller's cap,
+//   or OutOfMemory for the process's memory (refused_memory in stop.hpp);
 // - the heuristic is called exactly once per push (the start's included, by
 //   the caller, which passes its estimate in), unless kSkipEstimate;
 // - `nodes_generated` counts the pushes, the start's included.
@@ -70,6 +74,7 @@ namespace quellostrin {
 
 struct SearchOptions {
   std::optional<std::uint64_t> max_nodes;
+  std::optional<std::uint64_t> max_memory;  // bytes the search's tables may hold
   bool record = false;
   bool reopen = false;
   bool dense = false;  // use the dense store when the domain indexes the start
@@ -102,11 +107,13 @@ inline constexpr const char* kMinusInfinity =
 template <class T>
 using LoopLocal = std::conditional_t<requires { requires T::kView; }, T, T&>;
 
+// `memory` is the account the store and the open list charge their growths
+// to; the loop charges the recording's to it too.
 template <class Domain, class Store, class Open>
 SearchResult<typename Domain::Node> best_first(const Domain& domain, Store& store_in, Open& open_in,
                                                const typename Store::Key& start, const typename Store::Key& goal,
                                                double start_estimate, const AlgorithmKind& kind,
-                                               const SearchOptions& options) {
+                                               const SearchOptions& options, MemoryAccount& memory) {
   using Node = typename Domain::Node;
   using Key = typename Store::Key;
   LoopLocal<Store> store = store_in;
@@ -122,79 +129,87 @@ SearchResult<typename Domain::Node> best_first(const Domain& domain, Store& stor
   std::uint64_t expanded = 0, generated = 1, max_frontier = 1, reopened = 0;
   StopGate gate(Limits{options.max_nodes, options.stop});
 
-  store.reach(start);
-  open.push(start, Domain::kSkipEstimate ? 0.0 : g_weight * 0.0 + h_weight * start_estimate, 0);
-
   result.stop_reason = StopReason::Exhausted;
-  while (auto popped = open.pop()) {
-    const Key p = std::move(*popped);
-    const auto closed_g = store.close(p);
-    if (!closed_g) continue;  // stale duplicate of a node expanded already
-    const double gp = *closed_g;
-    [[maybe_unused]] std::uint64_t hops = 0;
-    if constexpr (Store::kCanReopen) hops = reopen ? store.hops(p) + 1 : 0;
-    if (record) result.trace.push_back(TraceStep<Node>{domain.node(p), gp, open.len()});
-    ++expanded;
-    if (p == goal) {
-      result.stop_reason = StopReason::Goal;
-      std::vector<Key> keys = store.path_to(p);
-      // The parent links form a tree unless a negative cycle has looped them,
-      // which can happen before the edge counts prove that cycle: a chain
-      // that misses the start is a loop of strict improvements, a negative
-      // cycle reachable from the start.
-      if (reopen && !(keys.front() == start)) throw InputError(kNegativeCycle);
-      std::vector<Node> path;
-      if constexpr (std::is_same_v<Key, Node>) {
-        path = std::move(keys);
-      } else {
-        path.reserve(keys.size());
-        for (const Key& k : keys) path.push_back(domain.node(k));
-      }
-      // Reopening may re-parent an ancestor of the goal onto a cheaper route
-      // after the goal's label was set, so the label can be the cost of a
-      // walk that is no longer the path: report the path's own cost.
-      if constexpr (Store::kCanReopen) {
-        result.cost = reopen ? domain.path_cost(path) : gp;
-      } else {
-        result.cost = gp;
-      }
-      result.path = std::move(path);
-      break;
-    }
-    if (gate(expanded)) {
-      result.stop_reason = gate.reason();
-      break;
-    }
-    if constexpr (requires { domain.prefetch(open, store, p); }) domain.prefetch(open, store, p);
-    // One successor `q`, reached by a move costing `w`. Inlined at each use:
-    // a call would cost more than the common case, a successor reached
-    // already.
-    domain.for_each_successor(p, [&](auto&& q, double w, const auto& hint) __attribute__((always_inline)) {
-      const double new_g = gp + w;
-      switch (store.relax(q, p, new_g, reopen)) {
-        case Relaxed::Skipped:
-          return;
-        case Relaxed::Discovered:
-          if (record) discovered.push_back(q);
-          break;
-        case Relaxed::Reopened:
-          ++reopened;
-          break;
-        case Relaxed::Improved:
-          break;
-      }
-      if constexpr (Store::kCanReopen) {
-        if (reopen) {
-          if (hops >= store.reached_count()) throw InputError(kNegativeCycle);
-          if (new_g == -std::numeric_limits<double>::infinity()) throw InputError(kMinusInfinity);
-          store.set_hops(q, hops);
+  try {
+    store.reach(start);
+    open.push(start, Domain::kSkipEstimate ? 0.0 : g_weight * 0.0 + h_weight * start_estimate, 0);
+
+    while (auto popped = open.pop()) {
+      const Key p = std::move(*popped);
+      const auto closed_g = store.close(p);
+      if (!closed_g) continue;  // stale duplicate of a node expanded already
+      const double gp = *closed_g;
+      [[maybe_unused]] std::uint64_t hops = 0;
+      if constexpr (Store::kCanReopen) hops = reopen ? store.hops(p) + 1 : 0;
+      if (record) record_step(result.trace, TraceStep<Node>{domain.node(p), gp, open.len()}, &memory);
+      ++expanded;
+      if (p == goal) {
+        result.stop_reason = StopReason::Goal;
+        std::vector<Key> keys = store.path_to(p);
+        // The parent links form a tree unless a negative cycle has looped them,
+        // which can happen before the edge counts prove that cycle: a chain
+        // that misses the start is a loop of strict improvements, a negative
+        // cycle reachable from the start.
+        if (reopen && !(keys.front() == start)) throw InputError(kNegativeCycle);
+        std::vector<Node> path;
+        if constexpr (std::is_same_v<Key, Node>) {
+          path = std::move(keys);
+        } else {
+          path.reserve(keys.size());
+          for (const Key& k : keys) path.push_back(domain.node(k));
         }
+        // Reopening may re-parent an ancestor of the goal onto a cheaper route
+        // after the goal's label was set, so the label can be the cost of a
+        // walk that is no longer the path: report the path's own cost.
+        if constexpr (Store::kCanReopen) {
+          result.cost = reopen ? domain.path_cost(path) : gp;
+        } else {
+          result.cost = gp;
+        }
+        result.path = std::move(path);
+        break;
       }
-      double priority = new_g;
-      if constexpr (!Domain::kSkipEstimate) priority = g_weight * new_g + h_weight * domain.estimate(hint);
-      open.push(std::move(q), priority, generated++);
-      max_frontier = std::max<std::uint64_t>(max_frontier, open.len());
-    });
+      if (gate(expanded)) {
+        result.stop_reason = gate.reason();
+        break;
+      }
+      if constexpr (requires { domain.prefetch(open, store, p); }) domain.prefetch(open, store, p);
+      // One successor `q`, reached by a move costing `w`. Inlined at each use:
+      // a call would cost more than the common case, a successor reached
+      // already.
+      domain.for_each_successor(p, [&](auto&& q, double w, const auto& hint) __attribute__((always_inline)) {
+        const double new_g = gp + w;
+        switch (store.relax(q, p, new_g, reopen)) {
+          case Relaxed::Skipped:
+            return;
+          case Relaxed::Discovered:
+            if (record) {
+              room_for_one(discovered, &memory);
+              discovered.push_back(q);
+            }
+            break;
+          case Relaxed::Reopened:
+            ++reopened;
+            break;
+          case Relaxed::Improved:
+            break;
+        }
+        if constexpr (Store::kCanReopen) {
+          if (reopen) {
+            if (hops >= store.reached_count()) throw InputError(kNegativeCycle);
+            if (new_g == -std::numeric_limits<double>::infinity()) throw InputError(kMinusInfinity);
+            store.set_hops(q, hops);
+          }
+        }
+        double priority = new_g;
+        if constexpr (!Domain::kSkipEstimate) priority = g_weight * new_g + h_weight * domain.estimate(hint);
+        open.push(std::move(q), priority, generated++);
+        max_frontier = std::max<std::uint64_t>(max_frontier, open.len());
+      });
+    }
+  } catch (const MemoryRefused& refused) {
+    std::vector<TraceStep<Node>> trace = std::move(result.trace);
+    result = refused_memory(refused, expanded, generated, max_frontier, std::move(trace));
   }
 
   if (record) {

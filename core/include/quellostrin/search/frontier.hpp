@@ -2,7 +2,9 @@
 //
 // None of them removes entries: a node pushed again with a better cost leaves
 // its old entry behind, and the node store turns the stale entry away when it
-// is popped (lazy deletion). `len` therefore counts stale entries too.
+// is popped (lazy deletion). `len` therefore counts stale entries too. Each
+// growth of a queue's storage is charged to the MemoryAccount it was given
+// (memory.hpp), which may refuse it and leave the queue as it was.
 //
 // PriorityQueue order: entry a comes before b when a.priority < b.priority;
 // when neither priority is less than the other (equal, or either one NaN), the
@@ -16,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "quellostrin/memory.hpp"
 #include "quellostrin/search/traits.hpp"
 
 namespace quellostrin {
@@ -26,6 +29,8 @@ enum class FrontierKind : std::uint8_t { Fifo = 0, Lifo = 1, PriorityQueue = 2 }
 template <class Node>
 class Fifo {
  public:
+  explicit Fifo(MemoryAccount* account = nullptr) : account_(account) {}
+
   void push(Node node, double /*priority*/, std::uint64_t /*seq*/ = 0) {
     if (size_ == buf_.size()) grow();
     buf_[(head_ + size_) & (buf_.size() - 1)] = std::move(node);
@@ -46,8 +51,18 @@ class Fifo {
   const Node* peek() const { return size_ == 0 ? nullptr : &buf_[head_]; }
 
  private:
-  void grow() {
-    std::vector<Node> bigger(buf_.empty() ? 16 : buf_.size() * 2);
+  [[gnu::noinline]] void grow() {
+    const std::size_t length = buf_.empty() ? 16 : buf_.size() * 2;
+    const std::uint64_t each = size_add(sizeof(Node), size_ > 0 ? heap_bytes(buf_[head_]) : 0);
+    if (account_) account_->charge(size_mul(length, each));
+    std::vector<Node> bigger;
+    try {
+      bigger.resize(length);
+    } catch (...) {
+      if (account_) account_->release(size_mul(length, each));
+      throw;
+    }
+    if (account_) account_->release(size_mul(buf_.size(), each));
     for (std::size_t i = 0; i < size_; ++i) bigger[i] = std::move(buf_[(head_ + i) & (buf_.size() - 1)]);
     buf_ = std::move(bigger);
     head_ = 0;
@@ -56,13 +71,19 @@ class Fifo {
   std::vector<Node> buf_;  // capacity is always zero or a power of two
   std::size_t head_ = 0;
   std::size_t size_ = 0;
+  MemoryAccount* account_;
 };
 
 // Last-in first-out stack; the priority is ignored.
 template <class Node>
 class Lifo {
  public:
-  void push(Node node, double /*priority*/, std::uint64_t /*seq*/ = 0) { items_.push_back(std::move(node)); }
+  explicit Lifo(MemoryAccount* account = nullptr) : account_(account) {}
+
+  void push(Node node, double /*priority*/, std::uint64_t /*seq*/ = 0) {
+    room_for_one(items_, account_);
+    items_.push_back(std::move(node));
+  }
 
   std::optional<Node> pop() {
     if (items_.empty()) return std::nullopt;
@@ -77,6 +98,7 @@ class Lifo {
 
  private:
   std::vector<Node> items_;
+  MemoryAccount* account_;
 };
 
 namespace frontier {
@@ -86,6 +108,7 @@ struct Entry {
   double priority;
   std::uint64_t seq;
   Node node;
+  friend std::uint64_t heap_bytes(const Entry& e) { return heap_bytes(e.node); }
 };
 
 // Written without branches: which entry comes first is close to a coin toss
@@ -111,10 +134,13 @@ class PriorityQueue {
  public:
   using Entry = frontier::Entry<Node>;
 
+  explicit PriorityQueue(MemoryAccount* account = nullptr) : account_(account) {}
+
   // `seq` must exceed the sequence numbers of the entries pushed before;
   // without it the queue numbers the pushes itself (a queue takes one way of
   // numbering or the other, not both).
   void push(Node node, double priority, std::uint64_t seq) {
+    room_for_one(heap_, account_);
     heap_.push_back(Entry{priority, seq, std::move(node)});
     sift_up(heap_.size() - 1);
   }
@@ -157,6 +183,7 @@ class PriorityQueue {
 
   std::vector<Entry> heap_;
   std::uint64_t counter_ = 0;
+  MemoryAccount* account_;
 };
 
 }  // namespace quellostrin

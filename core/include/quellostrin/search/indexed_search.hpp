@@ -146,10 +146,15 @@ SearchResult<typename Policy::Node> indexed_best_first(const Policy& domain, std
                                                        const SearchOptions& options) {
   std::optional<Workspace> own;
   Workspace& ws = options.workspace ? *options.workspace : own.emplace();
-  ws.begin(index_space);
+  MemoryAccount memory(options.max_memory);
+  try {
+    ws.begin(index_space, memory);
+  } catch (const MemoryRefused& refused) {  // the workspace's arrays: nothing expanded yet
+    return refused_memory<typename Policy::Node>(refused, 0, 0, 0, {});
+  }
   IndexedStore store(ws);
   PackedOpen open(ws.heap());
-  return best_first(domain, store, open, start, goal, start_estimate, kind, options);
+  return best_first(domain, store, open, start, goal, start_estimate, kind, options, memory);
 }
 
 }  // namespace quellostrin::detail

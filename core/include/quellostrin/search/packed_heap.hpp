@@ -18,6 +18,8 @@
 #include <cstring>
 #include <new>
 
+#include "quellostrin/memory.hpp"
+
 namespace quellostrin::detail {
 
 __extension__ using PackedEntry = unsigned __int128;
@@ -54,6 +56,17 @@ class QuadHeap {
   bool empty() const { return size_ == 0; }
   void clear() { size_ = 0; }
   std::size_t size() const { return size_; }
+
+  // Empties the heap for a search whose memory `account` keeps (until the
+  // next begin: the account must outlive the search's pushes), charged from
+  // then on as if the heap had its first capacity: past that it grows by
+  // doubling, each doubling charged, reusing its storage before allocating.
+  void begin(MemoryAccount& account) {
+    size_ = 0;
+    account_ = &account;
+    capacity_ = kFirstCapacity;
+    account.hold(kFirstCapacity * sizeof(PackedEntry));
+  }
 
   // The least entry; the heap must not be empty.
   PackedEntry top() const { return heap_[0]; }
@@ -120,21 +133,33 @@ class QuadHeap {
   static constexpr std::size_t kLine = 64;
   static constexpr std::size_t kLead = kLine / sizeof(PackedEntry) - 1;  // slots before the root
 
-  void grow() {
-    const std::size_t capacity = capacity_ == 0 ? 1024 : 2 * capacity_;
+  static constexpr std::size_t kFirstCapacity = 1024;
+
+  [[gnu::noinline]] void grow() {
+    const std::size_t capacity = capacity_ == 0 ? kFirstCapacity : 2 * capacity_;
+    const std::uint64_t bytes = size_mul(capacity, sizeof(PackedEntry)), old = capacity_ * sizeof(PackedEntry);
+    if (capacity <= room_) {
+      if (account_) account_->hold(bytes), account_->release(old);
+      capacity_ = capacity;
+      return;
+    }
+    if (account_) account_->charge(bytes);
     auto* storage =
         static_cast<PackedEntry*>(::operator new((capacity + kLead) * sizeof(PackedEntry), std::align_val_t{kLine}));
     if (size_ > 0) std::memcpy(storage + kLead, heap_, size_ * sizeof(PackedEntry));
     ::operator delete(storage_, std::align_val_t{kLine});
     storage_ = storage;
     heap_ = storage + kLead;
-    capacity_ = capacity;
+    capacity_ = room_ = capacity;
+    if (account_) account_->release(old);
   }
 
   PackedEntry* storage_ = nullptr;
   PackedEntry* heap_ = nullptr;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  std::size_t capacity_ = 0;  // what the heap may fill before it grows: at most room_
+  std::size_t room_ = 0;      // what the storage holds
+  MemoryAccount* account_ = nullptr;  // null: growth is not charged
 };
 
 }  // namespace quellostrin::detail

@@ -20,8 +20,16 @@ namespace quellostrin {
 
 // Cancelled: a caller's stop hook ended the search (see stop.hpp). Such a
 // result never reaches a user: the caller that cancels reports why instead.
-// TimeLimit: the hook's time limit passed (also stop.hpp).
-enum class StopReason : std::uint8_t { Goal = 0, Exhausted = 1, NodeLimit = 2, Cancelled = 3, TimeLimit = 4 };
+// TimeLimit: the hook's time limit passed (also stop.hpp). MemoryLimit: a
+// table would have grown past the caller's memory cap (memory.hpp).
+enum class StopReason : std::uint8_t {
+  Goal = 0,
+  Exhausted = 1,
+  NodeLimit = 2,
+  Cancelled = 3,
+  TimeLimit = 4,
+  MemoryLimit = 5
+};
 
 constexpr std::string_view to_string(StopReason r) {
   switch (r) {
@@ -35,6 +43,8 @@ constexpr std::string_view to_string(StopReason r) {
       return "cancelled";
     case StopReason::TimeLimit:
       return "time_limit";
+    case StopReason::MemoryLimit:
+      return "memory_limit";
   }
   return "exhausted";
 }
@@ -82,6 +92,7 @@ struct TraceStep {
   std::optional<double> g;  // absent for backward expansions of bidirectional search
   std::uint64_t frontier_size;
   friend bool operator==(const TraceStep&, const TraceStep&) = default;
+  friend std::uint64_t heap_bytes(const TraceStep& step) { return heap_bytes(step.node); }
 };
 
 template <class Node>

@@ -6,6 +6,7 @@
 // lists of frontier.hpp.
 #pragma once
 
+#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -56,22 +57,28 @@ struct GraphDomain {
 template <class F, Graph G, class H, class Store>
 SearchResult<NodeOf<G>> frontier_loop(const G& graph, Store& store, const NodeOf<G>& start,
                                       const NodeOf<G>& goal, const AlgorithmKind& kind, const H& heuristic,
-                                      const SearchOptions& options) {
+                                      const SearchOptions& options, MemoryAccount& memory) {
   using Node = NodeOf<G>;
   constexpr bool kSkip = is_pure_heuristic<H>() && !std::is_same_v<F, PriorityQueue<Node>>;
   SuccessorList<Node> buffer;
   const GraphDomain<G, H, Store, kSkip> domain{graph, heuristic, goal, store, buffer};
-  F open;
+  F open(&memory);
   const double start_estimate = kSkip ? 0.0 : heuristic.estimate(start, goal);
-  return best_first(domain, store, open, start, goal, start_estimate, kind, options);
+  return best_first(domain, store, open, start, goal, start_estimate, kind, options, memory);
 }
 
 template <class F, Graph G, class H>
 SearchResult<NodeOf<G>> run_frontier(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
                                      const AlgorithmKind& kind, const H& heuristic, const SearchOptions& options) {
-  NodeState<G> state(graph, start, options.dense);
-  return state.visit([&](auto& store) {
-    return frontier_loop<F>(graph, store, start, goal, kind, heuristic, options);
+  MemoryAccount memory(options.max_memory);
+  std::optional<NodeState<G>> state;
+  try {
+    state.emplace(graph, start, options.dense, &memory);
+  } catch (const MemoryRefused& refused) {  // the store's first tables: nothing expanded yet
+    return refused_memory<NodeOf<G>>(refused, 0, 0, 0, {});
+  }
+  return state->visit([&](auto& store) {
+    return frontier_loop<F>(graph, store, start, goal, kind, heuristic, options, memory);
   });
 }
 

@@ -11,6 +11,8 @@
 // k distinct indices costs O(log k) reallocations. HashStore keys an
 // FxHash table by the node and starts with room for 64 entries. NodeState
 // picks one per search: dense when asked for and the start node has an index.
+// Both charge each growth of their tables to the search's MemoryAccount
+// (memory.hpp), which may refuse it and leave the store as it was.
 //
 // Invariants enforced here (violations are programming errors and throw
 // InvariantError): the dense store only sees nodes that have an index, is
@@ -84,7 +86,7 @@ class DenseStore {
   void reach(const Node& start) { reach(start, nullptr, 0.0); }
   std::vector<Node> path_to(const Node& target) const { return quellostrin::path_to(*this, target); }
 
-  explicit DenseStore(const G& graph) : graph_(&graph) {
+  explicit DenseStore(const G& graph, MemoryAccount* account = nullptr) : graph_(&graph), account_(account) {
     if constexpr (requires { { graph.index_space() } -> std::convertible_to<std::uint64_t>; }) {
       const std::uint64_t n = graph.index_space();
       require_memory(size_mul(n, sizeof(double) + sizeof(Node) + 1),
@@ -162,7 +164,10 @@ class DenseStore {
   }
   void set_hops(const Node& node, std::uint64_t hops) {
     const std::uint64_t i = index_of(node);
-    if (i >= hops_.size()) hops_.resize(flags_.size(), 0);
+    if (i >= hops_.size()) {
+      charge(size_mul(flags_.size(), sizeof(std::uint64_t)), size_mul(hops_.size(), sizeof(std::uint64_t)),
+             [&] { hops_.resize(flags_.size(), 0); });
+    }
     hops_[i] = hops;
   }
 
@@ -190,10 +195,36 @@ class DenseStore {
     size_to(std::bit_ceil(static_cast<std::size_t>(i) + 1));
   }
 
+  static constexpr std::size_t kBytesPerNode = sizeof(double) + sizeof(Node) + 1;
+
+  // The arrays grown to `length`, all or none: each is built anew and swapped
+  // in once all three are, so a refused or failed allocation leaves them as
+  // they were.
   void size_to(std::size_t length) {
-    g_.resize(length, std::numeric_limits<double>::infinity());
-    parent_.resize(length);
-    flags_.resize(length, 0);
+    charge(size_mul(length, kBytesPerNode), size_mul(flags_.size(), kBytesPerNode), [&] {
+      std::vector<double> g(length, std::numeric_limits<double>::infinity());
+      std::vector<Node> parent(length);
+      std::vector<std::uint8_t> flags(length, 0);
+      std::copy(g_.begin(), g_.end(), g.begin());
+      std::move(parent_.begin(), parent_.end(), parent.begin());
+      std::copy(flags_.begin(), flags_.end(), flags.begin());
+      g_.swap(g), parent_.swap(parent), flags_.swap(flags);
+    });
+  }
+
+  // Runs `grow`, which allocates `bytes` and then frees `old` bytes, with the
+  // account charged first.
+  template <class F>
+  void charge(std::uint64_t bytes, std::uint64_t old, F&& grow) {
+    if (!account_) return grow();
+    account_->charge(bytes);
+    try {
+      grow();
+    } catch (...) {
+      account_->release(bytes);
+      throw;
+    }
+    account_->release(old);
   }
 
   void set(std::uint64_t i, const Node* parent, double g) {
@@ -204,6 +235,7 @@ class DenseStore {
   }
 
   const G* graph_;
+  MemoryAccount* account_;
   // Parallel arrays rather than one array of records: every close and relax
   // reads the flags, only some read the cost, and only path and tree building
   // read the parent. At one byte per node the flags of a million-node search
@@ -223,6 +255,7 @@ struct Entry {
   Node parent{};
   bool has_parent = false;
   bool closed = false;
+  friend std::uint64_t heap_bytes(const Entry& e) { return heap_bytes(e.parent); }
 };
 }  // namespace state
 
@@ -238,7 +271,9 @@ class HashStore {
   std::vector<Node> path_to(const Node& target) const { return quellostrin::path_to(*this, target); }
   static constexpr std::size_t kInitialRoom = 64;
 
-  explicit HashStore(const G& /*graph*/) : map_(kInitialRoom) {}
+  explicit HashStore(const G& /*graph*/, MemoryAccount* account = nullptr) : map_(kInitialRoom, account) {
+    hops_.set_account(account);
+  }
 
   void reach(const Node& node, const Node* parent, double g) { set(*map_.try_emplace(node).first, parent, g); }
 
@@ -318,7 +353,8 @@ class NodeState {
  public:
   using Node = NodeOf<G>;
 
-  NodeState(const G& graph, const Node& start, bool dense) : store_(make(graph, start, dense)) {}
+  NodeState(const G& graph, const Node& start, bool dense, MemoryAccount* account = nullptr)
+      : store_(make(graph, start, dense, account)) {}
 
   bool is_dense() const { return std::holds_alternative<DenseStore<G>>(store_); }
 
@@ -355,9 +391,11 @@ class NodeState {
  private:
   using Store = std::variant<HashStore<G>, DenseStore<G>>;
 
-  static Store make(const G& graph, const Node& start, bool dense) {
-    if (dense && quellostrin::node_index(graph, start)) return Store(std::in_place_type<DenseStore<G>>, graph);
-    return Store(std::in_place_type<HashStore<G>>, graph);
+  static Store make(const G& graph, const Node& start, bool dense, MemoryAccount* account) {
+    if (dense && quellostrin::node_index(graph, start)) {
+      return Store(std::in_place_type<DenseStore<G>>, graph, account);
+    }
+    return Store(std::in_place_type<HashStore<G>>, graph, account);
   }
 
   Store store_;

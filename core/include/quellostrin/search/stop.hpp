@@ -17,7 +17,10 @@
 // at the first reading past the limit.
 //
 // A search the gate stops ends with no path, cost +infinity, and counters and
-// trace as they stand; the stop reason says which rule stopped it. A cancelled
+// trace as they stand; the stop reason says which rule stopped it. The memory
+// cap is not the gate's: the search's MemoryAccount (memory.hpp) refuses the
+// growth of a table, and the strategy catching that ends the same way, with
+// stop reason MemoryLimit (refused_memory below). A cancelled
 // search's result is the caller's to discard: the hook only asks to stop when
 // the caller has something better to report (an exception, say).
 #pragma once
@@ -30,6 +33,7 @@
 #include <utility>
 #include <vector>
 
+#include "quellostrin/memory.hpp"
 #include "quellostrin/search/result.hpp"
 
 namespace quellostrin {
@@ -52,6 +56,7 @@ inline constexpr std::uint64_t kClockEvery = 4096;
 struct Limits {
   std::optional<std::uint64_t> max_nodes;  // stop once this many nodes are expanded
   StopHook hook;
+  std::optional<std::uint64_t> max_memory;  // bytes the search's tables may hold (memory.hpp)
 };
 
 class StopGate {
@@ -147,6 +152,24 @@ SearchResult<Node> stopped_early(StopReason reason, std::uint64_t expanded, std:
   SearchResult<Node> r = not_found(expanded, generated, max_frontier, std::move(trace));
   r.stop_reason = reason;
   return r;
+}
+
+// The end of a search whose memory account refused a growth (`refused`),
+// `expanded` nodes into it: for the caller's cap, the result of a search
+// stopped with reason MemoryLimit; for the process's memory, OutOfMemory
+// saying how far the search got and what it needed.
+template <class Node>
+SearchResult<Node> refused_memory(const MemoryRefused& refused, std::uint64_t expanded, std::uint64_t generated,
+                                  std::uint64_t max_frontier, std::vector<TraceStep<Node>> trace) {
+  if (!refused.cap) throw OutOfMemory(out_of_memory_message(refused, expanded));
+  return stopped_early(StopReason::MemoryLimit, expanded, generated, max_frontier, std::move(trace));
+}
+
+// `step` appended to the trace of a search whose tables `account` keeps.
+template <class Node>
+void record_step(std::vector<TraceStep<Node>>& trace, TraceStep<Node> step, MemoryAccount* account) {
+  room_for_one(trace, account);
+  trace.push_back(std::move(step));
 }
 
 }  // namespace quellostrin

@@ -10,6 +10,11 @@
 // 32766 queries they are all cleared. A workspace serves one search at a
 // time; callers that search one domain many times keep a few and lend them
 // out (the Python classes keep a pool each).
+//
+// A query charges the workspace to its MemoryAccount (memory.hpp) in full,
+// whether the arrays are made for it or were made before, and the heap's
+// growths as if it started empty, so the account, and a memory cap, see the
+// same bytes for a query on a fresh workspace as on a reused one.
 #pragma once
 
 #include <algorithm>
@@ -18,6 +23,7 @@
 #include <memory>
 #include <vector>
 
+#include "quellostrin/memory.hpp"
 #include "quellostrin/search/packed_heap.hpp"
 
 namespace quellostrin {
@@ -27,22 +33,30 @@ class Workspace {
   // Bytes a workspace holds per index: a mark, a label and a parent.
   static constexpr std::size_t kBytesPerIndex = sizeof(std::uint16_t) + sizeof(double) + sizeof(std::uint32_t);
 
-  // Readies the workspace for a query over the indices 0..n-1: a new
-  // generation and an empty heap.
-  void begin(std::size_t n) {
+  // Readies the workspace for a query over the indices 0..n-1, charged to
+  // `account`: a new generation and an empty heap. A refused or failed
+  // allocation leaves the workspace as it was.
+  void begin(std::size_t n, MemoryAccount& account) {
+    const std::uint64_t bytes = size_mul(n, kBytesPerIndex);
     if (n != size_) {
-      marks_.assign(n, 0);
-      labels_ = std::make_unique_for_overwrite<double[]>(n);
-      parents_ = std::make_unique_for_overwrite<std::uint32_t[]>(n);
+      account.charge(bytes);
+      std::vector<std::uint16_t> marks(n, 0);
+      auto labels = std::make_unique_for_overwrite<double[]>(n);
+      auto parents = std::make_unique_for_overwrite<std::uint32_t[]>(n);
+      marks_.swap(marks);
+      labels_ = std::move(labels);
+      parents_ = std::move(parents);
       size_ = n;
       base_ = 0;
+    } else {
+      account.hold(bytes);
     }
     if (base_ > 0xFFFF - 3) {
       std::fill(marks_.begin(), marks_.end(), std::uint16_t{0});
       base_ = 0;
     }
     base_ = static_cast<std::uint16_t>(base_ + 2);
-    heap_.clear();
+    heap_.begin(account);
   }
 
   std::uint16_t reached() const { return base_; }

@@ -17,7 +17,8 @@
 //   is the number of candidates gathered for the next layer so far;
 // - the node limit and the stop hook (stop.hpp) are asked after each node's
 //   goal test, before its successors are taken; a stopped search reports
-//   "node_limit" or "cancelled" with counters and trace as they stand;
+//   "node_limit" or "cancelled" with counters and trace as they stand, as
+//   does one whose tables would grow past its memory cap ("memory_limit");
 // - no reopening (`nodes_reopened` 0), no search tree; otherwise the stop
 //   reason is "goal" or "exhausted"; the cost is recomputed from the rebuilt
 //   path.
@@ -47,6 +48,7 @@ struct BeamCandidate {
   double key;
   Node node;
   double g;
+  friend std::uint64_t heap_bytes(const BeamCandidate& c) { return heap_bytes(c.node); }
 };
 
 // The path from the first node without a parent (the start) to `node`, by
@@ -87,9 +89,11 @@ SearchResult<NodeOf<G>> beam_search_inner(const G& graph, const H& heuristic, co
                                           const Limits& limits) {
   using Node = NodeOf<G>;
   StopGate gate(limits);
+  MemoryAccount memory(limits.max_memory);
   // The visited set is the start plus the keys of `parent` (the start has no
   // parent entry), so one probe both tests and records a discovery.
   FlatMap<Node, Node> parent;
+  parent.set_account(&memory);
   auto discover = [&](const Node& child, const Node& from) {
     if (child == start) return false;
     auto [slot, fresh] = parent.try_emplace(child);
@@ -104,29 +108,34 @@ SearchResult<NodeOf<G>> beam_search_inner(const G& graph, const H& heuristic, co
   std::vector<TraceStep<Node>> trace;
   std::uint64_t expanded = 0, generated = 1, max_frontier = 1;
 
-  while (!layer.empty()) {
-    max_frontier = std::max<std::uint64_t>(max_frontier, layer.size());
-    candidates.clear();
-    for (const BeamCandidate<Node>& entry : layer) {
-      if (record) trace.push_back(TraceStep<Node>{entry.node, entry.g, candidates.size()});
-      ++expanded;
-      if (entry.node == goal) {
-        return solved(graph, reconstruct(parent, goal), expanded, generated, max_frontier, std::move(trace));
+  try {
+    while (!layer.empty()) {
+      max_frontier = std::max<std::uint64_t>(max_frontier, layer.size());
+      candidates.clear();
+      for (const BeamCandidate<Node>& entry : layer) {
+        if (record) record_step(trace, TraceStep<Node>{entry.node, entry.g, candidates.size()}, &memory);
+        ++expanded;
+        if (entry.node == goal) {
+          return solved(graph, reconstruct(parent, goal), expanded, generated, max_frontier, std::move(trace));
+        }
+        if (gate(expanded)) return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
+        successors.clear();
+        graph.neighbors_into(entry.node, successors);
+        for (const auto& [child, cost] : successors) {
+          if (!discover(child, entry.node)) continue;
+          room_for_one(candidates, &memory);
+          candidates.push_back({heuristic.estimate(child, goal), child, entry.g + cost});
+          ++generated;
+        }
       }
-      if (gate(expanded)) return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
-      successors.clear();
-      graph.neighbors_into(entry.node, successors);
-      for (const auto& [child, cost] : successors) {
-        if (!discover(child, entry.node)) continue;
-        candidates.push_back({heuristic.estimate(child, goal), child, entry.g + cost});
-        ++generated;
+      detail::sort_candidates(candidates);
+      if (candidates.size() > beam_width) {
+        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(beam_width), candidates.end());
       }
+      layer.swap(candidates);  // the old layer's storage gathers the next candidates
     }
-    detail::sort_candidates(candidates);
-    if (candidates.size() > beam_width) {
-      candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(beam_width), candidates.end());
-    }
-    layer.swap(candidates);  // the old layer's storage gathers the next candidates
+  } catch (const MemoryRefused& refused) {
+    return refused_memory(refused, expanded, generated, max_frontier, std::move(trace));
   }
   return not_found(expanded, generated, max_frontier, std::move(trace));
 }

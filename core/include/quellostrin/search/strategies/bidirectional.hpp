@@ -35,7 +35,8 @@
 //   so a layer that crosses the limit is finished and its meeting nodes are
 //   found. The stop hook (stop.hpp) is polled per node, before that node's
 //   successors are taken, with the nodes expanded so far. A stopped search
-//   reports "node_limit" or "cancelled" with counters and trace as they stand;
+//   reports "node_limit" or "cancelled" with counters and trace as they stand,
+//   as does one whose tables would grow past its memory cap ("memory_limit");
 // - no reopening (`nodes_reopened` 0), no search tree; otherwise the stop
 //   reason is "goal" or "exhausted".
 #pragma once
@@ -85,9 +86,10 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
   using Node = NodeOf<G>;
   if (start == goal) return solved(graph, std::vector<Node>{start}, 0, 1, 1, {});
 
+  MemoryAccount memory(limits.max_memory);
   FlatMap<Node, Node> forward_parent, backward_parent;
-  forward_parent.insert_or_assign(start, start);
-  backward_parent.insert_or_assign(goal, goal);
+  forward_parent.set_account(&memory);
+  backward_parent.set_account(&memory);
   std::vector<Node> forward_layer{start}, backward_layer{goal};
   std::vector<Node> next, meetings;
   SuccessorList<Node> successors;
@@ -96,56 +98,65 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
   StopGate gate(limits);
   const bool backward_by_predecessors = knows_predecessors(graph);
 
-  while (!forward_layer.empty() && !backward_layer.empty()) {
-    const bool forward = forward_layer.size() <= backward_layer.size();
-    auto& own = forward ? forward_parent : backward_parent;
-    const auto& other = forward ? backward_parent : forward_parent;
-    auto& layer = forward ? forward_layer : backward_layer;
+  try {
+    forward_parent.insert_or_assign(start, start);
+    backward_parent.insert_or_assign(goal, goal);
 
-    next.clear();
-    meetings.clear();
-    for (const Node& node : layer) {
-      if (record) trace.push_back(TraceStep<Node>{node, std::nullopt, next.size()});
-      ++expanded;
-      if (gate.cancelled(expanded)) {
+    while (!forward_layer.empty() && !backward_layer.empty()) {
+      const bool forward = forward_layer.size() <= backward_layer.size();
+      auto& own = forward ? forward_parent : backward_parent;
+      const auto& other = forward ? backward_parent : forward_parent;
+      auto& layer = forward ? forward_layer : backward_layer;
+
+      next.clear();
+      meetings.clear();
+      for (const Node& node : layer) {
+        if (record) record_step(trace, TraceStep<Node>{node, std::nullopt, next.size()}, &memory);
+        ++expanded;
+        if (gate.cancelled(expanded)) {
+          return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
+        }
+        successors.clear();
+        if (forward || !backward_by_predecessors) {
+          graph.neighbors_into(node, successors);
+        } else {
+          predecessors_into(graph, node, successors);
+        }
+        for (const auto& [succ, cost] : successors) {  // costs play no part in the search
+          auto [slot, fresh] = own.try_emplace(succ);
+          if (!fresh) continue;
+          *slot = node;
+          ++generated;
+          auto& into = other.contains(succ) ? meetings : next;
+          room_for_one(into, &memory);
+          into.push_back(succ);
+        }
+      }
+
+      std::optional<std::vector<Node>> best;
+      double best_cost = 0.0;
+      for (const Node& meeting : meetings) {
+        std::vector<Node> path = join(forward_parent, backward_parent, meeting);
+        const std::optional<double> cost = walk_cost(graph, path);
+        if (!cost) {
+          next.push_back(meeting);  // not a walk: search on through it
+          continue;
+        }
+        if (!best || std::isnan(best_cost) || *cost < best_cost) {
+          best = std::move(path);
+          best_cost = *cost;
+        }
+      }
+      if (best) return found_at(std::move(*best), best_cost, expanded, generated, max_frontier, std::move(trace));
+
+      if (gate.limit_reached(expanded)) {
         return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
       }
-      successors.clear();
-      if (forward || !backward_by_predecessors) {
-        graph.neighbors_into(node, successors);
-      } else {
-        predecessors_into(graph, node, successors);
-      }
-      for (const auto& [succ, cost] : successors) {  // costs play no part in the search
-        auto [slot, fresh] = own.try_emplace(succ);
-        if (!fresh) continue;
-        *slot = node;
-        ++generated;
-        (other.contains(succ) ? meetings : next).push_back(succ);
-      }
+      max_frontier = std::max<std::uint64_t>(max_frontier, next.size());
+      layer.swap(next);
     }
-
-    std::optional<std::vector<Node>> best;
-    double best_cost = 0.0;
-    for (const Node& meeting : meetings) {
-      std::vector<Node> path = join(forward_parent, backward_parent, meeting);
-      const std::optional<double> cost = walk_cost(graph, path);
-      if (!cost) {
-        next.push_back(meeting);  // not a walk: search on through it
-        continue;
-      }
-      if (!best || std::isnan(best_cost) || *cost < best_cost) {
-        best = std::move(path);
-        best_cost = *cost;
-      }
-    }
-    if (best) return found_at(std::move(*best), best_cost, expanded, generated, max_frontier, std::move(trace));
-
-    if (gate.limit_reached(expanded)) {
-      return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));
-    }
-    max_frontier = std::max<std::uint64_t>(max_frontier, next.size());
-    layer.swap(next);
+  } catch (const MemoryRefused& refused) {
+    return refused_memory(refused, expanded, generated, max_frontier, std::move(trace));
   }
   return not_found(expanded, generated, max_frontier, std::move(trace));
 }

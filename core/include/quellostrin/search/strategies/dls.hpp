@@ -17,7 +17,8 @@
 //   of every visited node, before its successors are fetched; iterative
 //   deepening counts toward the node limit across all its iterations. A
 //   stopped walk reports "node_limit" or "cancelled" with counters and trace
-//   as they stand;
+//   as they stand, as does one whose stack or trace would grow past its
+//   memory cap ("memory_limit");
 // - no reopening (`nodes_reopened` 0), no search tree; otherwise the stop
 //   reason is "goal" or "exhausted", the latter both for a search cut off by
 //   the depth limit and for one that saw everything reachable.
@@ -63,7 +64,9 @@ struct DlsCtx {
   std::uint64_t expanded = 0;
   std::uint64_t generated = 0;  // each walk adds its start
   std::uint64_t max_frontier = 1;
-  bool stopped = false;  // the gate ended the last walk; `gate.reason()` says why
+  bool stopped = false;  // the gate or the account ended the last walk; `gate.reason()` or `refused` says why
+  MemoryAccount* memory = nullptr;        // what the stack and the trace charge their growths to
+  std::optional<MemoryRefused> refused{};  // the growth the account refused
 };
 
 namespace detail {
@@ -80,6 +83,8 @@ namespace detail {
 template <class Frame, class Node>
 class PathStack {
  public:
+  explicit PathStack(MemoryAccount* account = nullptr) : account_(account) { on_path_.set_account(account); }
+
   bool empty() const { return depth_ == 0; }
   std::size_t depth() const { return depth_; }
   Frame& top() { return frames_[depth_ - 1]; }
@@ -93,7 +98,10 @@ class PathStack {
   // reference is valid until the next push.
   Frame& push(Node node) {
     if (!on_path_.insert(node)) fail_invariant("a node has at most one frame on the current path");
-    if (depth_ == frames_.size()) frames_.emplace_back();
+    if (depth_ == frames_.size()) {
+      room_for_one(frames_, account_);
+      frames_.emplace_back();
+    }
     Frame& f = frames_[depth_++];
     f.node = std::move(node);
     f.successors.clear();
@@ -119,6 +127,7 @@ class PathStack {
   std::vector<Frame> frames_;
   std::size_t depth_ = 0;
   FlatSet<Node> on_path_;
+  MemoryAccount* account_;
 };
 
 // Takes the next child of the top frame that is not on the current path,
@@ -154,32 +163,38 @@ template <Graph G>
 std::optional<std::vector<NodeOf<G>>> dls_search(DlsCtx<G>& ctx, const NodeOf<G>& start,
                                                  std::uint64_t depth_limit) {
   using Node = NodeOf<G>;
-  detail::PathStack<DlsFrame<Node>, Node> stack;
+  detail::PathStack<DlsFrame<Node>, Node> stack(ctx.memory);
   Node node = start;
   double g = 0.0;
   std::uint64_t depth_left = depth_limit;
   double cost = 0.0;
   ++ctx.generated;
-  for (;;) {
-    ++ctx.expanded;
-    if (ctx.record) ctx.trace.push_back(TraceStep<Node>{node, g, stack.depth()});
-    if (node == ctx.goal) return stack.path_to(node);  // goal test before the depth test
-    if (ctx.gate(ctx.expanded)) {
-      ctx.stopped = true;
-      return std::nullopt;
+  try {
+    for (;;) {
+      if (ctx.record) record_step(ctx.trace, TraceStep<Node>{node, g, stack.depth()}, ctx.memory);
+      ++ctx.expanded;
+      if (node == ctx.goal) return stack.path_to(node);  // goal test before the depth test
+      if (ctx.gate(ctx.expanded)) {
+        ctx.stopped = true;
+        return std::nullopt;
+      }
+      if (depth_left > 0) {
+        DlsFrame<Node>& f = stack.push(std::move(node));
+        f.g = g;
+        f.depth_left = depth_left;
+        ctx.graph.neighbors_into(f.node, f.successors);
+        ctx.max_frontier = std::max<std::uint64_t>(ctx.max_frontier, stack.depth());
+      }
+      if (!detail::next_child(stack, node, cost, [](const auto&, const auto*) {})) return std::nullopt;
+      ++ctx.generated;
+      const DlsFrame<Node>& parent = stack.top();
+      g = parent.g + cost;
+      depth_left = parent.depth_left - 1;
     }
-    if (depth_left > 0) {
-      DlsFrame<Node>& f = stack.push(std::move(node));
-      f.g = g;
-      f.depth_left = depth_left;
-      ctx.graph.neighbors_into(f.node, f.successors);
-      ctx.max_frontier = std::max<std::uint64_t>(ctx.max_frontier, stack.depth());
-    }
-    if (!detail::next_child(stack, node, cost, [](const auto&, const auto*) {})) return std::nullopt;
-    ++ctx.generated;
-    const DlsFrame<Node>& parent = stack.top();
-    g = parent.g + cost;
-    depth_left = parent.depth_left - 1;
+  } catch (const MemoryRefused& refused) {
+    ctx.refused = refused;
+    ctx.stopped = true;
+    return std::nullopt;
   }
 }
 
@@ -188,6 +203,9 @@ template <Graph G>
 SearchResult<NodeOf<G>> dls_result(DlsCtx<G>& ctx, std::optional<std::vector<NodeOf<G>>> path) {
   if (path) {
     return solved(ctx.graph, std::move(*path), ctx.expanded, ctx.generated, ctx.max_frontier, std::move(ctx.trace));
+  }
+  if (ctx.refused) {
+    return refused_memory(*ctx.refused, ctx.expanded, ctx.generated, ctx.max_frontier, std::move(ctx.trace));
   }
   if (ctx.stopped) {
     return stopped_early(ctx.gate.reason(), ctx.expanded, ctx.generated, ctx.max_frontier, std::move(ctx.trace));
@@ -200,7 +218,9 @@ template <Graph G>
 SearchResult<NodeOf<G>> dls(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
                             std::uint64_t depth_limit, bool record, const Limits& limits = {}) {
   return timed([&] {
+    MemoryAccount memory(limits.max_memory);
     DlsCtx<G> ctx{graph, goal, record, StopGate(limits)};
+    ctx.memory = &memory;
     auto path = dls_search(ctx, start, depth_limit);
     return dls_result(ctx, std::move(path));
   });
@@ -217,7 +237,9 @@ template <Graph G>
 SearchResult<NodeOf<G>> iddfs(const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
                               std::uint64_t max_depth, bool record, const Limits& limits = {}) {
   return timed([&] {
+    MemoryAccount memory(limits.max_memory);
     DlsCtx<G> ctx{graph, goal, record, StopGate(limits)};
+    ctx.memory = &memory;
     for (std::uint64_t depth = 0;; ++depth) {
       auto path = dls_search(ctx, start, depth);
       if (path || ctx.stopped || depth == max_depth) return dls_result(ctx, std::move(path));

@@ -7,7 +7,8 @@
 // trace step per expansion with g present and the depth as the frontier size.
 // The node limit and the stop hook (stop.hpp) are asked after the goal test of
 // every expansion, before its successors are fetched, with the count summed
-// over all passes; a stopped search reports "node_limit" or "cancelled".
+// over all passes; a stopped search reports "node_limit" or "cancelled", or
+// "memory_limit" when its stack or trace would grow past its memory cap.
 //
 // Rules of a pass with bound B:
 // - f is computed for every node visited, the goal included, by one call of
@@ -59,12 +60,14 @@ struct IdaTotals {
   std::uint64_t expanded = 0;
   std::uint64_t generated = 1;  // the start, once for the whole search
   std::uint64_t max_frontier = 1;
+  MemoryAccount* memory = nullptr;  // what the stack and the trace charge their growths to
 };
 
-// What a pass ends with: the path found, the bound for the next pass, or the
-// reason the stop gate gave for ending the search.
+// What a pass ends with: the path found, the bound for the next pass, the
+// reason the stop gate gave for ending the search, or the growth the memory
+// account refused.
 template <class Node>
-using IdaOutcome = std::variant<std::vector<Node>, double, StopReason>;
+using IdaOutcome = std::variant<std::vector<Node>, double, StopReason, MemoryRefused>;
 
 namespace detail {
 
@@ -83,7 +86,7 @@ IdaOutcome<NodeOf<G>> ida_pass(const G& graph, const H& heuristic, const NodeOf<
                                double bound, bool record, IdaTotals<NodeOf<G>>& totals, StopGate& gate) {
   using Node = NodeOf<G>;
   using Frame = IdaFrame<Node>;
-  detail::PathStack<Frame, Node> stack;
+  detail::PathStack<Frame, Node> stack(totals.memory);
   Node node = start;
   double g = 0.0;
   double cost = 0.0;
@@ -96,25 +99,29 @@ IdaOutcome<NodeOf<G>> ida_pass(const G& graph, const H& heuristic, const NodeOf<
       parent->min_f = detail::min_ignoring_nan(parent->min_f, popped.min_f);
     }
   };
-  for (;;) {
-    const double f = g + heuristic.estimate(node, goal);
-    if (f > bound) {
-      if (stack.empty()) return f;  // the start itself is pruned
-      stack.top().min_f = detail::min_ignoring_nan(stack.top().min_f, f);
-    } else {
-      ++totals.expanded;
-      if (record) totals.trace.push_back(TraceStep<Node>{node, g, stack.depth()});
-      if (node == goal) return stack.path_to(node);
-      if (gate(totals.expanded)) return gate.reason();
-      Frame& fr = stack.push(std::move(node));
-      fr.g = g;
-      fr.min_f = std::numeric_limits<double>::infinity();
-      graph.neighbors_into(fr.node, fr.successors);
-      totals.max_frontier = std::max<std::uint64_t>(totals.max_frontier, stack.depth());
+  try {
+    for (;;) {
+      const double f = g + heuristic.estimate(node, goal);
+      if (f > bound) {
+        if (stack.empty()) return f;  // the start itself is pruned
+        stack.top().min_f = detail::min_ignoring_nan(stack.top().min_f, f);
+      } else {
+        if (record) record_step(totals.trace, TraceStep<Node>{node, g, stack.depth()}, totals.memory);
+        ++totals.expanded;
+        if (node == goal) return stack.path_to(node);
+        if (gate(totals.expanded)) return gate.reason();
+        Frame& fr = stack.push(std::move(node));
+        fr.g = g;
+        fr.min_f = std::numeric_limits<double>::infinity();
+        graph.neighbors_into(fr.node, fr.successors);
+        totals.max_frontier = std::max<std::uint64_t>(totals.max_frontier, stack.depth());
+      }
+      if (!detail::next_child(stack, node, cost, hand_up)) return next_bound;
+      ++totals.generated;
+      g = stack.top().g + cost;
     }
-    if (!detail::next_child(stack, node, cost, hand_up)) return next_bound;
-    ++totals.generated;
-    g = stack.top().g + cost;
+  } catch (const MemoryRefused& refused) {
+    return refused;
   }
 }
 
@@ -124,7 +131,8 @@ SearchResult<NodeOf<G>> ida_star(const G& graph, const H& heuristic, const NodeO
                                  bool record, const Limits& limits = {}) {
   using Node = NodeOf<G>;
   return timed([&] {
-    IdaTotals<Node> totals;
+    MemoryAccount memory(limits.max_memory);
+    IdaTotals<Node> totals{.memory = &memory};
     StopGate gate(limits);
     double bound = heuristic.estimate(start, goal);
     for (;;) {
@@ -132,6 +140,10 @@ SearchResult<NodeOf<G>> ida_star(const G& graph, const H& heuristic, const NodeO
       if (auto* path = std::get_if<std::vector<Node>>(&outcome)) {
         return solved(graph, std::move(*path), totals.expanded, totals.generated, totals.max_frontier,
                       std::move(totals.trace));
+      }
+      if (auto* refused = std::get_if<MemoryRefused>(&outcome)) {
+        return refused_memory(*refused, totals.expanded, totals.generated, totals.max_frontier,
+                              std::move(totals.trace));
       }
       if (auto* reason = std::get_if<StopReason>(&outcome)) {
         return stopped_early(*reason, totals.expanded, totals.generated, totals.max_frontier, std::move(totals.trace));
