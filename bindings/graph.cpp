@@ -52,7 +52,8 @@ lists or an `(m, 3)` NumPy array. An edge of weight `inf` is no edge: it is
 left out, as `bellman_ford` and `floyd_warshall` leave it out.)",
     P::required<&GraphArgs::num_nodes, to_u64>("num_nodes"), P::required<&GraphArgs::edges, to_edges>("edges"),
     P::required<&GraphArgs::start, to_u64>("start"), P::required<&GraphArgs::goal, to_u64>("goal"), S::algorithm,
-    S::heuristic, P::optional<&GraphArgs::undirected, to_bool>("undirected"), S::options);
+    S::heuristic, P::optional<&GraphArgs::undirected, to_bool>("undirected"), S::options,
+    S::max_memory);
 
 constexpr HeuristicTable<Zero> kGraphHeuristics{
     "zero", "unknown graph heuristic: '{}'. Use 'zero' or a callable h(node, goal) -> float", {{"zero", Zero{}}}};
@@ -166,7 +167,7 @@ constexpr auto kGraphSearch = signature<GraphQueryArgs>(
 the result are those of `search_graph`: this is the same search, without
 building the graph again.)",
     QP::required<&GraphQueryArgs::start, to_u64>("start"), QP::required<&GraphQueryArgs::goal, to_u64>("goal"),
-    QS::algorithm, QS::heuristic, QS::options);
+    QS::algorithm, QS::heuristic, QS::options, QS::max_memory);
 
 PyObject* graph_search_method(ModuleState& state, PyObject* self, const GraphQueryArgs& a) {
   return query_graph(state, prepared<GraphCore>(self), a.start, a.goal, a);
@@ -188,7 +189,7 @@ index, and nothing runs. With a built-in heuristic the searches run with the
 interpreter lock released, on `workers` native threads (1: the calling
 thread); a Python callable needs `workers=1`. Ctrl-C stops every worker.)",
     BP::required<&GraphBatchArgs::queries, as_object>("queries"), BP::optional<&GraphBatchArgs::workers, to_u64>("workers"),
-    BS::algorithm, BS::heuristic, BS::options)
+    BS::algorithm, BS::heuristic, BS::options, BS::max_memory)
         .keyword_only_after(1);
 
 // A checked query of a graph: its start and goal as the graph numbers them,

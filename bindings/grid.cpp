@@ -88,7 +88,7 @@ It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
 the iterative-deepening, beam and bidirectional algorithms ignore it.)",
     MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight, MS::beam_width,
     MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"), MS::reopen,
-    MS::time_limit);
+    MS::time_limit, MS::max_memory);
 
 PyObject* search_grid(ModuleState& state, const MapArgs& a) {
   if (a.map.find('S') == std::string::npos || a.map.find('G') == std::string::npos) {
@@ -232,7 +232,7 @@ consistent.)",
     CP::required<&CostsArgs::costs, to_cost_matrix>("costs"), CP::required<&CostsArgs::start, to_cell>("start"),
     CP::required<&CostsArgs::goal, to_cell>("goal"), CS::algorithm, CS::heuristic, CS::record, CS::weight,
     CS::beam_width, CS::depth_limit, CS::max_nodes, CP::optional<&CostsArgs::diagonal, to_bool>("diagonal"),
-    CS::reopen, CS::time_limit);
+    CS::reopen, CS::time_limit, CS::max_memory);
 
 PyObject* search_grid_costs(ModuleState& state, CostsArgs& a) {
   if (a.costs.width == 0 || a.costs.height == 0) throw ValueErr("costs must be a non-empty matrix");
@@ -276,7 +276,8 @@ defaults and the result are those of `search_grid` and `search_grid_costs`:
 this is the same search, without building the grid again.)",
     QP::optional<&GridQueryArgs::start, to_opt_cell>("start"), QP::optional<&GridQueryArgs::goal, to_opt_cell>("goal"),
     QS::algorithm, QS::heuristic, QS::record, QS::weight, QS::beam_width, QS::depth_limit, QS::max_nodes,
-    QP::optional<&GridQueryArgs::diagonal, to_bool>("diagonal"), QS::reopen, QS::time_limit);
+    QP::optional<&GridQueryArgs::diagonal, to_bool>("diagonal"), QS::reopen, QS::time_limit,
+    QS::max_memory);
 
 PyObject* grid_search_method(ModuleState& state, PyObject* self, const GridQueryArgs& a) {
   return query_grid(state, prepared<GridCore>(self), a.start, a.goal, a.diagonal, a);
@@ -301,7 +302,8 @@ calling thread); a Python callable needs `workers=1`. Ctrl-C stops every
 worker.)",
     BP::required<&GridBatchArgs::queries, as_object>("queries"), BP::optional<&GridBatchArgs::workers, to_u64>("workers"),
     BS::algorithm, BS::heuristic, BS::record, BS::weight, BS::beam_width, BS::depth_limit, BS::max_nodes,
-    BP::optional<&GridBatchArgs::diagonal, to_bool>("diagonal"), BS::reopen, BS::time_limit)
+    BP::optional<&GridBatchArgs::diagonal, to_bool>("diagonal"), BS::reopen, BS::time_limit,
+    BS::max_memory)
         .keyword_only_after(1);
 
 // A query's cells: a (start, goal) pair of (row, col) tuples, or a row of four ints.

@@ -37,7 +37,8 @@ raised by the call as it is. One raised by the heuristic is raised as
 chained as its `__cause__`.)",
     P::required<&ImplicitArgs::successors, as_object>("successors"),
     P::required<&ImplicitArgs::start, as_object>("start"), P::required<&ImplicitArgs::goal, as_object>("goal"),
-    S::algorithm, S::heuristic, S::options, P::optional<&ImplicitArgs::predecessors, as_object>("predecessors"));
+    S::algorithm, S::heuristic, S::options, P::optional<&ImplicitArgs::predecessors, as_object>("predecessors"),
+    S::max_memory);
 
 ImplicitState state_arg(PyObject* obj) {
   auto state = py_to_state(obj);

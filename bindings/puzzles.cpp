@@ -36,7 +36,7 @@ result is a tuple `peg_of_disk[d]` (disk 0 = smallest). `heuristic` is
 `"misplaced"` (default), `"zero"`, or a callable `h(state, goal) -> float`.
 The classic 3-peg optimum is `2^disks − 1` moves.)",
                          HP::required<&HanoiArgs::disks, to_u64>("disks"), HS::algorithm, HS::heuristic,
-                         HP::optional<&HanoiArgs::pegs, to_u64>("pegs"), HS::options);
+                         HP::optional<&HanoiArgs::pegs, to_u64>("pegs"), HS::options, HS::max_memory);
 
 constexpr HeuristicTable<HanoiMisplaced, Zero> kHanoiHeuristics{
     "misplaced",
@@ -116,7 +116,7 @@ States in the result are tuples of ints. `heuristic` is `"manhattan"`
 (default), `"misplaced"`, `"zero"`, or a callable `h(state, goal) -> float`.
 Raises if the configuration is not solvable into the goal (parity).)",
                            NP::required<&NPuzzleArgs::tiles, to_tiles>("tiles"), NS::algorithm, NS::heuristic,
-                           NP::optional<&NPuzzleArgs::goal, to_goal>("goal"), NS::options);
+                           NP::optional<&NPuzzleArgs::goal, to_goal>("goal"), NS::options, NS::max_memory);
 
 SmallBytes as_state(const Board& board) { return SmallBytes(board.values.begin(), board.values.end()); }
 
@@ -205,7 +205,8 @@ changed, and a letter may replace another ASCII character (`"a-b"` to
 `"aab"`) but not the reverse; `"bidirectional"` follows such one-way steps in
 their direction.)",
     LP::required<&LadderArgs::start, to_lower_str>("start"), LP::required<&LadderArgs::goal, to_lower_str>("goal"),
-    LP::required<&LadderArgs::words, to_lower_words>("words"), LS::algorithm, LS::heuristic, LS::options);
+    LP::required<&LadderArgs::words, to_lower_words>("words"), LS::algorithm, LS::heuristic, LS::options,
+    LS::max_memory);
 
 constexpr HeuristicTable<LadderHamming, Zero> kLadderHeuristics{
     "hamming",
@@ -259,7 +260,7 @@ the list). The options, their defaults and the result are those of
 `search_wordladder`: this is the same search, without indexing the words
 again.)",
     WP::required<&WordQueryArgs::start, to_lower_str>("start"), WP::required<&WordQueryArgs::goal, to_lower_str>("goal"),
-    WS::algorithm, WS::heuristic, WS::options);
+    WS::algorithm, WS::heuristic, WS::options, WS::max_memory);
 
 PyObject* word_list_search(ModuleState& state, PyObject* self, const WordQueryArgs& a) {
   return query_ladder(state, prepared<WordLadder>(self), a.start, a.goal, a);
@@ -279,7 +280,7 @@ heuristic the searches run with the interpreter lock released, on `workers`
 native threads (1: the calling thread); a Python callable needs `workers=1`.
 Ctrl-C stops every worker.)",
     BP::required<&WordBatchArgs::queries, as_object>("queries"), BP::optional<&WordBatchArgs::workers, to_u64>("workers"),
-    BS::algorithm, BS::heuristic, BS::options)
+    BS::algorithm, BS::heuristic, BS::options, BS::max_memory)
         .keyword_only_after(1);
 
 PyObject* word_list_search_many(ModuleState& state, PyObject* self, const WordBatchArgs& a) {

@@ -59,7 +59,7 @@ std::string cost_text(double v) {
 
 // The reasons a result a user sees can give.
 constexpr StopReason kStopReasons[] = {StopReason::Goal, StopReason::Exhausted, StopReason::NodeLimit,
-                                       StopReason::TimeLimit};
+                                       StopReason::TimeLimit, StopReason::MemoryLimit};
 
 std::string fixed6(double v) {
   char buf[512];
@@ -234,8 +234,9 @@ Attributes:
         graph and converting the result). The companion to
         ``nodes_expanded``, which is machine-independent.
     stop_reason (str): ``"goal"``, ``"exhausted"``, ``"node_limit"`` (the
-        ``max_nodes`` option) or ``"time_limit"`` (the ``time_limit``
-        option: seconds, checked every few thousand expansions).
+        ``max_nodes`` option), ``"time_limit"`` (the ``time_limit``
+        option: seconds, checked every few thousand expansions) or
+        ``"memory_limit"`` (the ``max_memory`` option: bytes).
     trace (list): per-expansion ``(node, g, frontier_size)`` tuples; empty if
         ``record=False``. Replaying ``node`` reproduces the search order
         (``quellostrin.viz`` replays it). ``g`` is the cost from the

@@ -53,6 +53,7 @@ struct SearchArgs {
   std::optional<std::uint64_t> max_nodes;
   bool reopen = false;
   std::optional<double> time_limit;  // seconds
+  std::optional<std::uint64_t> max_memory;  // bytes
 };
 
 // The common parameters as descriptions for an argument record `Args`
@@ -73,6 +74,9 @@ struct SearchParams {
   // the options that close most signatures.
   static constexpr std::array<Param<Args>, 7> options{record,    weight, beam_width, depth_limit,
                                                       max_nodes, reopen, time_limit};
+  // The last parameter of every search, after those an entry point adds
+  // behind the options.
+  static constexpr auto max_memory = P::template optional<&Args::max_memory, to_opt_u64>("max_memory");
 };
 
 // A built-in heuristic and the name it is asked for by.
@@ -184,7 +188,7 @@ ResolvedSearch resolve_search(const SearchArgs& args, const Table& table) {
                           .depth_limit = args.depth_limit,
                           .reopen = args.reopen,
                           .dense = true,
-                          .limits = {.max_nodes = args.max_nodes}};
+                          .limits = {.max_nodes = args.max_nodes, .max_memory = args.max_memory}};
   check_options(*r.algo, r.options);
   if (args.time_limit) {
     if (!(*args.time_limit >= 0.0)) throw ValueErr("time_limit must be None or a number of seconds >= 0");

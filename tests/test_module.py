@@ -64,6 +64,7 @@ def _results():
     return [
         search_graph(4, [(0, 1, 1.0), (1, 2, 2.5), (0, 2, 5.0), (2, 3, 1.0)], 0, 3, algorithm="dijkstra"),
         search_graph(3, [(0, 1, 1.0)], 0, 2, record=False, max_nodes=1),
+        search_graph(3, [(0, 1, 1.0)], 0, 2, max_memory=0),
         search_grid("S..#\n.#.G", algorithm="bidirectional"),
         search_implicit(lambda s: [((s[0] + 1, -s[1]), 1.0)] if s[0] < 3 else [], (0, 5), (3, -5)),
         bellman_ford(5, neg, 0),

@@ -27,7 +27,10 @@ def test_grid_searches_equal_the_functions(seed):
     costs[start] = costs[goal] = 1.0
     by_map, by_costs, by_pickle = Grid(maze), Grid(costs), pickle.loads(pickle.dumps(Grid(costs)))
     for algorithm, diagonal in itertools.product(RUNNABLE, (False, True)):
+        # A memory cap that stops some searches midway: a reused workspace
+        # counts as a fresh one.
         options = dict(algorithm=algorithm, diagonal=diagonal, reopen=seed % 2 == 1, max_nodes=5000,
+                       max_memory=rng.choice([None, 2**15, 2**16]),
                        heuristic=rng.choice([None, "octile", "euclidean", "zero", lambda a, b: abs(a[0] - b[0])]),
                        **RUNNABLE[algorithm])
         assert by_map.search(**options) == search_grid(maze, **options)

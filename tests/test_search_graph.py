@@ -58,6 +58,7 @@ class TestErrors:
         (dict(start=-1), "start", OverflowError),
         (dict(edges=[(0, -1, 1.0)]), "edges", OverflowError),
         (dict(beam_width=2**64), "beam_width", OverflowError),
+        (dict(max_memory=-1), "max_memory", OverflowError),
     ])
     def test_conversion_errors_name_the_argument_and_keep_the_cause(self, kwargs, name, exc):
         with pytest.raises(exc) as info:
@@ -71,8 +72,8 @@ class TestErrors:
             search_graph(3, LINE, 0)
         with pytest.raises(TypeError, match="'nope' is an invalid keyword argument"):
             search_graph(3, LINE, 0, 2, nope=1)
-        with pytest.raises(TypeError, match="takes at most 14 arguments"):
-            search_graph(3, LINE, 0, 2, "bfs", None, True, True, 2.0, None, None, None, False, None, "extra")
+        with pytest.raises(TypeError, match="takes at most 15 arguments"):
+            search_graph(3, LINE, 0, 2, "bfs", None, True, True, 2.0, None, None, None, False, None, None, "extra")
 
     def test_edge_list_resized_during_conversion(self):
         edges = [(0, 1, 1.0), (1, 2, 1.0)]
@@ -140,18 +141,19 @@ class TestDispatch:
             assert search_graph(4, edges, 0, 3, algorithm="wastar", heuristic=h, weight=weight).path == path
 
     @pytest.mark.parametrize("algorithm", RUNNABLE)
-    def test_max_nodes_bounds_every_algorithm(self, algorithm):
+    @pytest.mark.parametrize("limit", [dict(max_nodes=1000), dict(max_memory=2**17)])
+    def test_node_and_memory_limits_bound_every_algorithm(self, algorithm, limit):
         # A complete directed graph on 0..9 (the path-at-a-time algorithms
         # would enumerate ~10^9 simple paths) running into a chain to 1999, and
         # the goal 3999 at the end of a chain of its own, so both sides of a
         # bidirectional search grow a node per layer without ever meeting.
         edges = [(u, v, 1.0) for u in range(10) for v in range(10) if u != v]
         edges += [(i, i + 1, 1.0) for i in range(9, 1999)] + [(i, i + 1, 1.0) for i in range(2000, 3999)]
-        r = search_graph(4000, edges, 0, 3999, algorithm=algorithm, undirected=False, max_nodes=1000,
-                         **RUNNABLE[algorithm])
-        assert (r.stop_reason, r.found, r.cost) == ("node_limit", False, math.inf)
-        assert r.nodes_expanded == 1000 or algorithm.startswith("bidir")  # it counts whole layers
-        assert len(r.trace) == r.nodes_expanded
+        r = search_graph(4000, edges, 0, 3999, algorithm=algorithm, undirected=False, **limit, **RUNNABLE[algorithm])
+        reason = "node_limit" if "max_nodes" in limit else "memory_limit"
+        assert (r.stop_reason, r.found, r.cost) == (reason, False, math.inf)
+        assert r.nodes_expanded == 1000 or algorithm.startswith("bidir") or reason == "memory_limit"
+        assert len(r.trace) == r.nodes_expanded > 100
 
     @pytest.mark.parametrize("seed", range(60))
     def test_reopening_ends_exactly_when_no_negative_cycle_is_reachable(self, seed):
@@ -201,7 +203,8 @@ class TestDispatch:
         # The same graph with its nodes renumbered far apart (num_nodes then
         # dwarfs the edges, and only the named nodes are searched) gives the
         # same search, renumbered: path, trace, tree, counters, heuristic calls;
-        # directed too, where bidirectional search walks back over predecessors.
+        # directed too, where bidirectional search walks back over predecessors;
+        # a memory cap it never reaches changes nothing.
         rng = random.Random(seed)
         n, edges = random_edges(seed)
         name = dict(zip(range(n), rng.sample(range(2**50), n)))
@@ -212,7 +215,8 @@ class TestDispatch:
         algorithm = ["astar", "dijkstra", "bfs", "dfs", "bidirectional", "ida_star", "beam"][seed % 7]
         options = dict(algorithm=algorithm, reopen=seed % 2 == 1, undirected=seed % 3 != 0)
         small = search_graph(n, edges, 0, goal, heuristic=h, **options)
-        renamed = search_graph(2**50, big, name[0], name[goal], heuristic=lambda a, b: h(ids[a], ids[b]), **options)
+        renamed = search_graph(2**50, big, name[0], name[goal], heuristic=lambda a, b: h(ids[a], ids[b]),
+                               max_memory=2**40, **options)  # a cap never reached
         assert renamed.path == (small.path and [name[v] for v in small.path])
         assert renamed.trace == [(name[v], g, f) for v, g, f in small.trace]
         assert renamed.tree == [(name[a], name[b]) for a, b in small.tree]

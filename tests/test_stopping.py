@@ -1,10 +1,12 @@
 """Calls that stop early or are refused: Ctrl-C during a long search, a time
-limit, and sizes past the machine's memory (the first callback error ending a
-search is tests/test_implicit.py's test_callback_exceptions). Each runs in a
-child process, so a call that fails to stop is killed by the timeout (or the
-kernel) instead of taking the suite down."""
+limit, a search that would outgrow its memory, and sizes past the machine's
+memory (the first callback error ending a search is tests/test_implicit.py's
+test_callback_exceptions). Each runs in a child process, so a call that fails
+to stop is killed by the timeout (or the kernel) instead of taking the suite
+down."""
 
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -95,6 +97,35 @@ def test_time_limit_ends_a_long_search(case):
     """
     out, err = run_child(body, timeout=20)
     assert out == "time_limit False inf True\n", err
+
+
+def test_a_search_stops_before_its_tables_outgrow_the_memory_it_may_have():
+    # Breadth-first search of 30 disks would fill any machine. With the memory
+    # available to the process set to 256 MiB above what it holds, it raises
+    # MemoryError before its tables outgrow that, instead of being killed; under
+    # max_memory of 256 MiB it stops with "memory_limit". The peak resident
+    # memory shows that neither went past the figure.
+    body = """
+        import os, resource
+        peak = lambda: resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+        base = peak()
+        print("ready", flush=True)
+        os.environ["QUELLOSTRIN_AVAILABLE_MEMORY"] = str(base + 2**28)
+        try:
+            search_hanoi(30, algorithm="bfs")
+        except MemoryError as e:
+            print(e, flush=True)
+        del os.environ["QUELLOSTRIN_AVAILABLE_MEMORY"]
+        r = search_hanoi(30, algorithm="bfs", max_memory=2**28)
+        print(r.stop_reason, r.found, r.cost, r.nodes_expanded > 10**5, flush=True)
+        print((peak() - base) // 2**20, flush=True)
+    """
+    out, err = run_child(body, timeout=120)
+    refusal, stopped, grown = out.splitlines()
+    assert re.fullmatch(r"search stopped after \d{6,} expanded nodes: its tables needed \d+ bytes more, "
+                        r"and only \d+ are available", refusal), err
+    assert stopped == "memory_limit False inf True"
+    assert 2**7 < int(grown) < 2**8 + 2**4  # MiB
 
 
 # Sizes no machine here can hold, each with the start of its refusal.

@@ -50,6 +50,15 @@ default to "astar". The options, all keyword arguments:
     time_limit=None   stop any algorithm after about this many seconds, with
                       stop_reason "time_limit" and no path (the clock is read
                       every few thousand expansions)
+    max_memory=None   stop any algorithm before its tables (node store,
+                      frontier, trace) would hold more than this many bytes,
+                      with stop_reason "memory_limit" and no path
+
+Without max_memory a search still stops before it outgrows the memory the
+process can have (the machine's, its container's, its ulimits, less what the
+process holds), with a MemoryError saying how far it got; the environment
+variable QUELLOSTRIN_AVAILABLE_MEMORY (bytes, or with a K, M, G or T suffix)
+sets that memory instead, for containers whose limit the process cannot see.
 
 Nodes come back as Python values: ints for graphs, (row, col) tuples for
 grids, tuples for puzzle states, str for words; implicit states as tuples,

@@ -96,6 +96,7 @@ def search_grid(
     diagonal: bool = False,
     reopen: bool = False,
     time_limit: float | None = None,
+    max_memory: int | None = None,
 ) -> SearchResult[_Cell]:
     """Search a 2-D maze given as an ASCII map.
 
@@ -118,6 +119,7 @@ def search_grid_costs(
     diagonal: bool = False,
     reopen: bool = False,
     time_limit: float | None = None,
+    max_memory: int | None = None,
 ) -> SearchResult[_Cell]:
     """Search a grid given as a matrix of terrain costs (a non-positive or
     non-finite cost is a wall); as with `search_grid`, use
@@ -138,6 +140,7 @@ def search_graph(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
+    max_memory: int | None = None,
 ) -> SearchResult[int]: ...
 def search_implicit(
     successors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]],
@@ -153,6 +156,7 @@ def search_implicit(
     reopen: bool = False,
     time_limit: float | None = None,
     predecessors: Callable[[_S], Sequence[tuple[_S | Sequence[int], float] | Sequence[Any]]] | None = None,
+    max_memory: int | None = None,
 ) -> SearchResult[_S]: ...
 
 def gen_erdos_renyi(n: int, p: float, seed: int) -> list[tuple[int, int, float]]: ...
@@ -209,6 +213,7 @@ def search_npuzzle(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
+    max_memory: int | None = None,
 ) -> SearchResult[tuple[int, ...]]: ...
 def search_hanoi(
     disks: int,
@@ -222,6 +227,7 @@ def search_hanoi(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
+    max_memory: int | None = None,
 ) -> SearchResult[tuple[int, ...]]: ...
 def search_wordladder(
     start: str,
@@ -236,6 +242,7 @@ def search_wordladder(
     max_nodes: int | None = None,
     reopen: bool = False,
     time_limit: float | None = None,
+    max_memory: int | None = None,
 ) -> SearchResult[str]: ...
 
 __all__ = [
@@ -288,6 +295,7 @@ class Grid:
         diagonal: bool = False,
         reopen: bool = False,
         time_limit: float | None = None,
+        max_memory: int | None = None,
     ) -> SearchResult[_Cell]: ...
 
     def search_many(
@@ -305,6 +313,7 @@ class Grid:
         diagonal: bool = False,
         reopen: bool = False,
         time_limit: float | None = None,
+        max_memory: int | None = None,
     ) -> list[SearchResult[_Cell]]: ...
 
 @final
@@ -332,6 +341,7 @@ class Graph:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
+        max_memory: int | None = None,
     ) -> SearchResult[int]: ...
     def search_many(
         self,
@@ -347,6 +357,7 @@ class Graph:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
+        max_memory: int | None = None,
     ) -> list[SearchResult[int]]: ...
     def dijkstra(self, source: int) -> ShortestPaths: ...
     def bellman_ford(self, source: int) -> ShortestPaths: ...
@@ -371,6 +382,7 @@ class WordList:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
+        max_memory: int | None = None,
     ) -> SearchResult[str]: ...
     def search_many(
         self,
@@ -386,4 +398,5 @@ class WordList:
         max_nodes: int | None = None,
         reopen: bool = False,
         time_limit: float | None = None,
+        max_memory: int | None = None,
     ) -> list[SearchResult[str]]: ...
