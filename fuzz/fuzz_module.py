@@ -40,7 +40,7 @@ ALGORITHMS = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_asta
 WALKS = {"iddfs", "dls", "ida_star", "idastar"}  # visit a node once per path: always under a node limit
 BAD_ALGORITHMS = ["", "BFS", "astar\0", "dijkstra ", "\udcff", 3, None, b"bfs"]
 HEURISTIC_NAMES = ["zero", "manhattan", "euclidean", "octile", "misplaced", "hamming", "", "Zero", "\0"]
-STOP_REASONS = {"goal", "exhausted", "node_limit"}
+STOP_REASONS = {"goal", "exhausted", "node_limit", "memory_limit"}
 # Ints past every range the module takes: each must be refused with OverflowError or ValueError.
 OUT_OF_RANGE = [-1, -(2**31) - 1, 2**64, -(2**63) - 1, 2**64 + 1, 10**30, -(10**30)]
 # In range for a 64-bit count, and hopeless as a size: passed only where the
@@ -242,6 +242,9 @@ class Gen:
             kw["depth_limit"] = self.pick([0, 1, 3, 10, 2**40] + ([] if self.clean else [None, -1, 2**64, 1.0]))
         if self.chance(30):
             kw["reopen"] = self.bool_arg()
+        if self.chance(20):
+            kw["max_memory"] = self.pick([None, 0, 2**12, 2**16, 2**20, 2**64 - 1] +
+                                         ([] if self.clean else [-1, 2**64, "1", 1.0]))
         return kw
 
     def edges(self, n):

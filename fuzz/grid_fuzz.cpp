@@ -242,13 +242,18 @@ void search(const GridGraph& g, const Model& m, const AlgorithmInfo& algo, const
   const bool walks =
       algo.strategy == Strategy::Dls || algo.strategy == Strategy::Iddfs || algo.strategy == Strategy::IdaStar;
   if (walks || limit_bits != 0) options.limits.max_nodes = limit;
+  // Some searches also run under a memory cap, from a few tables' first
+  // growth up to a few hundred kilobytes.
+  if (limit_bits % 4 == 3) options.limits.max_memory = limit * 64;
 
   SearchResult<Cell> r;
   const bool ran = fuzz::refuses_only_with_input_error([&] { r = run_algo(algo, g, h, m.start, m.goal, options); });
   FUZZ_CHECK(ran);
   FUZZ_CHECK(r.found() == (r.stop_reason == StopReason::Goal));
   FUZZ_CHECK(r.stop_reason != StopReason::Cancelled);
+  FUZZ_CHECK(r.stop_reason != StopReason::MemoryLimit || options.limits.max_memory);
   if (!r.found()) FUZZ_CHECK(r.cost == kInf);
+  if (r.stop_reason == StopReason::MemoryLimit) FUZZ_CHECK(r.trace.size() == r.nodes_expanded);
   if (algo.strategy == Strategy::Frontier && options.limits.max_nodes) {
     FUZZ_CHECK(r.nodes_expanded <= std::max<std::uint64_t>(*options.limits.max_nodes, 1));
   }
@@ -268,7 +273,7 @@ void search(const GridGraph& g, const Model& m, const AlgorithmInfo& algo, const
     }
     FUZZ_CHECK(fuzz::close(sum, r.cost) || (sum > 1e300 && r.cost > 1e300));
   }
-  if (options.limits.max_nodes || m.width * m.height > static_cast<std::int64_t>(kSearchCells)) return;
+  if (options.limits.max_nodes || options.limits.max_memory || m.width * m.height > static_cast<std::int64_t>(kSearchCells)) return;
   // Without a limit the frontier algorithms see everything reachable.
   const auto best = dijkstra(m, g.diagonal());
   if (algo.strategy == Strategy::Frontier || algo.strategy == Strategy::Bidirectional) {
