@@ -188,4 +188,13 @@ template <class T, class A>
     grow_charged(v, account, first);
 }
 
+// `value` appended to `v`, its growth charged as room_for_one does. Out of
+// line: a search loop that records only when asked (a trace, say) then
+// carries a call where the push would be, and compiles as tight as without.
+template <class T, class A, class U>
+[[gnu::noinline]] void push_charged(std::vector<T, A>& v, U&& value, MemoryAccount* account) {
+  room_for_one(v, account);
+  v.push_back(std::forward<U>(value));
+}
+
 }  // namespace quellostrin

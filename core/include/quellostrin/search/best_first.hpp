@@ -141,7 +141,7 @@ SearchResult<typename Domain::Node> best_first(const Domain& domain, Store& stor
       const double gp = *closed_g;
       [[maybe_unused]] std::uint64_t hops = 0;
       if constexpr (Store::kCanReopen) hops = reopen ? store.hops(p) + 1 : 0;
-      if (record) record_step(result.trace, TraceStep<Node>{domain.node(p), gp, open.len()}, &memory);
+      if (record) push_charged(result.trace, TraceStep<Node>{domain.node(p), gp, open.len()}, &memory);
       ++expanded;
       if (p == goal) {
         result.stop_reason = StopReason::Goal;
@@ -183,10 +183,7 @@ SearchResult<typename Domain::Node> best_first(const Domain& domain, Store& stor
           case Relaxed::Skipped:
             return;
           case Relaxed::Discovered:
-            if (record) {
-              room_for_one(discovered, &memory);
-              discovered.push_back(q);
-            }
+            if (record) push_charged(discovered, q, &memory);
             break;
           case Relaxed::Reopened:
             ++reopened;

@@ -165,11 +165,4 @@ SearchResult<Node> refused_memory(const MemoryRefused& refused, std::uint64_t ex
   return stopped_early(StopReason::MemoryLimit, expanded, generated, max_frontier, std::move(trace));
 }
 
-// `step` appended to the trace of a search whose tables `account` keeps.
-template <class Node>
-void record_step(std::vector<TraceStep<Node>>& trace, TraceStep<Node> step, MemoryAccount* account) {
-  room_for_one(trace, account);
-  trace.push_back(std::move(step));
-}
-
 }  // namespace quellostrin

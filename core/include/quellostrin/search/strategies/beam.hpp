@@ -113,7 +113,7 @@ SearchResult<NodeOf<G>> beam_search_inner(const G& graph, const H& heuristic, co
       max_frontier = std::max<std::uint64_t>(max_frontier, layer.size());
       candidates.clear();
       for (const BeamCandidate<Node>& entry : layer) {
-        if (record) record_step(trace, TraceStep<Node>{entry.node, entry.g, candidates.size()}, &memory);
+        if (record) push_charged(trace, TraceStep<Node>{entry.node, entry.g, candidates.size()}, &memory);
         ++expanded;
         if (entry.node == goal) {
           return solved(graph, reconstruct(parent, goal), expanded, generated, max_frontier, std::move(trace));

@@ -111,7 +111,7 @@ SearchResult<NodeOf<G>> bidirectional_inner(const G& graph, const NodeOf<G>& sta
       next.clear();
       meetings.clear();
       for (const Node& node : layer) {
-        if (record) record_step(trace, TraceStep<Node>{node, std::nullopt, next.size()}, &memory);
+        if (record) push_charged(trace, TraceStep<Node>{node, std::nullopt, next.size()}, &memory);
         ++expanded;
         if (gate.cancelled(expanded)) {
           return stopped_early(gate.reason(), expanded, generated, max_frontier, std::move(trace));

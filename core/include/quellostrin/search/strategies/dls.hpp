@@ -171,7 +171,7 @@ std::optional<std::vector<NodeOf<G>>> dls_search(DlsCtx<G>& ctx, const NodeOf<G>
   ++ctx.generated;
   try {
     for (;;) {
-      if (ctx.record) record_step(ctx.trace, TraceStep<Node>{node, g, stack.depth()}, ctx.memory);
+      if (ctx.record) push_charged(ctx.trace, TraceStep<Node>{node, g, stack.depth()}, ctx.memory);
       ++ctx.expanded;
       if (node == ctx.goal) return stack.path_to(node);  // goal test before the depth test
       if (ctx.gate(ctx.expanded)) {

@@ -106,7 +106,7 @@ IdaOutcome<NodeOf<G>> ida_pass(const G& graph, const H& heuristic, const NodeOf<
         if (stack.empty()) return f;  // the start itself is pruned
         stack.top().min_f = detail::min_ignoring_nan(stack.top().min_f, f);
       } else {
-        if (record) record_step(totals.trace, TraceStep<Node>{node, g, stack.depth()}, totals.memory);
+        if (record) push_charged(totals.trace, TraceStep<Node>{node, g, stack.depth()}, totals.memory);
         ++totals.expanded;
         if (node == goal) return stack.path_to(node);
         if (gate(totals.expanded)) return gate.reason();
