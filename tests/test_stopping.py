@@ -125,7 +125,7 @@ def test_a_search_stops_before_its_tables_outgrow_the_memory_it_may_have():
     assert re.fullmatch(r"search stopped after \d{6,} expanded nodes: its tables needed \d+ bytes more, "
                         r"and only \d+ are available", refusal), err
     assert stopped == "memory_limit False inf True"
-    assert 2**7 < int(grown) < 2**8 + 2**4  # MiB
+    assert int(grown) < 2**8 + 2**4  # MiB
 
 
 # Sizes no machine here can hold, each with the start of its refusal.
@@ -163,7 +163,8 @@ def test_what_cannot_fit_in_memory_is_refused_up_front():
 def test_a_search_out_of_memory_midway_raises_memory_error():
     # Breadth-first on Korf's first fifteen-puzzle needs far more than the
     # gigabyte of address space the child gets: the search must end in
-    # MemoryError (raised once the lock is taken back), not an abort.
+    # MemoryError before the growth that would pass the limit (raised once
+    # the lock is taken back), not an abort.
     body = """
         import resource
         from quellostrin import search_npuzzle
@@ -176,5 +177,6 @@ def test_a_search_out_of_memory_midway_raises_memory_error():
             print(e)
     """
     out, err = run_child(body, timeout=120)
-    assert out == "out of memory during the search: its frontier and node store could not grow\n", err
+    assert re.fullmatch(r"search stopped after \d+ expanded nodes: its tables needed \d+ bytes more, and only \d+ "
+                        r"are available\n", out), err
 
