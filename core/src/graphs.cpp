@@ -126,7 +126,7 @@ std::vector<Edge> watts_strogatz_in_order(std::uint64_t n, std::uint64_t k, doub
   const std::uint64_t edge_count = size_mul(n, half);
   require_output(n, edge_count);
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
-  StopGate gate(Limits{std::nullopt, stop});
+  StopGate gate(Limits{std::nullopt, stop, std::nullopt});
 
   // Lattice pair number u * half + j - 1 joins u and (u + j) mod n, 1 <= j <=
   // half; since half < n / 2 no two coincide. `place` says where each stands.
@@ -204,7 +204,7 @@ std::vector<Edge> barabasi_albert_in_order(std::uint64_t n, std::uint64_t m, std
   std::vector<std::uint64_t> chosen(static_cast<std::size_t>(n), 0);
   std::vector<std::uint64_t> targets;
   targets.reserve(static_cast<std::size_t>(m));
-  StopGate gate(Limits{std::nullopt, stop});
+  StopGate gate(Limits{std::nullopt, stop, std::nullopt});
   for (std::uint64_t t = m; t < n; ++t) {
     if (gate.cancelled(t)) return {};
     targets.clear();

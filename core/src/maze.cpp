@@ -56,7 +56,7 @@ bool draw_walls(std::int32_t width, std::int32_t height, double density, std::ui
                 Visit&& visit) {
   ChaCha8Rng rng = ChaCha8Rng::seed_from_u64(seed);
   const Cell start{0, 0}, goal{height - 1, width - 1};
-  StopGate gate(Limits{std::nullopt, stop});
+  StopGate gate(Limits{std::nullopt, stop, std::nullopt});
   std::size_t i = 0;
   for (std::int32_t r = 0; r < height; ++r) {
     for (std::int32_t c = 0; c < width; ++c, ++i) {

@@ -256,7 +256,7 @@ ShortestPaths dijkstra(const CsrGraph& graph, std::uint64_t source, const StopHo
   const auto& weights = graph.weights();
   detail::QuadHeap heap;
   std::uint64_t seq = 0, done = 0;
-  StopGate gate(Limits{std::nullopt, stop});
+  StopGate gate(Limits{std::nullopt, stop, std::nullopt});
   dist[source] = 0.0;
   heap.push(detail::packed_entry(0.0, seq++, static_cast<std::uint32_t>(source)));
   while (!heap.empty()) {

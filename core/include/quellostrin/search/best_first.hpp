@@ -127,7 +127,7 @@ SearchResult<typename Domain::Node> best_first(const Domain& domain, Store& stor
   std::vector<Key> discovered;
   SearchResult<Node> result;
   std::uint64_t expanded = 0, generated = 1, max_frontier = 1, reopened = 0;
-  StopGate gate(Limits{options.max_nodes, options.stop});
+  StopGate gate(Limits{options.max_nodes, options.stop, options.max_memory});
 
   result.stop_reason = StopReason::Exhausted;
   try {
