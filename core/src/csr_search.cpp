@@ -65,11 +65,16 @@ struct CsrPolicy {
   }
 };
 
+// The weights' summary, known since the graph was built.
+detail::MoveCosts move_costs(const CsrGraph& graph) {
+  return {graph.min_weight(), graph.max_abs_weight(), graph.has_nan_weight()};
+}
+
 SearchResult<std::uint64_t> search(const CsrGraph& graph, std::uint32_t start, std::uint32_t goal,
                                    const AlgorithmKind& kind, const SearchOptions& options) {
   const CsrPolicy policy{graph.offsets().data(), graph.targets().data(), graph.weights().data()};
   return detail::indexed_best_first(policy, graph.node_count(), start, goal, Zero{}.estimate(start, goal), kind,
-                                    options);
+                                    move_costs(graph), options);
 }
 
 }  // namespace
@@ -81,8 +86,7 @@ bool csr_search_applies(const CsrGraph& graph, std::uint64_t start, std::uint64_
       graph.entry_count() > kMaxEntries || size_mul(n, kBytesPerNode) > physical_memory()) {
     return false;
   }
-  // The weights' summary is known since the graph was built.
-  return detail::priorities_are_numbers(kind, {graph.min_weight(), graph.max_abs_weight(), graph.has_nan_weight()}, n);
+  return detail::priorities_are_numbers(kind, move_costs(graph), n);
 }
 
 SearchResult<std::uint64_t> csr_search(const CsrGraph& graph, std::uint64_t start, std::uint64_t goal,

@@ -70,6 +70,12 @@ struct GridPolicy {
   }
 };
 
+// Moves cost an open cell's cost, or that times sqrt(2) on a diagonal; both
+// are known since the grid was built.
+detail::MoveCosts move_costs(const GridGraph& grid) {
+  return {grid.min_cost(), grid.max_cost() * kSqrt2, false};
+}
+
 template <class H, bool kDiagonal>
 SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind, const H& heuristic,
                           const SearchOptions& options) {
@@ -78,7 +84,7 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const Al
   const GridPolicy<H, kDiagonal> policy{grid.padded_open(), grid.costs(), width, static_cast<std::uint32_t>(pw),
                                         heuristic, goal};
   return detail::indexed_best_first(policy, padded, policy.index(start), policy.index(goal),
-                                    heuristic.estimate(start, goal), kind, options);
+                                    heuristic.estimate(start, goal), kind, move_costs(grid), options);
 }
 
 }  // namespace
@@ -91,9 +97,7 @@ bool grid_search_applies(const GridGraph& grid, Cell start, Cell goal, const Alg
       !grid.in_bounds(goal) || cells > kMaxCells || size_mul(padded, kBytesPerCell) > physical_memory()) {
     return false;
   }
-  // Moves cost an open cell's cost, or that times sqrt(2) on a diagonal;
-  // both are known since the grid was built.
-  return detail::priorities_are_numbers(kind, {grid.min_cost(), grid.max_cost() * kSqrt2, false}, cells);
+  return detail::priorities_are_numbers(kind, move_costs(grid), cells);
 }
 
 template <class H>

@@ -1,11 +1,15 @@
 #include "quellostrin/search/frontier.hpp"
+#include "quellostrin/search/monotone_queue.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,5 +78,64 @@ TEST(Frontiers, MatchReferenceQueuesOnRandomOperations) {
       ASSERT_EQ(pq.pop(), take(pq_ref, [](Pushed& r) { return std::min_element(r.begin(), r.end()); }));
       ASSERT_EQ(pq.len(), pq_ref.size());
     }
+  }
+}
+
+// The indexed loops' queue against an ordered set of the same entries: it
+// must pop exactly the least (priority, push sequence) entry every time,
+// whatever the bucket width, with ties, priorities that drop below the
+// current bucket, jumps past the ring into the overflow, +inf, priorities
+// too far out to be bucketed, and a queue reused without being drained.
+TEST(MonotoneQueue, PopsInTheHeapsOrderOnRandomOperations) {
+  using detail::MonotoneQueue;
+  using detail::PackedEntry;
+  MonotoneQueue q;
+  for (std::uint64_t seed = 0; seed < 400; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937_64 rng(seed);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    const double widths[] = {0.0, 1e-3, 0.25, 1.0, 7.5, 1e6};
+    const double width = widths[seed % 6];
+    const double origin = seed % 4 == 0 ? 0.0 : uniform(-50.0, 50.0);
+    MemoryAccount account;
+    q.begin(account, origin, width);
+    std::set<PackedEntry> ref;
+    double last = origin;  // the priority popped last
+    std::uint64_t seq = 0;
+    const int ops = 200 + static_cast<int>(rng() % 3000);
+    for (int op = 0; op < ops; ++op) {
+      if (rng() % 5 < 3 || ref.empty()) {
+        double p = 0.0;
+        switch (rng() % 10) {
+          case 0: p = last; break;                                       // a tie with the current
+          case 1: p = last - uniform(0.0, 20.0); break;                  // a drop
+          case 2: p = last + uniform(0.0, 1e4); break;                   // past the ring
+          case 3: p = rng() % 2 ? std::numeric_limits<double>::infinity() : 1e300; break;
+          case 4: p = std::floor(last + uniform(0.0, 10.0)); break;      // quantised: more ties
+          default: p = last + uniform(0.0, 10.0); break;
+        }
+        const PackedEntry e = detail::packed_entry(p, seq, static_cast<std::uint32_t>(rng()));
+        ++seq;
+        q.push(e, p);
+        ref.insert(e);
+      } else {
+        ASSERT_EQ(q.top(), *ref.begin());
+        ASSERT_EQ(q.pop(), *ref.begin());
+        const auto key = static_cast<std::uint64_t>(*ref.begin() >> 64);
+        ref.erase(ref.begin());
+        // The popped priority back from its order key (non-negative keys
+        // have the top bit set).
+        const std::uint64_t bits = key >> 63 ? key ^ (std::uint64_t{1} << 63) : ~key;
+        last = std::bit_cast<double>(bits);
+        if (!std::isfinite(last)) last = origin;
+      }
+      ASSERT_EQ(q.size(), ref.size());
+    }
+    if (seed % 3 == 0) continue;  // begun again with entries left over
+    while (!ref.empty()) {
+      ASSERT_EQ(q.pop(), *ref.begin());
+      ref.erase(ref.begin());
+    }
+    ASSERT_TRUE(q.empty());
   }
 }

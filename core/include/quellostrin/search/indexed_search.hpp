@@ -1,15 +1,15 @@
 // The best-first loop (best_first.hpp) over a domain whose nodes are 32-bit
 // indices into a Workspace (workspace.hpp): the node store is the
-// workspace's marks, labels and parents, the open list its packed 4-ary heap
-// (packed_heap.hpp), and reopening never applies. The grid (grid_search.cpp)
+// workspace's marks, labels and parents, the open list its queue of packed
+// entries (monotone_queue.hpp), and reopening never applies. The grid (grid_search.cpp)
 // and the explicit graph (csr_search.cpp) are searched this way. A domain
 // policy gives, besides what best_first.hpp asks of a domain, keys that are
 // the indices: `node(i)` maps an index to its node, and `for_each_successor`
 // hands over (index, cost, hint).
 //
-// The heap orders entries by (priority, push sequence), the order of the
+// The queue orders entries by (priority, push sequence), the order of the
 // general open list (frontier.hpp) and, with no NaN priority, a total order,
-// so any correct heap pops the same entries in the same order and the
+// so it pops the same entries in the same order as the general one and the
 // results equal the hashed store's to the last field. The callers refuse any
 // search in which a priority could be NaN (priorities_are_numbers).
 #pragma once
@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "quellostrin/search/monotone_queue.hpp"
 #include "quellostrin/search/packed_heap.hpp"
 #include "quellostrin/search/result.hpp"
 #include "quellostrin/search/best_first.hpp"
@@ -53,6 +54,23 @@ inline bool priorities_are_numbers(const AlgorithmKind& kind, const MoveCosts& m
   if (!std::isfinite(kind.h_weight) || !(kind.g_weight >= 0.0 && kind.g_weight <= 1.0) || moves.nan) return false;
   if (kind.g_weight > 0.0 && kind.h_weight >= 0.0 && moves.least >= 0.0) return true;
   return moves.largest <= std::numeric_limits<double>::max() / (4.0 * (static_cast<double>(count) + 1.0));
+}
+
+// The width of the open list's buckets (monotone_queue.hpp) for a search
+// whose popped priorities do not decrease, or hardly: uniform-cost, Dijkstra
+// and A* (g + h, or g alone) over moves of non-negative cost. Any width keeps
+// the order; this one makes the ring of buckets span twice the largest move,
+// which Dijkstra's priorities never jump at one move and a consistent
+// heuristic's seldom do. (Instruction counts on the Moving AI grids and a
+// random graph: half or a quarter of this width cost more on the graph, twice
+// it overflows on 4-neighbour grids.) 0 (no buckets) for the others, whose
+// priorities need not grow.
+inline double monotone_bucket_width(const AlgorithmKind& kind, const MoveCosts& moves) {
+  if (kind.g_weight != 1.0 || (kind.h_weight != 0.0 && kind.h_weight != 1.0) || !(moves.least >= 0.0) || moves.nan) {
+    return 0.0;
+  }
+  const double span = std::isfinite(moves.largest) ? moves.largest : moves.least;
+  return std::isfinite(span) && span > 0.0 ? span / static_cast<double>(MonotoneQueue::kBuckets / 2) : 0.0;
 }
 
 // The node store of an indexed search: the marks, labels and parents of a
@@ -114,27 +132,27 @@ class IndexedStore {
   Key start_ = 0;
 };
 
-// The open list of an indexed search: the Workspace's packed heap.
+// The open list of an indexed search: the Workspace's queue.
 class PackedOpen {
  public:
   static constexpr bool kView = true;
-  explicit PackedOpen(QuadHeap& heap) : heap_(&heap) {}
+  explicit PackedOpen(MonotoneQueue& queue) : queue_(&queue) {}
 
   [[gnu::always_inline]] void push(std::uint32_t q, double priority, std::uint64_t seq) {
-    heap_->push(packed_entry(priority, seq, q));
+    queue_->push(packed_entry(priority, seq, q), priority);
   }
   [[gnu::always_inline]] std::optional<std::uint32_t> pop() {
-    if (heap_->empty()) return std::nullopt;
-    return packed_index(heap_->pop());
+    if (queue_->empty()) return std::nullopt;
+    return packed_index(queue_->pop());
   }
   [[gnu::always_inline]] std::optional<std::uint32_t> peek() const {
-    if (heap_->empty()) return std::nullopt;
-    return packed_index(heap_->top());
+    if (queue_->empty()) return std::nullopt;
+    return packed_index(queue_->top());
   }
-  [[gnu::always_inline]] std::size_t len() const { return heap_->size(); }
+  [[gnu::always_inline]] std::size_t len() const { return queue_->size(); }
 
  private:
-  QuadHeap* heap_;
+  MonotoneQueue* queue_;
 };
 
 // The best-first loop over an indexed domain, on the caller's workspace or
@@ -143,17 +161,18 @@ template <class Policy>
 SearchResult<typename Policy::Node> indexed_best_first(const Policy& domain, std::size_t index_space,
                                                        std::uint32_t start, std::uint32_t goal,
                                                        double start_estimate, const AlgorithmKind& kind,
-                                                       const SearchOptions& options) {
+                                                       const MoveCosts& moves, const SearchOptions& options) {
   std::optional<Workspace> own;
   Workspace& ws = options.workspace ? *options.workspace : own.emplace();
   MemoryAccount memory(options.max_memory);
   try {
-    ws.begin(index_space, memory);
+    ws.begin(index_space, memory, kind.g_weight * 0.0 + kind.h_weight * start_estimate,
+             monotone_bucket_width(kind, moves));
   } catch (const MemoryRefused& refused) {  // the workspace's arrays: nothing expanded yet
     return refused_memory<typename Policy::Node>(refused, 0, 0, 0, {});
   }
   IndexedStore store(ws);
-  PackedOpen open(ws.heap());
+  PackedOpen open(ws.queue());
   return best_first(domain, store, open, start, goal, start_estimate, kind, options, memory);
 }
 

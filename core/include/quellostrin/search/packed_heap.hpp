@@ -68,6 +68,14 @@ class QuadHeap {
     account.hold(kFirstCapacity * sizeof(PackedEntry));
   }
 
+  // Empties the heap for a search that does not charge its growth (the
+  // heap of a MonotoneQueue, which charges for it).
+  void begin() {
+    size_ = 0;
+    account_ = nullptr;
+    capacity_ = room_;
+  }
+
   // The least entry; the heap must not be empty.
   PackedEntry top() const { return heap_[0]; }
 

@@ -3,7 +3,7 @@
 // new query finds every index unvisited without anything being cleared (a
 // query costs time in proportion to the indices it touches, not to the size
 // of the domain), cost labels and parents (read only where this query's marks
-// say they were written) and the frontier heap.
+// say they were written) and the open list.
 //
 // A mark below reached() is an index this query has not reached; reached()
 // marks one reached, closed() one expanded. Marks are 16 bits: once every
@@ -12,7 +12,7 @@
 // out (the Python classes keep a pool each).
 //
 // A query charges the workspace to its MemoryAccount (memory.hpp) in full,
-// whether the arrays are made for it or were made before, and the heap's
+// whether the arrays are made for it or were made before, and the open list's
 // growths as if it started empty, so the account, and a memory cap, see the
 // same bytes for a query on a fresh workspace as on a reused one.
 #pragma once
@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "quellostrin/memory.hpp"
-#include "quellostrin/search/packed_heap.hpp"
+#include "quellostrin/search/monotone_queue.hpp"
 
 namespace quellostrin {
 
@@ -34,9 +34,10 @@ class Workspace {
   static constexpr std::size_t kBytesPerIndex = sizeof(std::uint16_t) + sizeof(double) + sizeof(std::uint32_t);
 
   // Readies the workspace for a query over the indices 0..n-1, charged to
-  // `account`: a new generation and an empty heap. A refused or failed
-  // allocation leaves the workspace as it was.
-  void begin(std::size_t n, MemoryAccount& account) {
+  // `account`: a new generation and an empty open list, whose buckets are
+  // `bucket_width` wide from `origin` (monotone_queue.hpp; 0: none). A
+  // refused or failed allocation leaves the workspace as it was.
+  void begin(std::size_t n, MemoryAccount& account, double origin = 0.0, double bucket_width = 0.0) {
     const std::uint64_t bytes = size_mul(n, kBytesPerIndex);
     if (n != size_) {
       account.charge(bytes);
@@ -56,7 +57,7 @@ class Workspace {
       base_ = 0;
     }
     base_ = static_cast<std::uint16_t>(base_ + 2);
-    heap_.begin(account);
+    queue_.begin(account, origin, bucket_width);
   }
 
   std::uint16_t reached() const { return base_; }
@@ -64,7 +65,7 @@ class Workspace {
   std::uint16_t* marks() { return marks_.data(); }
   double* labels() { return labels_.get(); }
   std::uint32_t* parents() { return parents_.get(); }
-  detail::QuadHeap& heap() { return heap_; }
+  detail::MonotoneQueue& queue() { return queue_; }
 
  private:
   std::vector<std::uint16_t> marks_;
@@ -72,7 +73,7 @@ class Workspace {
   std::unique_ptr<std::uint32_t[]> parents_;
   std::size_t size_ = 0;
   std::uint16_t base_ = 0;
-  detail::QuadHeap heap_;
+  detail::MonotoneQueue queue_;
 };
 
 }  // namespace quellostrin
