@@ -8,6 +8,8 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/memory.hpp"
+#include "quellostrin/search/indexed_search.hpp"
+#include "quellostrin/search/monotone_queue.hpp"
 #include "quellostrin/search/packed_heap.hpp"
 #include "quellostrin/search/stop.hpp"
 
@@ -254,11 +256,15 @@ ShortestPaths dijkstra(const CsrGraph& graph, std::uint64_t source, const StopHo
   const auto& offsets = graph.offsets();
   const auto& targets = graph.targets();
   const auto& weights = graph.weights();
-  detail::QuadHeap heap;
+  // Labels only grow from the source's 0 by non-negative weights: the
+  // bucketed queue of the indexed searches fits.
+  detail::MonotoneQueue heap;
+  heap.begin(0.0, detail::monotone_bucket_width(detail::MoveCosts{graph.min_weight(), graph.max_abs_weight(),
+                                                                  graph.has_nan_weight()}));
   std::uint64_t seq = 0, done = 0;
   StopGate gate(Limits{std::nullopt, stop, std::nullopt});
   dist[source] = 0.0;
-  heap.push(detail::packed_entry(0.0, seq++, static_cast<std::uint32_t>(source)));
+  heap.push(detail::packed_entry(0.0, seq++, static_cast<std::uint32_t>(source)), 0.0);
   while (!heap.empty()) {
     const auto u = detail::packed_index(heap.pop());
     if (settled[u]) continue;
@@ -274,7 +280,7 @@ ShortestPaths dijkstra(const CsrGraph& graph, std::uint64_t source, const StopHo
       if (candidate < dist[v]) {
         dist[v] = candidate;
         out.pred[v] = u;
-        heap.push(detail::packed_entry(candidate, seq++, static_cast<std::uint32_t>(v)));
+        heap.push(detail::packed_entry(candidate, seq++, static_cast<std::uint32_t>(v)), candidate);
       }
     }
   }

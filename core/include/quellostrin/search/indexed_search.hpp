@@ -65,12 +65,15 @@ inline bool priorities_are_numbers(const AlgorithmKind& kind, const MoveCosts& m
 // random graph: half or a quarter of this width cost more on the graph, twice
 // it overflows on 4-neighbour grids.) 0 (no buckets) for the others, whose
 // priorities need not grow.
-inline double monotone_bucket_width(const AlgorithmKind& kind, const MoveCosts& moves) {
-  if (kind.g_weight != 1.0 || (kind.h_weight != 0.0 && kind.h_weight != 1.0) || !(moves.least >= 0.0) || moves.nan) {
-    return 0.0;
-  }
+inline double monotone_bucket_width(const MoveCosts& moves) {
+  if (!(moves.least >= 0.0) || moves.nan) return 0.0;
   const double span = std::isfinite(moves.largest) ? moves.largest : moves.least;
   return std::isfinite(span) && span > 0.0 ? span / static_cast<double>(MonotoneQueue::kBuckets / 2) : 0.0;
+}
+
+inline double monotone_bucket_width(const AlgorithmKind& kind, const MoveCosts& moves) {
+  if (kind.g_weight != 1.0 || (kind.h_weight != 0.0 && kind.h_weight != 1.0)) return 0.0;
+  return monotone_bucket_width(moves);
 }
 
 // The node store of an indexed search: the marks, labels and parents of a

@@ -92,6 +92,13 @@ class MonotoneQueue {
     account.hold(kFirstCapacity * sizeof(PackedEntry));
   }
 
+  // The same for a caller that keeps no account.
+  void begin(double origin, double width) {
+    MemoryAccount unlimited;
+    begin(unlimited, origin, width);
+    account_ = nullptr;
+  }
+
   bool empty() const { return size_ == 0; }
   std::size_t size() const { return size_; }
 
@@ -232,6 +239,10 @@ class MonotoneQueue {
 
   // Charges the account as a heap doubling its storage would be charged.
   [[gnu::noinline]] void grow() {
+    if (!account_) {
+      capacity_ *= 2;
+      return;
+    }
     const std::uint64_t old = capacity_ * sizeof(PackedEntry), bytes = size_mul(2 * capacity_, sizeof(PackedEntry));
     if (2 * capacity_ <= room_) {
       account_->hold(bytes);
