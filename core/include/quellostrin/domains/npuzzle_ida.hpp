@@ -23,9 +23,15 @@
 // `npuzzle_ida_applies` says when this path may replace the general one: a
 // heuristic of the puzzle's own side, and start and goal permutations of
 // 0..n-1 of the board's size. For anything else the general strategy runs.
+//
+// The same loop runs over pattern databases (npuzzle_pdb.hpp) in place of the
+// Manhattan distance: a slide changes the lookup of the one group the moved
+// tile belongs to (and of its reflection's), updated in place with the board
+// and taken back with it. Only the estimates differ.
 #pragma once
 
 #include "quellostrin/domains/npuzzle.hpp"
+#include "quellostrin/domains/npuzzle_pdb.hpp"
 #include "quellostrin/search/result.hpp"
 #include "quellostrin/small_bytes.hpp"
 #include "quellostrin/search/stop.hpp"
@@ -40,5 +46,15 @@ bool npuzzle_ida_applies(const NPuzzle& puzzle, const PuzzleManhattan& heuristic
 // record, limits) in every field but the elapsed time.
 SearchResult<SmallBytes> npuzzle_ida_star(const NPuzzle& puzzle, const SmallBytes& start, const SmallBytes& goal,
                                           bool record, const Limits& limits = {});
+
+// The same over pattern databases: when they were built for this side and
+// goal, and both boards are permutations of the puzzle's cells.
+bool npuzzle_ida_applies(const NPuzzle& puzzle, const PuzzlePdb& heuristic, const SmallBytes& start,
+                         const SmallBytes& goal);
+
+// Equals ida_star(puzzle, heuristic, start, goal, record, limits) in every
+// field but the elapsed time; `npuzzle_ida_applies` must accept it.
+SearchResult<SmallBytes> npuzzle_ida_star(const NPuzzle& puzzle, const PuzzlePdb& heuristic, const SmallBytes& start,
+                                          const SmallBytes& goal, bool record, const Limits& limits = {});
 
 }  // namespace quellostrin

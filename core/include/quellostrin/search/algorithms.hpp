@@ -133,11 +133,17 @@ SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, cons
     case Strategy::Iddfs:
       return iddfs(graph, start, goal, options.depth_limit.value_or(kDefaultIddfsDepth), record, options.limits);
     case Strategy::IdaStar:
-      // The sliding-tile puzzle under its Manhattan distance has its own IDA*
+      // The sliding-tile puzzle under its Manhattan distance or its pattern
+      // databases has its own IDA*
       // (domains/npuzzle_ida.hpp), with the same results, much faster.
       if constexpr (std::is_same_v<G, NPuzzle> && std::is_same_v<H, PuzzleManhattan>) {
         if (npuzzle_ida_applies(graph, heuristic, start, goal)) {
           return npuzzle_ida_star(graph, start, goal, record, options.limits);
+        }
+      }
+      if constexpr (std::is_same_v<G, NPuzzle> && std::is_same_v<H, PuzzlePdb>) {
+        if (npuzzle_ida_applies(graph, heuristic, start, goal)) {
+          return npuzzle_ida_star(graph, heuristic, start, goal, record, options.limits);
         }
       }
       return ida_star(graph, heuristic, start, goal, record, options.limits);
