@@ -45,11 +45,15 @@ inline constexpr const char* kRestoreAllPairs = "_restore_all_pairs";
 PyObject* restore_shortest_paths(PyObject* module, PyObject* args);
 PyObject* restore_all_pairs(PyObject* module, PyObject* args);
 
-// The prepared classes Grid, Graph and WordList, created for `module` and kept in its
+// The prepared classes Grid, Graph, WordList and SlidingPuzzle, created for `module` and kept in its
 // state, and the private functions that unpickle them.
 bool add_grid_type(PyObject* module, ModuleState& state);
 bool add_graph_type(PyObject* module, ModuleState& state);
 bool add_word_list_type(PyObject* module, ModuleState& state);
+bool add_sliding_puzzle_type(PyObject* module, ModuleState& state);
+inline constexpr const char* kRestoreSlidingPuzzle = "_restore_sliding_puzzle";
+PyObject* restore_sliding_puzzle(PyObject* module, PyObject* args);
+std::vector<std::string> sliding_puzzle_heuristic_names();
 inline constexpr const char* kRestoreWordList = "_restore_word_list";
 PyObject* restore_word_list(PyObject* module, PyObject* args);
 inline constexpr const char* kRestoreGrid = "_restore_grid";

@@ -44,6 +44,7 @@ PyMethodDef* private_functions() {
       {kRestoreGrid, restore_grid, METH_VARARGS, nullptr},
       {kRestoreGraph, restore_graph, METH_VARARGS, nullptr},
       {kRestoreWordList, restore_word_list, METH_VARARGS, nullptr},
+      {kRestoreSlidingPuzzle, restore_sliding_puzzle, METH_VARARGS, nullptr},
       {nullptr, nullptr, 0, nullptr},
   };
   return defs;
@@ -78,7 +79,8 @@ PyRef str_tuple(const std::vector<std::string>& items) {
 // The names a search accepts, for callers (the command line, the tests) to
 // read instead of keeping copies: ALGORITHMS, the canonical names in their
 // order; ALGORITHM_ALIASES, alias -> name; HEURISTICS, each search function's
-// built-in heuristic names (its class's search takes the same).
+// built-in heuristic names (its class's search takes the same), and
+// SlidingPuzzle's, which has one more than search_npuzzle.
 bool add_names(PyObject* module) {
   std::vector<std::string> names;
   PyRef aliases = PyRef::steal(PyDict_New());
@@ -95,7 +97,7 @@ bool add_names(PyObject* module) {
       {"search_grid", grid_heuristic_names()},         {"search_grid_costs", grid_heuristic_names()},
       {"search_graph", graph_heuristic_names()},       {"search_implicit", {}},
       {"search_npuzzle", npuzzle_heuristic_names()},   {"search_hanoi", hanoi_heuristic_names()},
-      {"search_wordladder", wordladder_heuristic_names()}};
+      {"search_wordladder", wordladder_heuristic_names()}, {"SlidingPuzzle", sliding_puzzle_heuristic_names()}};
   PyRef heuristics = PyRef::steal(PyDict_New());
   if (!algorithms || !heuristics) return false;
   for (const auto& [function, list] : per_function) {
@@ -127,6 +129,7 @@ bool exec_steps(PyObject* module) {
   if (!add_grid_type(module, state) || !append_all(module, "Grid")) return false;
   if (!add_graph_type(module, state) || !append_all(module, "Graph")) return false;
   if (!add_word_list_type(module, state) || !append_all(module, "WordList")) return false;
+  if (!add_sliding_puzzle_type(module, state) || !append_all(module, "SlidingPuzzle")) return false;
   if (!add_names(module)) return false;
   state.internal_error = new_internal_error_type();
   return state.internal_error && PyModule_AddObjectRef(module, "InternalError", state.internal_error) == 0;
@@ -146,6 +149,7 @@ int traverse_module(PyObject* module, visitproc visit, void* arg) {
     Py_VISIT(state->grid_type);
     Py_VISIT(state->graph_type);
     Py_VISIT(state->word_list_type);
+    Py_VISIT(state->sliding_puzzle_type);
     Py_VISIT(state->internal_error);
   }
   return 0;
@@ -160,6 +164,7 @@ int clear_module(PyObject* module) {
     Py_CLEAR(state->grid_type);
     Py_CLEAR(state->graph_type);
     Py_CLEAR(state->word_list_type);
+    Py_CLEAR(state->sliding_puzzle_type);
     Py_CLEAR(state->internal_error);
   }
   return 0;

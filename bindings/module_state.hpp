@@ -16,6 +16,7 @@ struct ModuleState {
   PyObject* grid_type = nullptr;            // Grid
   PyObject* graph_type = nullptr;           // Graph
   PyObject* word_list_type = nullptr;       // WordList
+  PyObject* sliding_puzzle_type = nullptr;  // SlidingPuzzle
   PyObject* internal_error = nullptr;  // InternalError
 };
 

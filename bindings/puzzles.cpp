@@ -1,6 +1,8 @@
 // search_npuzzle, search_hanoi and search_wordladder: the built-in puzzles.
 // Hanoi and N-puzzle states reach Python as tuples of ints, words as str.
 
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "quellostrin/memory.hpp"
 #include "quellostrin/domains/hanoi.hpp"
 #include "quellostrin/domains/npuzzle.hpp"
+#include "quellostrin/domains/npuzzle_pdb.hpp"
 #include "quellostrin/domains/wordladder.hpp"
 #include "runner.hpp"
 
@@ -142,6 +145,344 @@ PyObject* search_npuzzle(ModuleState& state, const NPuzzleArgs& a) {
       {{"manhattan", PuzzleManhattan{*side}}, {"misplaced", PuzzleMisplaced{}}, {"zero", Zero{}}}};
   return run_search(state, puzzle, start, goal, a, heuristics);
 }
+
+// ---- SlidingPuzzle: one goal board, with its pattern databases built once.
+
+struct SlidingCore {
+  NPuzzle puzzle;
+  SmallBytes goal;
+  std::optional<PuzzlePatterns> patterns;  // none from side 5 on without a partition
+};
+
+struct SlidingNewArgs {
+  PyObject* goal = nullptr;      // borrowed
+  PyObject* patterns = nullptr;  // borrowed; None or absent: the default partition
+};
+
+using SNP = Params<SlidingNewArgs>;
+constexpr auto kSlidingNew = signature<SlidingNewArgs>("SlidingPuzzle", "",
+                                                       SNP::required<&SlidingNewArgs::goal, as_object>("goal"),
+                                                       SNP::optional<&SlidingNewArgs::patterns, as_object>("patterns"));
+
+// The goal board: a permutation of 0..n-1 of a perfect-square length.
+SmallBytes to_goal_board(PyObject* obj) {
+  if (obj == Py_None) type_error("goal", "expected a sequence of ints, got NoneType");
+  const std::optional<Board> goal = to_goal(obj, "goal");
+  if (goal->length > kMaxPuzzleCells) throw ValueErr("goal length must be at most 256 (a side of at most 16)");
+  if (!npuzzle_side_for(goal->length)) throw ValueErr("goal length must be a non-zero perfect square (9, 16, 25, \u2026)");
+  check_permutation(goal->values, goal->length, "goal");
+  return as_state(*goal);
+}
+
+// `patterns` as groups of tiles: a sequence of sequences of ints.
+std::vector<std::vector<std::uint8_t>> to_groups(PyObject* obj, std::uint64_t n) {
+  constexpr const char* kExpected = "expected '6-6-3', '7-8', 'whole' or a sequence of groups of tiles, got ";
+  if (PyBytes_Check(obj) || !PySequence_Check(obj)) type_error("patterns", kExpected + type_name(obj));
+  const Py_ssize_t count = PySequence_Size(obj);
+  if (count < 0) raise_arg_error("patterns");
+  std::vector<std::vector<std::uint8_t>> groups;
+  for (Py_ssize_t g = 0; g < count; ++g) {
+    PyRef group = PyRef::steal(PySequence_GetItem(obj, g));
+    if (!group) raise_arg_error("patterns");
+    if (PyUnicode_Check(group.get()) || !PySequence_Check(group.get())) {
+      type_error("patterns", "expected a sequence of tiles for each group, got " + type_name(group.get()));
+    }
+    const Py_ssize_t size = PySequence_Size(group.get());
+    if (size < 0) raise_arg_error("patterns");
+    std::vector<std::uint8_t> tiles;
+    for (Py_ssize_t j = 0; j < size; ++j) {
+      PyRef item = PyRef::steal(PySequence_GetItem(group.get(), j));
+      if (!item) raise_arg_error("patterns");
+      const long long v = PyLong_AsLongLong(item.get());
+      if (v == -1 && PyErr_Occurred()) raise_arg_error("patterns");
+      if (v < 1 || static_cast<std::uint64_t>(v) >= n) {
+        throw ValueErr(quellostrin::detail::format("patterns: {} is not a tile (tiles are 1..{})", v, n - 1));
+      }
+      tiles.push_back(static_cast<std::uint8_t>(v));
+    }
+    groups.push_back(std::move(tiles));
+  }
+  return groups;
+}
+
+SlidingCore build_sliding(ModuleState& state, SlidingNewArgs& a) {
+  SmallBytes goal = to_goal_board(a.goal);
+  const std::uint64_t side = *npuzzle_side_for(goal.size());
+  std::optional<PatternSpec> spec;
+  if (!a.patterns || a.patterns == Py_None) {
+    spec = default_patterns(side, goal);
+  } else if (PyUnicode_Check(a.patterns)) {
+    spec = named_patterns(side, goal, to_str(a.patterns, "patterns"));
+  } else {
+    spec = PatternSpec{side, goal, to_groups(a.patterns, goal.size()), false};
+  }
+  SlidingCore core{NPuzzle{side}, goal, std::nullopt};
+  if (spec) {
+    check_patterns(*spec);
+    PuzzlePatterns::Build built =
+        run_unlocked(state, [&](const StopHook& hook) { return PuzzlePatterns::build(std::move(*spec), hook); });
+    core.patterns = std::move(built.patterns);
+  }
+  return core;
+}
+
+constexpr const char* kUnknownSlidingHeuristic =
+    "unknown npuzzle heuristic: '{}'. Use manhattan, misplaced, zero, pdb, or a callable h(state, goal) -> float";
+
+HeuristicTable<PuzzleManhattan, PuzzleMisplaced, Zero, PuzzlePdb> sliding_heuristics(const SlidingCore& core) {
+  return {"manhattan",
+          kUnknownSlidingHeuristic,
+          {{"manhattan", PuzzleManhattan{core.puzzle.side}},
+           {"misplaced", PuzzleMisplaced{}},
+           {"zero", Zero{}},
+           {"pdb", PuzzlePdb{core.patterns ? &*core.patterns : nullptr}}}};
+}
+
+constexpr const char* kNoDatabases =
+    "heuristic 'pdb' needs pattern databases: from side 5 on, make the SlidingPuzzle with patterns=";
+
+// "pdb" on an object that has no databases is refused before anything runs.
+void check_pdb(const SlidingCore& core, const SearchArgs& args) {
+  if (core.patterns || !args.heuristic || !PyUnicode_Check(args.heuristic)) return;
+  if (to_str(args.heuristic, "heuristic") == "pdb") throw ValueErr(kNoDatabases);
+}
+
+// A start board of the object's size, checked as search_npuzzle checks it.
+SmallBytes sliding_start(const SlidingCore& core, const Board& tiles) {
+  const std::uint64_t n = core.goal.size();
+  if (tiles.length != n) {
+    throw ValueErr(quellostrin::detail::format("tiles must have {} entries, as the goal has", n));
+  }
+  check_permutation(tiles.values, n, "tiles");
+  SmallBytes start = as_state(tiles);
+  if (!core.puzzle.is_solvable(start.bytes(), core.goal.bytes())) {
+    throw ValueErr("this configuration is not solvable into the goal (parity)");
+  }
+  return start;
+}
+
+struct SlidingQueryArgs : SearchArgs {
+  Board tiles;
+};
+
+using SQP = Params<SlidingQueryArgs>;
+using SQS = SearchParams<SlidingQueryArgs>;
+constexpr auto kSlidingSearch = signature<SlidingQueryArgs>(
+    "search",
+    R"(Solve the puzzle from `tiles` (flat, row-major, `0` for the blank) to the
+object's goal. The options, their defaults, checks and result are those of
+`search_npuzzle` with this goal, and `heuristic` may also be `"pdb"`: the
+object's pattern databases (with `algorithm="ida_star"`, the fast
+sliding-tile loop).)",
+    SQP::required<&SlidingQueryArgs::tiles, to_tiles>("tiles"), SQS::algorithm, SQS::heuristic, SQS::options,
+    SQS::max_memory);
+
+PyObject* sliding_search(ModuleState& state, PyObject* self, const SlidingQueryArgs& a) {
+  const SlidingCore& core = prepared<SlidingCore>(self);
+  const SmallBytes start = sliding_start(core, a.tiles);
+  check_pdb(core, a);
+  return run_search(state, core.puzzle, start, core.goal, a, sliding_heuristics(core));
+}
+
+struct SlidingEstimateArgs {
+  Board tiles;
+};
+
+constexpr auto kSlidingEstimate = signature<SlidingEstimateArgs>(
+    "estimate",
+    R"(The `"pdb"` estimate of `tiles` (checked as `search` checks them): a lower
+bound on its distance to the goal, exact with the whole board's database.)",
+    Params<SlidingEstimateArgs>::required<&SlidingEstimateArgs::tiles, to_tiles>("tiles"));
+
+PyObject* sliding_estimate(ModuleState&, PyObject* self, const SlidingEstimateArgs& a) {
+  const SlidingCore& core = prepared<SlidingCore>(self);
+  const SmallBytes start = sliding_start(core, a.tiles);
+  if (!core.patterns) throw ValueErr(kNoDatabases);
+  return PyLong_FromLong(core.patterns->estimate(start.data()));
+}
+
+struct SlidingBatchArgs : SearchArgs {
+  PyObject* boards = nullptr;  // borrowed
+  std::uint64_t workers = 1;
+};
+
+using SBP = Params<SlidingBatchArgs>;
+using SBS = SearchParams<SlidingBatchArgs>;
+constexpr auto kSlidingSearchMany = signature<SlidingBatchArgs>(
+    "search_many",
+    R"(Solve every start board of `boards` (a sequence of boards, or an integer
+array with a board per row) with the same options, and return the
+`SearchResult`s in order, each equal to `search` of its board. Every board is
+checked first: a bad one raises the error `search` would, naming its index,
+and nothing runs. With a built-in heuristic the searches run with the
+interpreter lock released, on `workers` native threads (1: the calling
+thread); a Python callable needs `workers=1`. Ctrl-C stops every worker.)",
+    SBP::required<&SlidingBatchArgs::boards, as_object>("boards"),
+    SBP::optional<&SlidingBatchArgs::workers, to_u64>("workers"), SBS::algorithm, SBS::heuristic, SBS::options,
+    SBS::max_memory)
+        .keyword_only_after(1);
+
+PyObject* sliding_search_many(ModuleState& state, PyObject* self, const SlidingBatchArgs& a) {
+  const SlidingCore& core = prepared<SlidingCore>(self);
+  const PyRef rows = PyRef::steal(as_rows(a.boards));
+  PyObject* boards = rows.get();
+  if (PyUnicode_Check(boards) || PyBytes_Check(boards) || !PySequence_Check(boards)) {
+    type_error("boards", "expected a sequence of boards, got " + type_name(boards));
+  }
+  const Py_ssize_t count = PySequence_Size(boards);
+  if (count < 0) raise_arg_error("boards");
+  std::vector<SmallBytes> starts;
+  starts.reserve(static_cast<std::size_t>(count));
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    starts.push_back(at_query(static_cast<std::size_t>(i), [&] {
+      PyRef item = PyRef::steal(PySequence_GetItem(boards, i));
+      if (!item) raise_arg_error("boards");
+      return sliding_start(core, to_tiles(item.get(), "tiles"));
+    }));
+  }
+  check_pdb(core, a);
+  return run_batch<SmallBytes>(state, a, sliding_heuristics(core), starts.size(), a.workers, nullptr,
+                               [&](std::size_t i, auto run) { run(core.puzzle, starts[i], core.goal, SameNodes{}); });
+}
+
+PyObject* tiles_tuple(const std::vector<std::uint8_t>& tiles) {
+  PyRef out = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(tiles.size())));
+  if (!out) throw_py_error();
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    PyObject* v = PyLong_FromLong(tiles[i]);
+    if (!v) throw_py_error();
+    PyTuple_SetItem(out.get(), static_cast<Py_ssize_t>(i), v);  // steals
+  }
+  return out.release();
+}
+
+PyObject* sliding_goal(PyObject* self, void*) {
+  return guarded_self(self, [&] {
+    const SmallBytes& goal = prepared<SlidingCore>(self).goal;
+    return tiles_tuple(std::vector<std::uint8_t>(goal.begin(), goal.end()));
+  });
+}
+
+PyObject* sliding_side(PyObject* self, void*) {
+  return guarded_self(self, [&] { return PyLong_FromUnsignedLongLong(prepared<SlidingCore>(self).puzzle.side); });
+}
+
+PyObject* sliding_patterns(PyObject* self, void*) {
+  return guarded_self(self, [&]() -> PyObject* {
+    const SlidingCore& core = prepared<SlidingCore>(self);
+    if (!core.patterns) return Py_NewRef(Py_None);
+    const auto& groups = core.patterns->spec().groups;
+    PyRef out = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(groups.size())));
+    if (!out) throw_py_error();
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      PyTuple_SetItem(out.get(), static_cast<Py_ssize_t>(g), tiles_tuple(groups[g]));  // steals
+    }
+    return out.release();
+  });
+}
+
+PyObject* sliding_reflected(PyObject* self, void*) {
+  const SlidingCore& core = prepared<SlidingCore>(self);
+  return PyBool_FromLong(core.patterns && core.patterns->spec().reflected);
+}
+
+PyObject* sliding_nbytes(PyObject* self, void*) {
+  const SlidingCore& core = prepared<SlidingCore>(self);
+  return PyLong_FromUnsignedLongLong(core.patterns ? core.patterns->bytes() : 0);
+}
+
+PyObject* sliding_repr(PyObject* self) {
+  return guarded_self(self, [&] {
+    const SlidingCore& core = prepared<SlidingCore>(self);
+    std::string groups = "none";
+    if (core.patterns) {
+      groups.clear();
+      for (const auto& g : core.patterns->spec().groups) groups += (groups.empty() ? "" : "-") + std::to_string(g.size());
+      if (core.patterns->spec().reflected) groups += " reflected";
+    }
+    const std::string text = "SlidingPuzzle(side=" + std::to_string(core.puzzle.side) + ", patterns=" + groups +
+                             ", nbytes=" + std::to_string(core.patterns ? core.patterns->bytes() : 0) + ")";
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  });
+}
+
+PyObject* bytes_of(const std::uint8_t* data, std::size_t size) {
+  PyObject* out = PyBytes_FromStringAndSize(reinterpret_cast<const char*>(data), static_cast<Py_ssize_t>(size));
+  if (!out) throw_py_error();
+  return out;
+}
+
+// Pickled as (goal, groups, group sizes, reflected, tables): the goal and the
+// groups' tiles as a byte each, the sizes as 8 little-endian bytes each, the
+// tables back to back; None for the last four without databases.
+PyObject* sliding_reduce(PyObject* self, PyObject*) {
+  return guarded_self(self, [&] {
+    const SlidingCore& core = prepared<SlidingCore>(self);
+    PyRef goal = PyRef::steal(bytes_of(core.goal.data(), core.goal.size()));
+    if (!core.patterns) {
+      return reduce_with(self, kRestoreSlidingPuzzle,
+                         PyRef::steal(PyTuple_Pack(5, goal.get(), Py_None, Py_None, Py_False, Py_None)));
+    }
+    const PatternSpec& spec = core.patterns->spec();
+    std::vector<std::uint8_t> tiles;
+    std::vector<std::uint64_t> sizes;
+    for (const auto& g : spec.groups) {
+      tiles.insert(tiles.end(), g.begin(), g.end());
+      sizes.push_back(g.size());
+    }
+    PyRef groups = PyRef::steal(bytes_of(tiles.data(), tiles.size()));
+    PyRef group_sizes = PyRef::steal(u64s_to_bytes(sizes));
+    PyRef tables = PyRef::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(core.patterns->bytes())));
+    if (!tables) throw_py_error();
+    char* at = PyBytes_AsString(tables.get());
+    for (const auto& t : core.patterns->tables()) {
+      std::memcpy(at, t.data(), t.size());
+      at += t.size();
+    }
+    PyObject* reflected = spec.reflected ? Py_True : Py_False;
+    return reduce_with(self, kRestoreSlidingPuzzle,
+                       PyRef::steal(PyTuple_Pack(5, goal.get(), groups.get(), group_sizes.get(), reflected, tables.get())));
+  });
+}
+
+PyGetSetDef sliding_getset[] = {
+    {"goal", sliding_goal, nullptr, "The goal board, as a tuple.", nullptr},
+    {"side", sliding_side, nullptr, "The side of the board.", nullptr},
+    {"patterns", sliding_patterns, nullptr, "The groups of tiles of the pattern databases, or None.", nullptr},
+    {"reflected", sliding_reflected, nullptr, "Whether the estimate also reads the board reflected about the main diagonal.",
+     nullptr},
+    {"nbytes", sliding_nbytes, nullptr, "Bytes of the pattern databases.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef* sliding_methods() {
+  static PyMethodDef defs[] = {method_of_class<kSlidingSearch, sliding_search>(),
+                               method_of_class<kSlidingSearchMany, sliding_search_many>(),
+                               method_of_class<kSlidingEstimate, sliding_estimate>(),
+                               {"__reduce__", sliding_reduce, METH_NOARGS, nullptr},
+                               {nullptr, nullptr, 0, nullptr}};
+  return defs;
+}
+
+constexpr const char* kSlidingDoc = R"(SlidingPuzzle(goal, patterns=None)
+--
+
+A sliding-tile puzzle with one goal board (`goal`, flat and row-major, `0`
+for the blank, side 1 to 16), built once with its additive pattern databases
+and searched many times: `search(tiles, ...)` returns what
+`search_npuzzle(tiles, goal=goal, ...)` returns, and takes one more
+heuristic, `"pdb"`: the sum over groups of tiles of the fewest moves of each
+group's own tiles, read from tables built by breadth-first search when the
+object is made, a byte per placement of the group's tiles.
+
+`patterns` is None (the whole board up to 3x3, the exact distance; the 6-6-3
+partition on 4x4, about 11 MB, built in seconds; none from 5x5 on), `"6-6-3"`
+or `"7-8"` on 4x4 (the latter about 580 MB and a minute to build, with the
+lookup of the board reflected about the diagonal), `"whole"`, or a list of
+groups of tiles that holds every tile once. A partition whose tables would
+not fit in memory is refused with MemoryError before anything is built;
+Ctrl-C stops a build. Threads may search one object at once; it pickles with
+its tables.)";
 
 // ---- search_wordladder
 
@@ -377,6 +718,65 @@ std::vector<std::string> wordladder_heuristic_names() { return heuristic_names(k
 bool add_word_list_type(PyObject* module, ModuleState& state) {
   return add_prepared_class<WordLadder, kWordListNew, new_word_list>(module, state.word_list_type, "quellostrin.quellostrin_native.WordList", kWordListDoc, word_list_repr,
                                         nullptr, word_list_methods(), word_list_len);
+}
+
+bool add_sliding_puzzle_type(PyObject* module, ModuleState& state) {
+  return add_prepared_class<SlidingCore, kSlidingNew, build_sliding>(
+      module, state.sliding_puzzle_type, "quellostrin.quellostrin_native.SlidingPuzzle", kSlidingDoc, sliding_repr,
+      sliding_getset, sliding_methods());
+}
+
+std::vector<std::string> sliding_puzzle_heuristic_names() {
+  return heuristic_names(sliding_heuristics(SlidingCore{NPuzzle{1}, SmallBytes{}, std::nullopt}));
+}
+
+PyObject* restore_sliding_puzzle(PyObject* module, PyObject* args) {
+  ModuleState& state = state_of(module);
+  return guarded(state.internal_error, [&]() -> PyObject* {
+    PyObject *goal_bytes, *groups, *sizes, *tables;
+    int reflected = 0;
+    if (!PyArg_ParseTuple(args, "O!OOpO:_restore_sliding_puzzle", &PyBytes_Type, &goal_bytes, &groups, &sizes,
+                          &reflected, &tables)) {
+      throw_py_error();
+    }
+    constexpr const char* kBad = "a pickled SlidingPuzzle is malformed";
+    const auto* g = reinterpret_cast<const std::uint8_t*>(PyBytes_AsString(goal_bytes));
+    const SmallBytes goal(g, g + PyBytes_Size(goal_bytes));
+    const auto side = npuzzle_side_for(goal.size());
+    if (!side || goal.size() > kMaxPuzzleCells) throw ValueErr(kBad);
+    try {
+      check_permutation(goal, goal.size(), "goal");
+    } catch (const InputError&) {
+      throw ValueErr(kBad);
+    }
+    SlidingCore core{NPuzzle{*side}, goal, std::nullopt};
+    if (groups != Py_None) {
+      if (!PyBytes_Check(groups) || !PyBytes_Check(sizes) || !PyBytes_Check(tables)) throw ValueErr(kBad);
+      const auto* tiles = reinterpret_cast<const std::uint8_t*>(PyBytes_AsString(groups));
+      const auto* data = reinterpret_cast<const std::uint8_t*>(PyBytes_AsString(tables));
+      const auto tile_count = static_cast<std::uint64_t>(PyBytes_Size(groups));
+      const auto table_bytes = static_cast<std::uint64_t>(PyBytes_Size(tables));
+      PatternSpec spec{*side, goal, {}, reflected != 0};
+      std::vector<std::vector<std::uint8_t>> parts;
+      std::uint64_t at = 0, table_at = 0;
+      for (const std::uint64_t size : words_from_bytes(sizes, kBad)) {
+        if (size > tile_count - at) throw ValueErr(kBad);
+        spec.groups.emplace_back(tiles + at, tiles + at + size);
+        at += size;
+        const std::uint64_t entries = pattern_entries(goal.size(), size);
+        if (entries > table_bytes - table_at) throw ValueErr(kBad);
+        parts.emplace_back(data + table_at, data + table_at + entries);
+        table_at += entries;
+      }
+      if (at != tile_count || table_at != table_bytes) throw ValueErr(kBad);
+      try {
+        core.patterns = PuzzlePatterns::from_tables(std::move(spec), std::move(parts));
+      } catch (const InputError&) {
+        throw ValueErr(kBad);
+      }
+    }
+    return wrap_prepared(reinterpret_cast<PyTypeObject*>(state.sliding_puzzle_type), std::move(core));
+  });
 }
 
 PyObject* restore_word_list(PyObject* module, PyObject* args) {

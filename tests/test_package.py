@@ -41,7 +41,8 @@ def test_stub_literals_are_the_names_the_module_accepts():
     literals = {n.targets[0].id: tuple(map(ast.literal_eval, getattr(n.value.slice, "elts", [n.value.slice])))
                 for n in stub.body if isinstance(n, ast.Assign) and ast.unparse(n.value).startswith("Literal[")}
     assert (literals["_AlgorithmName"], literals["_AlgorithmAlias"]) == (ALGORITHMS, tuple(ALGORITHM_ALIASES))
-    function_of = {"Grid": "search_grid", "Graph": "search_graph", "WordList": "search_wordladder"}
+    function_of = {"Grid": "search_grid", "Graph": "search_graph", "WordList": "search_wordladder",
+                   "SlidingPuzzle": "SlidingPuzzle"}
     checked = set()
     for entry, node in [(getattr(n, "name", ""), n) for n in stub.body] + \
             [(function_of.get(c.name), n) for c in stub.body if isinstance(c, ast.ClassDef) for n in c.body]:

@@ -27,6 +27,8 @@ LONG_SEARCHES = {
     # IDA* on a 24-puzzle with all tiles reversed, the lock released: the
     # sliding-tile fast path, which has its own loop.
     "npuzzle_ida_star": 'search_npuzzle(list(range(24, -1, -1)), algorithm="ida_star", record=False)',
+    # Building the 7-8 pattern databases takes a minute.
+    "pattern_databases": 'SlidingPuzzle(range(16), patterns="7-8")',
     # Half the rows of 5000 pivots, and a chain that gains one node per pass.
     "floyd_warshall": "floyd_warshall(5000, [(i, i + 1, 1.0) for i in range(4999)])",
     "bellman_ford": "bellman_ford(200000, [(i + 1, i, 1.0) for i in range(199999)], 199999)",
@@ -46,7 +48,7 @@ LONG_SEARCHES = {
 PRELUDE = """
 import signal, sys, time
 signal.signal(signal.SIGINT, signal.default_int_handler)
-from quellostrin import (Graph, bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi,
+from quellostrin import (Graph, SlidingPuzzle, bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi,
                          gen_watts_strogatz, random_maze_ascii, search_graph, search_hanoi, search_implicit,
                          search_npuzzle)
 CHAIN2 = [(i, j, 1.0) for i in range(2000) for j in (i + 1, i + 2) if j < 1999]
@@ -136,6 +138,8 @@ HUGE = {
     "gen_watts_strogatz(2**40, 4, 0.1, 0)": "cannot allocate a generated graph of 1099511627776 nodes",
     "gen_barabasi_albert(2**62, 2, 0)": "cannot allocate a generated graph of 4611686018427387904 nodes and "
                                         "9223372036854775805 edges: its size does not fit in 64 bits",
+    "SlidingPuzzle([*range(1, 25), 0], patterns=[range(1, 13), range(13, 25)])":
+        "cannot allocate the pattern databases: they need 17125295140800000 bytes",
 }
 
 

@@ -19,7 +19,7 @@ constexpr std::uint64_t kPollEvery = 1u << 14;  // states expanded between two p
 
 // The cells of a 4x4 board by group, for the goal with the blank in cell 0.
 using Cells = std::vector<std::vector<std::uint16_t>>;
-const Cells k663 = {{4, 5, 8, 9, 12, 13}, {6, 7, 10, 11, 14, 15}, {1, 2, 3}};
+const Cells k663 = {{1, 4, 5, 8, 9, 12}, {2, 3, 6, 7, 10, 11}, {13, 14, 15}};
 const Cells k78 = {{1, 2, 3, 4, 5, 6, 7}, {8, 9, 10, 11, 12, 13, 14, 15}};
 
 std::size_t blank_of(const SmallBytes& goal) {
@@ -486,10 +486,8 @@ PatternSpec named_patterns(std::uint64_t side, const SmallBytes& goal, std::stri
   if (name != "6-6-3" && name != "7-8") fail_input("unknown patterns: '{}'. Use 6-6-3, 7-8, whole, or a list of tile groups", name);
   if (side != 4) fail_input("patterns '{}' is for the 4x4 board; give a list of tile groups for side {}", name, side);
   spec.groups = carried(name == "7-8" ? k78 : k663, goal);
-  if (name == "7-8") {
-    const std::size_t blank = blank_of(goal);
-    spec.reflected = blank / 4 == blank % 4;
-  }
+  const std::size_t blank = blank_of(goal);
+  spec.reflected = blank / 4 == blank % 4;
   return spec;
 }
 
@@ -538,7 +536,7 @@ PuzzlePatterns::Build PuzzlePatterns::build(PatternSpec spec, const StopHook& ho
   const std::uint64_t bytes = build_bytes(spec), available = available_memory();
   if (bytes > available) {
     throw OutOfMemory(detail::format(
-        "cannot build these pattern databases: they need {} bytes, and only {} are available", bytes == kSizeOverflow ? std::string("more than 2^64") : std::to_string(bytes), available));
+        "cannot allocate the pattern databases: they need {} bytes, and only {} are available", bytes == kSizeOverflow ? std::string("more than 2^64") : std::to_string(bytes), available));
   }
   std::vector<std::vector<std::uint8_t>> tables;
   const bool done = spec.side * spec.side <= 64 ? build_all<std::uint64_t>(spec, tables, hook)

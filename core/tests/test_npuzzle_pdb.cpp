@@ -90,7 +90,11 @@ TEST(NPuzzlePdb, SameResultsAsTheGeneralStrategy) {
         start = next[rng() % next.size()].first;
       }
       SCOPED_TRACE(testing::Message() << "side " << c.spec.side << ", board " << i);
+      // Never below the Manhattan distance, never above the optimal length.
+      const double optimal = npuzzle_ida_star(p, start, c.spec.goal, false).cost;
       EXPECT_GE(db.estimate(start.data()), PuzzleManhattan{p.side}.estimate(start, c.spec.goal));
+      EXPECT_LE(db.estimate(start.data()), optimal);
+      EXPECT_EQ(npuzzle_ida_star(p, h, start, c.spec.goal, false).cost, optimal);
       for (const table::FastRun& o :
            table::fast_runs(rng, npuzzle_ida_star(p, h, start, c.spec.goal, false).nodes_expanded)) {
         o.expect_same_as([&](auto& hook) { return npuzzle_ida_star(p, h, start, c.spec.goal, o.record, o.limits(hook)); },

@@ -16,6 +16,7 @@ _Algorithm = _AlgorithmName | _AlgorithmAlias
 _GridHeuristic = Literal["zero", "manhattan", "euclidean", "octile"]
 _GraphHeuristic = Literal["zero"]
 _NPuzzleHeuristic = Literal["manhattan", "misplaced", "zero"]
+_SlidingHeuristic = Literal["manhattan", "misplaced", "zero", "pdb"]
 _HanoiHeuristic = Literal["misplaced", "zero"]
 _LadderHeuristic = Literal["hamming", "zero"]
 
@@ -266,6 +267,7 @@ __all__ = [
     "Grid",
     "Graph",
     "WordList",
+    "SlidingPuzzle",
 ]
 
 @final
@@ -400,3 +402,53 @@ class WordList:
         time_limit: float | None = None,
         max_memory: int | None = None,
     ) -> list[SearchResult[str]]: ...
+
+@final
+class SlidingPuzzle:
+    """A sliding-tile puzzle with one goal board, built once with its additive
+    pattern databases and searched many times."""
+
+    def __new__(
+        cls, goal: Sequence[int], patterns: Literal["6-6-3", "7-8", "whole"] | Sequence[Sequence[int]] | None = None
+    ) -> SlidingPuzzle: ...
+    @property
+    def goal(self) -> tuple[int, ...]: ...
+    @property
+    def side(self) -> int: ...
+    @property
+    def patterns(self) -> tuple[tuple[int, ...], ...] | None: ...
+    @property
+    def reflected(self) -> bool: ...
+    @property
+    def nbytes(self) -> int: ...
+    def estimate(self, tiles: Sequence[int]) -> int: ...
+    def search(
+        self,
+        tiles: Sequence[int],
+        algorithm: _Algorithm = "astar",
+        heuristic: _SlidingHeuristic | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        reopen: bool = False,
+        time_limit: float | None = None,
+        max_memory: int | None = None,
+    ) -> SearchResult[tuple[int, ...]]: ...
+    def search_many(
+        self,
+        boards: Sequence[Sequence[int]] | _SupportsArray,
+        *,
+        workers: int = 1,
+        algorithm: _Algorithm = "astar",
+        heuristic: _SlidingHeuristic | Callable[[tuple[int, ...], tuple[int, ...]], float] | None = None,
+        record: bool = True,
+        weight: float = 2.0,
+        beam_width: int | None = None,
+        depth_limit: int | None = None,
+        max_nodes: int | None = None,
+        reopen: bool = False,
+        time_limit: float | None = None,
+        max_memory: int | None = None,
+    ) -> list[SearchResult[tuple[int, ...]]]: ...

@@ -52,8 +52,8 @@ struct PatternSpec {
 };
 
 // The groups of a named partition for `goal` on a board of side `side`:
-// "6-6-3" and "7-8" on side 4 (the second with the reflected lookup when the
-// goal's blank is on the main diagonal) and "whole" (one group of every tile).
+// "6-6-3" and "7-8" on side 4 (both with the reflected lookup when the goal's
+// blank is on the main diagonal) and "whole" (one group of every tile).
 // The 4x4 partitions are those of the literature for the goal with the blank
 // in the top-left corner, carried over by the board's symmetries to a goal
 // with the blank in another corner, and cut from the cells in row order
