@@ -7,7 +7,8 @@
 
 It runs, in one process and one after the other, benchmarks/run.py
 (search_graph Dijkstra), grid.py (A* on the Moving AI maps), puzzles.py
-(15-puzzle IDA*, 8-puzzle A*, word ladders), shortest_paths.py
+(15-puzzle IDA*, 8-puzzle A*, word ladders), pdb.py (the sliding-tile
+puzzle over pattern databases), shortest_paths.py
 (Floyd-Warshall, Bellman-Ford, generators), recording.py (what record=True
 costs), threads.py and prepared.py (Grid, Graph and WordList built once,
 then queried) and viz.py (the replay page and the GIF), each printing its
@@ -41,6 +42,7 @@ SCRIPTS = [
     ("run", "search_graph Dijkstra"),
     ("grid", "grid A*"),
     ("puzzles", "puzzles"),
+    ("pdb", "pattern databases"),
     ("shortest_paths", "shortest paths and generators"),
     ("recording", "record=True against record=False"),
     ("threads", "threads"),
@@ -168,7 +170,7 @@ def main(argv: list[str] | None = None) -> int:
                       help="quick sizes, answers checked against every peer, nothing timed or written")
     ap.add_argument("--korf100", action="store_true",
                     help="solve all of Korf's 100 fifteen-puzzle instances, each once (about ten minutes on one core)")
-    ap.add_argument("--only", default=None, help="comma-separated scripts to run (run, grid, puzzles, "
+    ap.add_argument("--only", default=None, help="comma-separated scripts to run (run, grid, puzzles, pdb, "
                                                  "shortest_paths, recording, threads, prepared, viz)")
     ap.add_argument("--output", type=Path, default=HERE.parent / "docs" / "performance.md",
                     help="the report (default docs/performance.md; pictures go beside it)")

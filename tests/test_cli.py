@@ -98,6 +98,10 @@ def test_maze_reads_ascii_and_moving_ai_files(capsys, tmp_path):
         # The hardest 8-puzzle start needs 31 moves; one board per line.
         (["npuzzle", "8", "6", "7", "2", "5", "4", "3", "0", "1"], 31, 32),
         (["npuzzle", "1", "2", "3", "4", "5", "6", "0", "7", "8", "-a", "bfs"], 2, 3),
+        # Over the 8-puzzle's exact database, and to another goal.
+        (["npuzzle", "8", "6", "7", "2", "5", "4", "3", "0", "1", "--pdb"], 31, 32),
+        (["npuzzle", "1", "2", "3", "4", "5", "6", "7", "8", "0", "--goal", "1", "2", "3", "4", "5", "6", "7", "0", "8",
+          "--pdb", "whole", "-a", "astar"], 1, 2),
         # 2^n - 1 moves with three pegs, the Frame-Stewart numbers with four.
         (["hanoi", "5"], 31, 31),
         (["hanoi", "4", "--pegs", "4", "-a", "ucs"], 9, 9),

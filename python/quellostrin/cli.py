@@ -311,7 +311,14 @@ def cmd_compare(args: argparse.Namespace) -> int:
 
 def cmd_npuzzle(args: argparse.Namespace) -> int:
     options = search_options(args)
-    result = native.search_npuzzle(args.tiles, algorithm=args.algorithm, **options)
+    if args.pdb is None:
+        result = native.search_npuzzle(args.tiles, algorithm=args.algorithm, goal=args.goal, **options)
+    else:
+        # The databases are built for the goal first (seconds for 6-6-3), then searched.
+        goal = args.goal if args.goal is not None else [*range(1, len(args.tiles)), 0]
+        puzzle = native.SlidingPuzzle(goal, patterns=None if args.pdb == "default" else args.pdb)
+        options.setdefault("heuristic", "pdb")
+        result = puzzle.search(args.tiles, algorithm=args.algorithm, **options)
     side = max(1, round(len(args.tiles) ** 0.5))
     width = len(str(len(args.tiles) - 1))
     for step, state in enumerate(result.path or []):
@@ -469,7 +476,16 @@ def build_parser() -> argparse.ArgumentParser:
         "every board on the way, then the statistics. Example: npuzzle 8 6 7 2 5 4 3 0 1",
     )
     p.add_argument("tiles", nargs="+", type=int, metavar="TILE", help="the tiles row by row, 0 for the blank")
-    add_search_options(p, "ida_star", "manhattan (default), misplaced, zero")
+    p.add_argument("--goal", nargs="+", type=int, metavar="TILE", help="the goal board (default 1, 2, ..., 0)")
+    p.add_argument(
+        "--pdb",
+        nargs="?",
+        const="default",
+        choices=("default", "6-6-3", "7-8", "whole"),
+        help="search over additive pattern databases built first for the goal: the whole board up to 3x3, "
+        "6-6-3 on 4x4 by default (seconds to build), 7-8 (a minute or two, 580 MB); sets --heuristic pdb",
+    )
+    add_search_options(p, "ida_star", "manhattan (default), misplaced, zero; pdb with --pdb")
     p.set_defaults(run=cmd_npuzzle)
 
     p = sub.add_parser(
