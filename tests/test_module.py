@@ -134,7 +134,7 @@ def _word(k):
 
 def _pickled(kind):
     """The arguments __reduce__ gives for a small object of `kind`."""
-    from quellostrin import Graph, Grid, WordList, bellman_ford, floyd_warshall, search_grid
+    from quellostrin import Graph, Grid, SlidingPuzzle, WordList, bellman_ford, floyd_warshall, search_grid
     return list({
         "result": lambda: search_grid("S.G"),
         "shortest": lambda: bellman_ford(3, [(0, 1, 1.0)], 0),
@@ -143,6 +143,7 @@ def _pickled(kind):
         "graph": lambda: Graph(4, [(0, 1, 1.0), (1, 2, -2.0), (2, 3, -math.inf)], undirected=False),
         "compact": lambda: Graph(100, [(10, 50, 1.0)]),
         "words": lambda: WordList(["ab", "cd"]),
+        "sliding": lambda: SlidingPuzzle([1, 2, 0, 3]),
     }[kind]().__reduce__()[1])
 
 
@@ -174,9 +175,13 @@ CORRUPT = [
     ("words", 1, lambda sizes: _word(2), "malformed"),
     ("words", 0, lambda blob: b"aB" + blob[2:], "malformed"),
     ("words", 0, lambda blob: b"a\xff" + blob[2:], "malformed"),
+    ("sliding", 0, lambda goal: b"\x01\x01\x02\x00", "malformed"),
+    ("sliding", 1, lambda tiles: b"\x01\x01\x02", "malformed"),
+    ("sliding", 4, lambda tables: tables[:-1], "malformed"),
+    ("sliding", 3, lambda reflected: True, "malformed"),  # the goal's blank is off the diagonal
 ]
 RESTORE = {"result": "search_result", "shortest": "shortest_paths", "all_pairs": "all_pairs", "grid": "grid",
-           "graph": "graph", "compact": "graph", "words": "word_list"}
+           "graph": "graph", "compact": "graph", "words": "word_list", "sliding": "sliding_puzzle"}
 
 
 @pytest.mark.parametrize("kind, index, corrupt, message", CORRUPT)

@@ -18,7 +18,7 @@ import numpy as np
 import pytest
 
 from conftest import fields
-from quellostrin import (Graph, Grid, WordList, bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi,
+from quellostrin import (Graph, Grid, SlidingPuzzle, WordList, bellman_ford, floyd_warshall, gen_barabasi_albert, gen_erdos_renyi,
                          gen_watts_strogatz, random_maze_ascii, sample_maze, search_graph, search_grid,
                          search_grid_costs, search_hanoi, search_implicit, search_npuzzle, search_wordladder)
 
@@ -168,7 +168,8 @@ n8, wl = P(search_npuzzle, [1, 2, 3, 4, 5, 6, 0, 7, 8]), P(search_wordladder, "c
 V, T, O, M = ValueError, TypeError, OverflowError, MemoryError
 # The restore functions the objects' __reduce__ names, called directly: pickle.loads
 # would add the pickler's own lookups.
-REDUCED = {"words": WordList(W).__reduce__(), "grid": Grid(C_NP).__reduce__(), "graph": Graph(2**40, T3).__reduce__()}
+REDUCED = {"words": WordList(W).__reduce__(), "grid": Grid(C_NP).__reduce__(), "graph": Graph(2**40, T3).__reduce__(),
+           "sliding": SlidingPuzzle([1, 2, 3, 0]).__reduce__()}
 # Every entry point's success (None) and each distinct refusal, with what it raises.
 CASES = {
     "graph": (None, g), "graph_h": (None, P(g, algorithm="astar", heuristic=h_int)),
@@ -247,6 +248,11 @@ CASES = {
     "word_list_reduce": (None, lambda: WordList(W).__reduce__()),
     "word_list_restore": (None, lambda: (lambda f, a: f(*a))(*REDUCED["words"]).search("cat", "dog")),
     "word_list_lengths": (V, lambda: WordList(W).search("cat", "dogs")),
+    "sliding_puzzle": (None, lambda: SlidingPuzzle([1, 2, 3, 0]).search_many([[1, 2, 0, 3], [0, 2, 1, 3]], workers=2,
+                                                                            algorithm="ida_star", heuristic="pdb")),
+    "sliding_puzzle_patterns": (V, lambda: SlidingPuzzle([1, 2, 3, 0], patterns=[[1, 1]])),
+    "sliding_puzzle_restore": (None, lambda: (lambda f, a: f(*a))(*REDUCED["sliding"]).search([1, 2, 0, 3],
+                                                                                             heuristic="pdb")),
 }
 # The objects the calls pass in, and their items: their reference counts must not drift.
 KEPT = [o for _, f in CASES.values() for o in (*getattr(f, "args", ()), *getattr(f, "keywords", {}).values())

@@ -40,9 +40,10 @@ struct Move {
 
 // The estimates of the loop, as policies: `view()` gives the loop a copy of
 // what it reads (pointers held in locals, which the board's byte stores
-// cannot be assumed to change), whose `child(h, tile, from, to, saved)` is
-// the estimate of the board after `tile` slides from cell `from` to `to`, the
-// current board's being h, and which fills `saved` with what `apply` (the
+// cannot be assumed to change), whose `child(h, tile, row, from, to, saved)`
+// is the estimate of the board after `tile` slides from cell `from` to `to`,
+// the current board's being h and `row` being tile * n (which the loop has at
+// hand for its hash keys), and which fills `saved` with what `apply` (the
 // slide is made) and `undo` (it is taken back) need. A policy with state
 // tracks the board on top of the path.
 
@@ -70,14 +71,13 @@ class ManhattanEstimate {
 
   struct View {
     const std::uint8_t* dist;
-    std::size_t n;
-    int child(int h, std::size_t tile, std::size_t from, std::size_t to, Saved&) const {
-      return h + dist[tile * n + to] - dist[tile * n + from];
+    int child(int h, std::size_t, std::size_t row, std::size_t from, std::size_t to, Saved&) const {
+      return h + dist[row + to] - dist[row + from];
     }
     void apply(std::size_t, std::size_t, std::size_t, const Saved&) const {}
     void undo(std::size_t, std::size_t, std::size_t, const Saved&) const {}
   };
-  View view() const { return {dist_.data(), n_}; }
+  View view() const { return {dist_.data()}; }
 
  private:
   std::size_t n_;
@@ -151,7 +151,7 @@ class PdbEstimate {
       return tables[g][pattern_rank(at, k, n)];
     }
 
-    int child(int, std::size_t tile, std::size_t, std::size_t to, Saved& saved) const {
+    int child(int, std::size_t tile, std::size_t, std::size_t, std::size_t to, Saved& saved) const {
       const std::size_t g = group_of[tile];
       saved.old_value[0] = values[0][g];
       saved.new_value[0] = lookup(0, tile, to);
@@ -353,7 +353,7 @@ class Solver {
         if (filter[hash >> kFilterShift] != 0 && on_path(depth, hash, m.to)) continue;
         ++generated;
         typename Estimate::Saved saved{};
-        const int h = estimate.child(top.h, tile, m.to, b, saved);
+        const int h = estimate.child(top.h, tile, tile * n, m.to, b, saved);
         if (depth + h > bound) {
           next_bound = std::min(next_bound, depth + h);
           continue;

@@ -63,16 +63,15 @@ std::vector<std::vector<std::uint8_t>> carried(const Cells& base, const SmallByt
 // The number of set bits, inline: without a target flag for the popcnt
 // instruction, std::popcount is a library call. Sets of up to 16 cells are
 // counted by a table.
-struct BitCounts {
+constexpr std::array<std::uint8_t, 1u << 16> count_bits() {
   std::array<std::uint8_t, 1u << 16> of{};
-  BitCounts() {
-    for (std::size_t m = 1; m < of.size(); ++m) of[m] = static_cast<std::uint8_t>(of[m >> 1] + (m & 1));
-  }
-};
-const BitCounts kBitCounts;
+  for (std::size_t m = 1; m < of.size(); ++m) of[m] = static_cast<std::uint8_t>(of[m >> 1] + (m & 1));
+  return of;
+}
+constexpr std::array<std::uint8_t, 1u << 16> kBitCounts = count_bits();
 
 inline std::size_t bits_in(std::uint64_t x) {
-  if (x < (1u << 16)) return kBitCounts.of[x];
+  if (x < (1u << 16)) return kBitCounts[x];
   x = x - ((x >> 1) & 0x5555555555555555u);
   x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
