@@ -477,7 +477,7 @@ object is made, a byte per placement of the group's tiles.
 
 `patterns` is None (the whole board up to 3x3, the exact distance; the 6-6-3
 partition on 4x4, about 11 MB, built in seconds; none from 5x5 on), `"6-6-3"`
-or `"7-8"` on 4x4 (the latter about 580 MB and a minute to build, with the
+or `"7-8"` on 4x4 (the latter about 580 MB and minutes to build, with the
 lookup of the board reflected about the diagonal), `"whole"`, or a list of
 groups of tiles that holds every tile once. A partition whose tables would
 not fit in memory is refused with MemoryError before anything is built;

@@ -483,7 +483,7 @@ def build_parser() -> argparse.ArgumentParser:
         const="default",
         choices=("default", "6-6-3", "7-8", "whole"),
         help="search over additive pattern databases built first for the goal: the whole board up to 3x3, "
-        "6-6-3 on 4x4 by default (seconds to build), 7-8 (a minute or two, 580 MB); sets --heuristic pdb",
+        "6-6-3 on 4x4 by default (seconds to build), 7-8 (minutes, 580 MB); sets --heuristic pdb",
     )
     add_search_options(p, "ida_star", "manhattan (default), misplaced, zero; pdb with --pdb")
     p.set_defaults(run=cmd_npuzzle)

@@ -54,10 +54,12 @@ struct PatternSpec {
 // The groups of a named partition for `goal` on a board of side `side`:
 // "6-6-3" and "7-8" on side 4 (both with the reflected lookup when the goal's
 // blank is on the main diagonal) and "whole" (one group of every tile).
-// The 4x4 partitions are those of the literature for the goal with the blank
-// in the top-left corner, carried over by the board's symmetries to a goal
-// with the blank in another corner, and cut from the cells in row order
-// otherwise. InputError for an unknown name or a name for another side.
+// The 4x4 partitions are given for the goal with the blank in the top-left
+// corner (7-8: the top two rows and the bottom two; 6-6-3: the left column
+// below the blank with the second column above the bottom row, the two right
+// columns above the bottom row, and the rest of the bottom row), carried
+// over by the board's symmetries to a goal with the blank in another corner,
+// and cut from the cells in row order otherwise. InputError for an unknown name or a name for another side.
 PatternSpec named_patterns(std::uint64_t side, const SmallBytes& goal, std::string_view name);
 
 // The partition used when none is given: the whole board up to side 3,
