@@ -94,10 +94,14 @@ bool add_names(PyObject* module) {
   }
   PyRef algorithms = str_tuple(names);
   const std::pair<const char*, std::vector<std::string>> per_function[] = {
-      {"search_grid", grid_heuristic_names()},         {"search_grid_costs", grid_heuristic_names()},
-      {"search_graph", graph_heuristic_names()},       {"search_implicit", {}},
-      {"search_npuzzle", npuzzle_heuristic_names()},   {"search_hanoi", hanoi_heuristic_names()},
-      {"search_wordladder", wordladder_heuristic_names()}, {"SlidingPuzzle", sliding_puzzle_heuristic_names()}};
+      {"search_grid", grid_heuristic_names()},
+      {"search_grid_costs", grid_heuristic_names()},
+      {"search_graph", graph_heuristic_names()},
+      {"search_implicit", {}},
+      {"search_npuzzle", npuzzle_heuristic_names()},
+      {"search_hanoi", hanoi_heuristic_names()},
+      {"search_wordladder", wordladder_heuristic_names()},
+      {"SlidingPuzzle", sliding_puzzle_heuristic_names()}};
   PyRef heuristics = PyRef::steal(PyDict_New());
   if (!algorithms || !heuristics) return false;
   for (const auto& [function, list] : per_function) {

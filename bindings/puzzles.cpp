@@ -10,11 +10,11 @@
 #include "bytes.hpp"
 #include "entry_points.hpp"
 #include "prepared.hpp"
-#include "quellostrin/memory.hpp"
 #include "quellostrin/domains/hanoi.hpp"
 #include "quellostrin/domains/npuzzle.hpp"
 #include "quellostrin/domains/npuzzle_pdb.hpp"
 #include "quellostrin/domains/wordladder.hpp"
+#include "quellostrin/memory.hpp"
 #include "runner.hpp"
 
 namespace quellostrin::py {
@@ -160,16 +160,17 @@ struct SlidingNewArgs {
 };
 
 using SNP = Params<SlidingNewArgs>;
-constexpr auto kSlidingNew = signature<SlidingNewArgs>("SlidingPuzzle", "",
-                                                       SNP::required<&SlidingNewArgs::goal, as_object>("goal"),
-                                                       SNP::optional<&SlidingNewArgs::patterns, as_object>("patterns"));
+constexpr auto kSlidingNew =
+    signature<SlidingNewArgs>("SlidingPuzzle", "", SNP::required<&SlidingNewArgs::goal, as_object>("goal"),
+                              SNP::optional<&SlidingNewArgs::patterns, as_object>("patterns"));
 
 // The goal board: a permutation of 0..n-1 of a perfect-square length.
 SmallBytes to_goal_board(PyObject* obj) {
   if (obj == Py_None) type_error("goal", "expected a sequence of ints, got NoneType");
   const std::optional<Board> goal = to_goal(obj, "goal");
   if (goal->length > kMaxPuzzleCells) throw ValueErr("goal length must be at most 256 (a side of at most 16)");
-  if (!npuzzle_side_for(goal->length)) throw ValueErr("goal length must be a non-zero perfect square (9, 16, 25, \u2026)");
+  if (!npuzzle_side_for(goal->length))
+    throw ValueErr("goal length must be a non-zero perfect square (9, 16, 25, \u2026)");
   check_permutation(goal->values, goal->length, "goal");
   return as_state(*goal);
 }
@@ -267,15 +268,15 @@ struct SlidingQueryArgs : SearchArgs {
 
 using SQP = Params<SlidingQueryArgs>;
 using SQS = SearchParams<SlidingQueryArgs>;
-constexpr auto kSlidingSearch = signature<SlidingQueryArgs>(
-    "search",
-    R"(Solve the puzzle from `tiles` (flat, row-major, `0` for the blank) to the
+constexpr auto kSlidingSearch =
+    signature<SlidingQueryArgs>("search",
+                                R"(Solve the puzzle from `tiles` (flat, row-major, `0` for the blank) to the
 object's goal. The options, their defaults, checks and result are those of
 `search_npuzzle` with this goal, and `heuristic` may also be `"pdb"`: the
 object's pattern databases (with `algorithm="ida_star"`, the fast
 sliding-tile loop).)",
-    SQP::required<&SlidingQueryArgs::tiles, to_tiles>("tiles"), SQS::algorithm, SQS::heuristic, SQS::options,
-    SQS::max_memory);
+                                SQP::required<&SlidingQueryArgs::tiles, to_tiles>("tiles"), SQS::algorithm,
+                                SQS::heuristic, SQS::options, SQS::max_memory);
 
 PyObject* sliding_search(ModuleState& state, PyObject* self, const SlidingQueryArgs& a) {
   const SlidingCore& core = prepared<SlidingCore>(self);
@@ -308,18 +309,18 @@ struct SlidingBatchArgs : SearchArgs {
 
 using SBP = Params<SlidingBatchArgs>;
 using SBS = SearchParams<SlidingBatchArgs>;
-constexpr auto kSlidingSearchMany = signature<SlidingBatchArgs>(
-    "search_many",
-    R"(Solve every start board of `boards` (a sequence of boards, or an integer
+constexpr auto kSlidingSearchMany =
+    signature<SlidingBatchArgs>("search_many",
+                                R"(Solve every start board of `boards` (a sequence of boards, or an integer
 array with a board per row) with the same options, and return the
 `SearchResult`s in order, each equal to `search` of its board. Every board is
 checked first: a bad one raises the error `search` would, naming its index,
 and nothing runs. With a built-in heuristic the searches run with the
 interpreter lock released, on `workers` native threads (1: the calling
 thread); a Python callable needs `workers=1`. Ctrl-C stops every worker.)",
-    SBP::required<&SlidingBatchArgs::boards, as_object>("boards"),
-    SBP::optional<&SlidingBatchArgs::workers, to_u64>("workers"), SBS::algorithm, SBS::heuristic, SBS::options,
-    SBS::max_memory)
+                                SBP::required<&SlidingBatchArgs::boards, as_object>("boards"),
+                                SBP::optional<&SlidingBatchArgs::workers, to_u64>("workers"), SBS::algorithm,
+                                SBS::heuristic, SBS::options, SBS::max_memory)
         .keyword_only_after(1);
 
 PyObject* sliding_search_many(ModuleState& state, PyObject* self, const SlidingBatchArgs& a) {
@@ -397,7 +398,8 @@ PyObject* sliding_repr(PyObject* self) {
     std::string groups = "none";
     if (core.patterns) {
       groups.clear();
-      for (const auto& g : core.patterns->spec().groups) groups += (groups.empty() ? "" : "-") + std::to_string(g.size());
+      for (const auto& g : core.patterns->spec().groups)
+        groups += (groups.empty() ? "" : "-") + std::to_string(g.size());
       if (core.patterns->spec().reflected) groups += " reflected";
     }
     const std::string text = "SlidingPuzzle(side=" + std::to_string(core.puzzle.side) + ", patterns=" + groups +
@@ -440,8 +442,9 @@ PyObject* sliding_reduce(PyObject* self, PyObject*) {
       at += t.size();
     }
     PyObject* reflected = spec.reflected ? Py_True : Py_False;
-    return reduce_with(self, kRestoreSlidingPuzzle,
-                       PyRef::steal(PyTuple_Pack(5, goal.get(), groups.get(), group_sizes.get(), reflected, tables.get())));
+    return reduce_with(
+        self, kRestoreSlidingPuzzle,
+        PyRef::steal(PyTuple_Pack(5, goal.get(), groups.get(), group_sizes.get(), reflected, tables.get())));
   });
 }
 
@@ -449,8 +452,8 @@ PyGetSetDef sliding_getset[] = {
     {"goal", sliding_goal, nullptr, "The goal board, as a tuple.", nullptr},
     {"side", sliding_side, nullptr, "The side of the board.", nullptr},
     {"patterns", sliding_patterns, nullptr, "The groups of tiles of the pattern databases, or None.", nullptr},
-    {"reflected", sliding_reflected, nullptr, "Whether the estimate also reads the board reflected about the main diagonal.",
-     nullptr},
+    {"reflected", sliding_reflected, nullptr,
+     "Whether the estimate also reads the board reflected about the main diagonal.", nullptr},
     {"nbytes", sliding_nbytes, nullptr, "Bytes of the pattern databases.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

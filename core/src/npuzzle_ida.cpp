@@ -163,7 +163,9 @@ class PdbEstimate {
       return std::max(normal, self->sums_[1] - saved.old_value[1] + saved.new_value[1]);
     }
     void apply(std::size_t tile, std::size_t, std::size_t to, const Saved& saved) const { set(tile, to, saved, true); }
-    void undo(std::size_t tile, std::size_t from, std::size_t, const Saved& saved) const { set(tile, from, saved, false); }
+    void undo(std::size_t tile, std::size_t from, std::size_t, const Saved& saved) const {
+      set(tile, from, saved, false);
+    }
 
     void set(std::size_t tile, std::size_t cell, const Saved& saved, bool forward) const {
       const std::size_t g = group_of[tile];
@@ -209,12 +211,12 @@ class PdbEstimate {
 // one board; the others are rebuilt by undoing moves.
 template <class Estimate>
 struct Frame {
-  std::uint64_t hash;   // xor of the keys of its (tile, cell) pairs, the blank left out
-  int h;                // the estimate of its distance to the goal
-  std::uint16_t blank;  // the blank's cell
-  std::uint16_t from;   // the blank's cell in the parent; kNoCell at the bottom
-  std::uint16_t list;   // its move list
-  std::uint8_t next;    // the index in that list of the next move to try
+  std::uint64_t hash;              // xor of the keys of its (tile, cell) pairs, the blank left out
+  int h;                           // the estimate of its distance to the goal
+  std::uint16_t blank;             // the blank's cell
+  std::uint16_t from;              // the blank's cell in the parent; kNoCell at the bottom
+  std::uint16_t list;              // its move list
+  std::uint8_t next;               // the index in that list of the next move to try
   typename Estimate::Saved saved;  // what the estimate needs to take back the move into it
 };
 
@@ -224,7 +226,11 @@ class Solver {
 
  public:
   Solver(std::size_t side, const SmallBytes& start, Estimate estimate, bool record, const Limits& limits)
-      : n_(side * side), start_(start), record_(record), gate_(limits), memory_(limits.max_memory),
+      : n_(side * side),
+        start_(start),
+        record_(record),
+        gate_(limits),
+        memory_(limits.max_memory),
         estimate_(std::move(estimate)) {
     keys_.assign(n_ * n_, 0);
     std::uint64_t seed = 0x9E3779B97F4A7C15u;
@@ -404,7 +410,7 @@ class Solver {
   std::vector<SmallBytes> path() const {
     std::vector<SmallBytes> out{start_};
     out.reserve(static_cast<std::size_t>(goal_depth_) + 1);
-    for (int k = 1; k <= goal_depth_; ++k) {
+    for (std::size_t k = 1; k <= static_cast<std::size_t>(goal_depth_); ++k) {
       SmallBytes next = out.back();
       next[frames_[k].from] = next[frames_[k].blank];
       next[frames_[k].blank] = 0;
@@ -460,7 +466,8 @@ SearchResult<SmallBytes> npuzzle_ida_star(const NPuzzle& puzzle, const SmallByte
 bool npuzzle_ida_applies(const NPuzzle& puzzle, const PuzzlePdb& heuristic, const SmallBytes& start,
                          const SmallBytes& goal) {
   return heuristic.patterns && heuristic.patterns->spec().side == puzzle.side &&
-         heuristic.patterns->spec().goal == goal && npuzzle_ida_applies(puzzle, PuzzleManhattan{puzzle.side}, start, goal);
+         heuristic.patterns->spec().goal == goal &&
+         npuzzle_ida_applies(puzzle, PuzzleManhattan{puzzle.side}, start, goal);
 }
 
 SearchResult<SmallBytes> npuzzle_ida_star(const NPuzzle& puzzle, const PuzzlePdb& heuristic, const SmallBytes& start,
@@ -469,9 +476,8 @@ SearchResult<SmallBytes> npuzzle_ida_star(const NPuzzle& puzzle, const PuzzlePdb
     fail_invariant("npuzzle_ida_star over pattern databases of another puzzle or goal");
   }
   const auto side = static_cast<std::size_t>(puzzle.side);
-  return timed([&] {
-    return Solver<PdbEstimate>(side, start, PdbEstimate(*heuristic.patterns), record, limits).run(puzzle);
-  });
+  return timed(
+      [&] { return Solver<PdbEstimate>(side, start, PdbEstimate(*heuristic.patterns), record, limits).run(puzzle); });
 }
 
 }  // namespace quellostrin

@@ -171,8 +171,8 @@ struct Board {
 
   Mask flood(Mask seed, const Mask& free) const {
     for (;;) {
-      Mask grown = seed | (seed << side) | (seed >> side) | ((seed << 1) & not_first_col) |
-                   ((seed >> 1) & not_last_col);
+      Mask grown =
+          seed | (seed << side) | (seed >> side) | ((seed << 1) & not_first_col) | ((seed >> 1) & not_last_col);
       grown &= free;
       if (grown == seed) return seed;
       seed = grown;
@@ -364,8 +364,9 @@ std::vector<std::vector<std::uint16_t>> symmetries(std::size_t side) {
 // read through the symmetry, which maps moves to moves: the slot in h of
 // each slot of g, and the symmetry. Nothing otherwise.
 template <class Mask>
-std::optional<std::pair<std::vector<std::size_t>, std::vector<std::uint16_t>>> mirror_of(
-    const Board<Mask>& board, const PatternSpec& spec, std::size_t g, std::size_t h) {
+std::optional<std::pair<std::vector<std::size_t>, std::vector<std::uint16_t>>> mirror_of(const Board<Mask>& board,
+                                                                                         const PatternSpec& spec,
+                                                                                         std::size_t g, std::size_t h) {
   const auto& a = spec.groups[g];
   const auto& b = spec.groups[h];
   if (a.size() != b.size()) return std::nullopt;
@@ -443,7 +444,8 @@ template <class Mask>
 bool build_all(const PatternSpec& spec, std::vector<std::vector<std::uint8_t>>& tables, const StopHook& hook) {
   Board<Mask> board(static_cast<std::size_t>(spec.side));
   board.tabulate_regions();
-  StopGate gate(Limits{.max_nodes = std::nullopt, .hook = StopHook{hook.poll, hook.context, kPollEvery}, .max_memory = std::nullopt});
+  StopGate gate(Limits{
+      .max_nodes = std::nullopt, .hook = StopHook{hook.poll, hook.context, kPollEvery}, .max_memory = std::nullopt});
   std::uint64_t expanded = 0;
   tables.resize(spec.groups.size());
   for (std::size_t g = 0; g < spec.groups.size(); ++g) {
@@ -482,7 +484,8 @@ PatternSpec named_patterns(std::uint64_t side, const SmallBytes& goal, std::stri
     if (!all.empty()) spec.groups.push_back(std::move(all));
     return spec;
   }
-  if (name != "6-6-3" && name != "7-8") fail_input("unknown patterns: '{}'. Use 6-6-3, 7-8, whole, or a list of tile groups", name);
+  if (name != "6-6-3" && name != "7-8")
+    fail_input("unknown patterns: '{}'. Use 6-6-3, 7-8, whole, or a list of tile groups", name);
   if (side != 4) fail_input("patterns '{}' is for the 4x4 board; give a list of tile groups for side {}", name, side);
   spec.groups = carried(name == "7-8" ? k78 : k663, goal);
   const std::size_t blank = blank_of(goal);
@@ -498,7 +501,8 @@ std::optional<PatternSpec> default_patterns(std::uint64_t side, const SmallBytes
 
 void check_patterns(const PatternSpec& spec) {
   const std::size_t n = static_cast<std::size_t>(spec.side * spec.side);
-  if (spec.goal.size() != n) fail_invariant("pattern databases for a goal of {} cells on side {}", spec.goal.size(), spec.side);
+  if (spec.goal.size() != n)
+    fail_invariant("pattern databases for a goal of {} cells on side {}", spec.goal.size(), spec.side);
   std::vector<bool> seen(n);
   for (const auto& group : spec.groups) {
     if (group.empty()) fail_input("patterns: a group of tiles is empty");
@@ -513,7 +517,8 @@ void check_patterns(const PatternSpec& spec) {
   }
   if (spec.reflected) {
     const std::size_t blank = blank_of(spec.goal);
-    if (blank / spec.side != blank % spec.side) fail_input("the reflected lookup needs the goal's blank on the main diagonal");
+    if (blank / spec.side != blank % spec.side)
+      fail_input("the reflected lookup needs the goal's blank on the main diagonal");
   }
 }
 
@@ -534,19 +539,21 @@ PuzzlePatterns::Build PuzzlePatterns::build(PatternSpec spec, const StopHook& ho
   check_patterns(spec);
   const std::uint64_t bytes = build_bytes(spec), available = available_memory();
   if (bytes > available) {
-    throw OutOfMemory(detail::format(
-        "cannot allocate the pattern databases: they need {} bytes, and only {} are available", bytes == kSizeOverflow ? std::string("more than 2^64") : std::to_string(bytes), available));
+    throw OutOfMemory(
+        detail::format("cannot allocate the pattern databases: they need {} bytes, and only {} are available",
+                       bytes == kSizeOverflow ? std::string("more than 2^64") : std::to_string(bytes), available));
   }
   std::vector<std::vector<std::uint8_t>> tables;
-  const bool done = spec.side * spec.side <= 64 ? build_all<std::uint64_t>(spec, tables, hook)
-                                                : build_all<Wide>(spec, tables, hook);
+  const bool done =
+      spec.side * spec.side <= 64 ? build_all<std::uint64_t>(spec, tables, hook) : build_all<Wide>(spec, tables, hook);
   if (!done) return Build{std::nullopt, true};
   return Build{PuzzlePatterns(std::move(spec), std::move(tables)), false};
 }
 
 PuzzlePatterns PuzzlePatterns::from_tables(PatternSpec spec, std::vector<std::vector<std::uint8_t>> tables) {
   check_patterns(spec);
-  if (tables.size() != spec.groups.size()) fail_input("{} pattern tables for {} groups", tables.size(), spec.groups.size());
+  if (tables.size() != spec.groups.size())
+    fail_input("{} pattern tables for {} groups", tables.size(), spec.groups.size());
   const std::uint64_t n = spec.side * spec.side;
   for (std::size_t g = 0; g < tables.size(); ++g) {
     if (tables[g].size() != pattern_entries(n, spec.groups[g].size())) {

@@ -75,9 +75,17 @@ TEST(NPuzzlePdb, SameResultsAsTheGeneralStrategy) {
   cases.push_back({*default_patterns(2, NPuzzle{2}.goal()), 10, 6});
   cases.push_back({*default_patterns(3, NPuzzle{3}.goal()), 20, 30});
   cases.push_back({PatternSpec{3, korf_goal(3), {{1, 2}, {3, 4, 5}, {6, 7, 8}}, true}, 20, 30});
-  cases.push_back({PatternSpec{4, korf_goal(4), {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15}}, true}, 8, 36});
-  cases.push_back({PatternSpec{4, NPuzzle{4}.goal(), {{1, 5, 9, 13}, {2, 6, 10, 14}, {3, 7, 11, 15}, {4, 8, 12}}, false}, 8, 36});
-  cases.push_back({PatternSpec{5, NPuzzle{5}.goal(), {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}, {13, 14, 15}, {16, 17, 18}, {19, 20, 21}, {22, 23, 24}}, false}, 3, 20});
+  cases.push_back(
+      {PatternSpec{4, korf_goal(4), {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15}}, true}, 8, 36});
+  cases.push_back(
+      {PatternSpec{4, NPuzzle{4}.goal(), {{1, 5, 9, 13}, {2, 6, 10, 14}, {3, 7, 11, 15}, {4, 8, 12}}, false}, 8, 36});
+  cases.push_back(
+      {PatternSpec{
+           5,
+           NPuzzle{5}.goal(),
+           {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11, 12}, {13, 14, 15}, {16, 17, 18}, {19, 20, 21}, {22, 23, 24}},
+           false},
+       3, 20});
   std::mt19937 rng(11);
   for (const Case& c : cases) {
     const NPuzzle p{c.spec.side};
@@ -97,8 +105,9 @@ TEST(NPuzzlePdb, SameResultsAsTheGeneralStrategy) {
       EXPECT_EQ(npuzzle_ida_star(p, h, start, c.spec.goal, false).cost, optimal);
       for (const table::FastRun& o :
            table::fast_runs(rng, npuzzle_ida_star(p, h, start, c.spec.goal, false).nodes_expanded)) {
-        o.expect_same_as([&](auto& hook) { return npuzzle_ida_star(p, h, start, c.spec.goal, o.record, o.limits(hook)); },
-                         [&](auto& hook) { return ida_star(p, h, start, c.spec.goal, o.record, o.limits(hook)); });
+        o.expect_same_as(
+            [&](auto& hook) { return npuzzle_ida_star(p, h, start, c.spec.goal, o.record, o.limits(hook)); },
+            [&](auto& hook) { return ida_star(p, h, start, c.spec.goal, o.record, o.limits(hook)); });
       }
     }
   }
@@ -113,15 +122,18 @@ TEST(NPuzzlePdb, MirroredGroupsMatchTheirOwnSearch) {
   EXPECT_EQ(a.tables()[0], b.tables()[1]);
   EXPECT_EQ(a.tables()[1], b.tables()[0]);
   const S goal4 = korf_goal(4);
-  const PuzzlePatterns c = built(PatternSpec{4, goal4, {{4, 8, 12}, {7, 11, 15}, {1, 2, 3}, {5, 6, 9}, {10, 13, 14}}, false});
-  const PuzzlePatterns d = built(PatternSpec{4, goal4, {{7, 11, 15}, {4, 8, 12}, {1, 2, 3}, {5, 6, 9}, {10, 13, 14}}, false});
+  const PuzzlePatterns c =
+      built(PatternSpec{4, goal4, {{4, 8, 12}, {7, 11, 15}, {1, 2, 3}, {5, 6, 9}, {10, 13, 14}}, false});
+  const PuzzlePatterns d =
+      built(PatternSpec{4, goal4, {{7, 11, 15}, {4, 8, 12}, {1, 2, 3}, {5, 6, 9}, {10, 13, 14}}, false});
   EXPECT_EQ(c.tables()[1], d.tables()[0]);
 }
 
 TEST(NPuzzlePdb, RefusesWhatItCannotBuild) {
   const S goal = NPuzzle{4}.goal();
   EXPECT_THROW(check_patterns(PatternSpec{4, goal, {{1, 2}, {2, 3}}, false}), InputError);
-  EXPECT_THROW(check_patterns(PatternSpec{4, goal, {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}}, false}), InputError);
+  EXPECT_THROW(check_patterns(PatternSpec{4, goal, {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}}, false}),
+               InputError);
   EXPECT_THROW(check_patterns(PatternSpec{4, korf_goal(4), {{1, 2, 3}, {}}, false}), InputError);
   EXPECT_THROW(named_patterns(5, NPuzzle{5}.goal(), "6-6-3"), InputError);
   S off_diagonal = goal;
@@ -129,7 +141,10 @@ TEST(NPuzzlePdb, RefusesWhatItCannotBuild) {
   EXPECT_FALSE(named_patterns(4, off_diagonal, "7-8").reflected);
   EXPECT_TRUE(named_patterns(4, goal, "7-8").reflected);
   // Twelve tiles of 25 cells: 25!/13! bytes, more than any machine holds.
-  PatternSpec huge{5, NPuzzle{5}.goal(), {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}}, false};
+  PatternSpec huge{5,
+                   NPuzzle{5}.goal(),
+                   {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}},
+                   false};
   EXPECT_THROW(PuzzlePatterns::build(huge), OutOfMemory);
   // A hook that stops at once cancels the build.
   int polls = 0;

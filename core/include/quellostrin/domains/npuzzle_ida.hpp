@@ -33,8 +33,8 @@
 #include "quellostrin/domains/npuzzle.hpp"
 #include "quellostrin/domains/npuzzle_pdb.hpp"
 #include "quellostrin/search/result.hpp"
-#include "quellostrin/small_bytes.hpp"
 #include "quellostrin/search/stop.hpp"
+#include "quellostrin/small_bytes.hpp"
 
 namespace quellostrin {
 

@@ -36,15 +36,15 @@
 #include <string_view>
 #include <vector>
 
-#include "quellostrin/small_bytes.hpp"
 #include "quellostrin/search/stop.hpp"
+#include "quellostrin/small_bytes.hpp"
 
 namespace quellostrin {
 
 // What a set of pattern databases is built from.
 struct PatternSpec {
   std::uint64_t side = 4;
-  SmallBytes goal;                                  // a permutation of 0..n-1
+  SmallBytes goal;                                // a permutation of 0..n-1
   std::vector<std::vector<std::uint8_t>> groups;  // tile numbers, a partition of 1..n-1
   bool reflected = false;
 
@@ -107,10 +107,10 @@ class PuzzlePatterns {
 
   // What the IDA* loop reads to update the estimate per move.
   struct Layout {
-    std::vector<std::uint8_t> group_of;   // [tile]: its group
-    std::vector<std::uint8_t> slot_of;    // [tile]: its place in its group
-    std::vector<std::uint8_t> mirror;     // [tile]: the tile of the reflected board (reflected only)
-    std::vector<std::uint16_t> reflect;   // [cell]: the cell reflected about the main diagonal
+    std::vector<std::uint8_t> group_of;  // [tile]: its group
+    std::vector<std::uint8_t> slot_of;   // [tile]: its place in its group
+    std::vector<std::uint8_t> mirror;    // [tile]: the tile of the reflected board (reflected only)
+    std::vector<std::uint16_t> reflect;  // [cell]: the cell reflected about the main diagonal
   };
   const Layout& layout() const { return layout_; }
 
