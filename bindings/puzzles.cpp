@@ -400,6 +400,7 @@ PyObject* sliding_repr(PyObject* self) {
       groups.clear();
       for (const auto& g : core.patterns->spec().groups)
         groups += (groups.empty() ? "" : "-") + std::to_string(g.size());
+      if (groups.empty()) groups = "empty";  // a board of one cell has no tiles
       if (core.patterns->spec().reflected) groups += " reflected";
     }
     const std::string text = "SlidingPuzzle(side=" + std::to_string(core.puzzle.side) + ", patterns=" + groups +
