@@ -481,12 +481,13 @@ object is made, a byte per placement of the group's tiles.
 
 `patterns` is None (the whole board up to 3x3, the exact distance; the 6-6-3
 partition on 4x4, about 11 MB, built in seconds; none from 5x5 on), `"6-6-3"`
-or `"7-8"` on 4x4 (the latter about 580 MB and minutes to build, with the
-lookup of the board reflected about the diagonal), `"whole"`, or a list of
-groups of tiles that holds every tile once. A partition whose tables would
-not fit in memory is refused with MemoryError before anything is built;
-Ctrl-C stops a build. Threads may search one object at once; it pickles with
-its tables.)";
+or `"7-8"` on 4x4 (the latter about 580 MB and minutes to build; on 4x4 both
+also read the board reflected about the diagonal when the goal's blank is on
+it, and take the larger estimate), `"whole"`, or a list of groups of tiles
+that holds every tile once. A partition whose tables would not fit in memory
+is refused with MemoryError before anything is built; Ctrl-C stops a build.
+`estimate(tiles)` gives the "pdb" estimate of a board. Threads may search one
+object at once; it pickles with its tables.)";
 
 // ---- search_wordladder
 
