@@ -18,10 +18,24 @@
 namespace quellostrin::py {
 namespace {
 
+constexpr const char* kUnknownGridHeuristic =
+    "unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, or a callable h(node, goal) -> float";
 constexpr HeuristicTable<Zero, Manhattan, Euclidean, Octile> kGridHeuristics{
     "manhattan",
-    "unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, or a callable h(node, goal) -> float",
+    kUnknownGridHeuristic,
     {{"zero", Zero{}}, {"manhattan", Manhattan{}}, {"euclidean", Euclidean{}}, {"octile", Octile{}}}};
+// The same, for Jump Point Search with diagonal moves, whose default is the
+// heuristic consistent for them.
+constexpr HeuristicTable<Zero, Manhattan, Euclidean, Octile> kJpsDiagonalHeuristics{
+    "octile", kUnknownGridHeuristic, kGridHeuristics.entries};
+
+// The heuristics of a grid search: "jps" defaults to the heuristic that is
+// consistent for its moves (octile with diagonal moves, manhattan without);
+// every other algorithm to manhattan.
+const HeuristicTable<Zero, Manhattan, Euclidean, Octile>& grid_heuristics(const SearchArgs& args, bool diagonal) {
+  const AlgorithmInfo* algo = lookup_algorithm(args.algorithm);
+  return diagonal && algo && algo->strategy == Strategy::Jps ? kJpsDiagonalHeuristics : kGridHeuristics;
+}
 
 // A grid built once: the cells, without diagonal moves (a query takes its
 // own view with or without them), and an ASCII map's S and G.
@@ -50,8 +64,8 @@ PyObject* query_grid(ModuleState& state, const GridCore& core, std::optional<Cel
     throw ValueErr("start and goal must be in-bounds, non-wall cells");
   }
   const BorrowedWorkspace workspace(core.pool);
-  return run_search(state, core.grid.with_diagonal(diagonal), *start, *goal, args, kGridHeuristics, SameNodes{},
-                    workspace.get());
+  return run_search(state, core.grid.with_diagonal(diagonal), *start, *goal, args, grid_heuristics(args, diagonal),
+                    SameNodes{}, workspace.get());
 }
 
 // ---- search_grid
@@ -85,7 +99,17 @@ appears. With a consistent heuristic it changes nothing; switch it on when you
 pass a **custom** callable that may be admissible without being consistent,
 or A* can return a sub-optimal path.
 It applies to the frontier algorithms (bfs/dfs/ucs/greedy/astar/weighted_astar);
-the iterative-deepening, beam and bidirectional algorithms ignore it.)",
+the iterative-deepening, beam and bidirectional algorithms ignore it.
+
+`algorithm="jps"` is Jump Point Search: A* that expands only the cells where
+an optimal path may turn (jump points), passing over the cells between them,
+on grids whose open cells all cost the same (any other grid is refused with
+ValueError). It returns a cheapest path, every cell of it, of the cost A*
+finds. Its heuristic is one of the built-in names (no callable); the default
+is the one consistent for the moves: `"octile"` with `diagonal=True`,
+`"manhattan"` without. `nodes_expanded`, `nodes_generated`, `max_nodes`, the
+trace and the tree count and hold jump points (start and goal included);
+`reopen` does not apply.)",
     MP::required<&MapArgs::map, to_str>("map"), MS::algorithm, MS::heuristic, MS::record, MS::weight, MS::beam_width,
     MS::depth_limit, MS::max_nodes, MP::optional<&MapArgs::diagonal, to_bool>("diagonal"), MS::reopen,
     MS::time_limit, MS::max_memory);
@@ -336,7 +360,7 @@ PyObject* grid_search_many(ModuleState& state, PyObject* self, const GridBatchAr
     }));
   }
   const GridGraph view = core.grid.with_diagonal(a.diagonal);
-  return run_batch<Cell>(state, a, kGridHeuristics, queries.size(), a.workers, &core.pool, [&](std::size_t i, auto run) {
+  return run_batch<Cell>(state, a, grid_heuristics(a, a.diagonal), queries.size(), a.workers, &core.pool, [&](std::size_t i, auto run) {
     run(view, queries[i].first, queries[i].second, SameNodes{});
   });
 }

@@ -116,6 +116,30 @@ void GridGraph::neighbors_from_outside(Cell cell, SuccessorList<Cell>& out) cons
   }
 }
 
+const GridBits& GridGraph::bits() const {
+  std::call_once(cells_->bits_once, [this] {
+    const std::size_t pw = static_cast<std::size_t>(width_) + 2, ph = static_cast<std::size_t>(height_) + 2;
+    GridBits b;
+    b.row_words = (pw + 63) / 64;
+    b.column_words = (ph + 63) / 64;
+    b.rows.assign(ph * b.row_words, 0);
+    b.columns.assign(pw * b.column_words, 0);
+    const std::uint8_t* open = cells_->open.data();
+    for (std::size_t r = 0; r < ph; ++r) {
+      std::uint64_t* row = b.rows.data() + r * b.row_words;
+      const std::uint64_t row_bit = std::uint64_t{1} << (r % 64);
+      std::uint64_t* column_word = b.columns.data() + r / 64;
+      for (std::size_t c = 0; c < pw; ++c, column_word += b.column_words) {
+        if (!open[r * pw + c]) continue;
+        row[c / 64] |= std::uint64_t{1} << (c % 64);
+        *column_word |= row_bit;
+      }
+    }
+    cells_->bits = std::move(b);
+  });
+  return cells_->bits;
+}
+
 void GridGraph::summarise_costs() {
   double least = std::numeric_limits<double>::infinity(), largest = 0.0;
   for (std::int64_t r = 0; r < height_; ++r) {

@@ -9,7 +9,7 @@ from typing_extensions import Buffer, TypeVar
 # search takes every algorithm, and each takes its own heuristics.
 _AlgorithmName = Literal[
     "bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar", "iddfs", "dls", "ida_star", "beam",
-    "bidirectional",
+    "bidirectional", "jps",
 ]
 _AlgorithmAlias = Literal["a*", "wastar", "idastar", "bidir"]
 _Algorithm = _AlgorithmName | _AlgorithmAlias

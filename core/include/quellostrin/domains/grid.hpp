@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,19 @@ struct CostMatrix {
 };
 
 class GridGraph;
+
+// The open cells as bits, for searches that scan a run of cells a word at a
+// time (Jump Point Search, domains/grid_jps.hpp). Both cover the padded layout,
+// border included: `rows` holds padded row r in words r * row_words onward,
+// column c being bit c % 64 of its word c / 64; `columns` holds padded column
+// c the same way, row r being bit r % 64 of word c * column_words + r / 64.
+// A bit is 1 where the cell is open; bits past the border are 0.
+struct GridBits {
+  std::size_t row_words = 0;
+  std::size_t column_words = 0;
+  std::vector<std::uint64_t> rows;
+  std::vector<std::uint64_t> columns;
+};
 
 // What `GridGraph::from_ascii` yields: the grid and its start and goal cells.
 struct AsciiGrid;
@@ -151,6 +165,9 @@ class GridGraph {
   // when the grid is built.
   double max_cost() const { return max_cost_; }
   double min_cost() const { return min_cost_; }
+  // The open cells as bits, made on the first call and then kept for this
+  // grid and every copy of it (any thread may call it).
+  const GridBits& bits() const;
 
   // What the grid heuristics are multiplied by on this grid: the least open
   // cost where it is below 1, else 1. A move costs at least the cost of the
@@ -192,6 +209,9 @@ class GridGraph {
     // Cost of entering each cell, row-major; never read for walls, where it
     // holds what the caller gave (0.0 for an ASCII map's '#').
     std::vector<double> costs;
+    // `open` as bits, made when first asked for (most searches never ask).
+    std::once_flag bits_once;
+    GridBits bits;
   };
   // Written only while the grid is built; copies of a grid share it, so a
   // copy that differs in `diagonal` alone costs nothing.

@@ -1,4 +1,4 @@
-// The twelve search algorithms by name, and `run_algo`, which runs one of them.
+// The thirteen search algorithms by name, and `run_algo`, which runs one of them.
 //
 // `kAlgorithms` is the single table of names: the canonical name, an optional
 // alias, the strategy that runs it and, for the seven frontier algorithms, the
@@ -20,6 +20,7 @@
 
 #include "quellostrin/errors.hpp"
 #include "quellostrin/domains/csr_search.hpp"
+#include "quellostrin/domains/grid_jps.hpp"
 #include "quellostrin/domains/grid_search.hpp"
 #include "quellostrin/domains/npuzzle_ida.hpp"
 #include "quellostrin/search/search.hpp"
@@ -28,7 +29,7 @@
 
 namespace quellostrin {
 
-enum class Strategy : std::uint8_t { Frontier, Dls, Iddfs, IdaStar, Beam, Bidirectional };
+enum class Strategy : std::uint8_t { Frontier, Dls, Iddfs, IdaStar, Beam, Bidirectional, Jps };
 
 struct AlgorithmInfo {
   std::string_view name;
@@ -54,6 +55,7 @@ inline constexpr AlgorithmInfo kAlgorithms[] = {
     {"ida_star", "idastar", Strategy::IdaStar},
     {"beam", "", Strategy::Beam},
     {"bidirectional", "bidir", Strategy::Bidirectional},
+    {"jps", "", Strategy::Jps},
 };
 
 // How to run an algorithm: every option any strategy takes. Each strategy
@@ -151,6 +153,20 @@ SearchResult<NodeOf<G>> run_algo(const AlgorithmInfo& algo, const G& graph, cons
       return beam_search(graph, heuristic, start, goal, options.beam_width, record, options.limits);
     case Strategy::Bidirectional:
       return bidirectional(graph, start, goal, record, options.limits);
+    case Strategy::Jps:
+      // Jump Point Search exists for grids alone (domains/grid_jps.hpp).
+      if constexpr (std::is_same_v<G, GridGraph> && is_grid_heuristic<H>) {
+        return jps_search(graph, start, goal, heuristic,
+                          SearchOptions{.max_nodes = options.limits.max_nodes,
+                                        .max_memory = options.limits.max_memory,
+                                        .record = record,
+                                        .stop = options.limits.hook,
+                                        .workspace = options.workspace});
+      } else if constexpr (std::is_same_v<G, GridGraph>) {
+        throw InputError(kJpsBuiltinHeuristic);
+      } else {
+        throw InputError(kJpsGridsOnly);
+      }
   }
   fail_invariant("algorithm table entry with no strategy");
 }

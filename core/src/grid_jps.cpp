@@ -1,0 +1,258 @@
+#include "quellostrin/domains/grid_jps.hpp"
+
+#include <bit>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "quellostrin/errors.hpp"
+#include "quellostrin/memory.hpp"
+#include "quellostrin/search/indexed_search.hpp"
+
+namespace quellostrin {
+
+namespace {
+
+// As for the other indexed grid searches: padded indices fit in 31 bits,
+// and a search's pushes (at most 8 per cell plus the start's) in 32.
+constexpr std::uint64_t kMaxCells = std::uint64_t{1} << 28;
+
+// The first jump point on line `line` of `lines` (each `words` words of
+// bits, 1 for open) strictly past `from`, moving towards higher positions
+// when `forward`, lower otherwise: the goal position `goal` (-1: the goal is
+// not on this line), or a cell beside which, on the line before or after, a
+// wall ends (the neighbour open, the one behind it a wall). -1 when a wall
+// comes first. The line's ends are walls (the grid's border), so the scan
+// always ends within the line.
+std::int64_t scan(const std::uint64_t* lines, std::size_t words, std::int64_t line, std::int64_t from, bool forward,
+                  std::int64_t goal) {
+  const std::uint64_t* here = lines + static_cast<std::size_t>(line) * words;
+  const std::uint64_t* before = here - words;
+  const std::uint64_t* after = here + words;
+  std::int64_t stop;
+  if (forward) {
+    const std::int64_t first = from + 1;
+    auto k = static_cast<std::size_t>(first >> 6);
+    std::uint64_t mask = ~std::uint64_t{0} << (first & 63);
+    for (;; ++k, mask = ~std::uint64_t{0}) {
+      // Behind a cell is the cell before it: bit i - 1, or the top bit of
+      // the previous word for bit 0.
+      const std::uint64_t b = before[k], a = after[k];
+      const std::uint64_t b_behind = (b << 1) | (k > 0 ? before[k - 1] >> 63 : 0);
+      const std::uint64_t a_behind = (a << 1) | (k > 0 ? after[k - 1] >> 63 : 0);
+      const std::uint64_t events = (~here[k] | (b & ~b_behind) | (a & ~a_behind)) & mask;
+      if (events) {
+        stop = static_cast<std::int64_t>(k * 64 + static_cast<std::size_t>(std::countr_zero(events)));
+        break;
+      }
+    }
+    if (goal > from && goal <= stop) return goal < stop || (here[stop >> 6] >> (stop & 63) & 1) ? goal : -1;
+  } else {
+    const std::int64_t first = from - 1;
+    auto k = static_cast<std::size_t>(first >> 6);
+    std::uint64_t mask = ~std::uint64_t{0} >> (63 - (first & 63));
+    for (;; --k, mask = ~std::uint64_t{0}) {
+      // Behind a cell is the cell after it: bit i + 1, or bit 0 of the next
+      // word for bit 63.
+      const std::uint64_t b = before[k], a = after[k];
+      const std::uint64_t b_behind = (b >> 1) | (k + 1 < words ? before[k + 1] << 63 : 0);
+      const std::uint64_t a_behind = (a >> 1) | (k + 1 < words ? after[k + 1] << 63 : 0);
+      const std::uint64_t events = (~here[k] | (b & ~b_behind) | (a & ~a_behind)) & mask;
+      if (events) {
+        stop = static_cast<std::int64_t>(k * 64 + 63 - static_cast<std::size_t>(std::countl_zero(events)));
+        break;
+      }
+    }
+    if (goal >= 0 && goal < from && goal >= stop) {
+      return goal > stop || (here[stop >> 6] >> (stop & 63) & 1) ? goal : -1;
+    }
+  }
+  return (here[stop >> 6] >> (stop & 63) & 1) ? stop : -1;
+}
+
+constexpr int sign(std::int64_t v) { return (v > 0) - (v < 0); }
+
+// The eight directions in the grid's order of moves: up, down, left, right,
+// up-left, up-right, down-left, down-right.
+constexpr int kDr[8] = {-1, 1, 0, 0, -1, -1, 1, 1};
+constexpr int kDc[8] = {0, 0, -1, 1, -1, 1, -1, 1};
+constexpr unsigned direction(int dr, int dc) {
+  return dr == 0 ? (dc < 0 ? 2u : 3u) : dc == 0 ? (dr < 0 ? 0u : 1u) : 4u + (dr > 0 ? 2u : 0u) + (dc > 0 ? 1u : 0u);
+}
+
+// The grid as the indexed best-first loop walks it, with jump points for
+// successors. Coordinates are padded (a cell (r, c) is at row r + 1, column
+// c + 1), and so is the index, row * pw + column.
+template <class H, bool kDiagonal>
+struct JpsPolicy {
+  using Node = Cell;
+  static constexpr bool kSkipEstimate = false;
+  const std::uint8_t* open;
+  const GridBits& bits;
+  Workspace& ws;  // the search's: parents give the direction a jump point was reached from
+  std::int64_t pw;
+  std::int64_t goal_row, goal_col;  // padded
+  double straight, diagonal;        // the cost of one move of each kind
+  const H& heuristic;
+  Cell goal;
+
+  Cell node(std::uint32_t p) const {
+    const auto r = static_cast<std::int64_t>(p) / pw;
+    return Cell{static_cast<std::int32_t>(r - 1), static_cast<std::int32_t>(p - r * pw - 1)};
+  }
+  double estimate(Cell c) const { return heuristic.estimate(c, goal); }
+  bool is_open(std::int64_t r, std::int64_t c) const { return open[r * pw + c]; }
+
+  // Straight jumps, by rows and by columns: the jump point's column (row),
+  // or -1.
+  std::int64_t along_row(std::int64_t r, std::int64_t c, int dc) const {
+    return scan(bits.rows.data(), bits.row_words, r, c, dc > 0, r == goal_row ? goal_col : -1);
+  }
+  std::int64_t along_column(std::int64_t r, std::int64_t c, int dr) const {
+    return scan(bits.columns.data(), bits.column_words, c, r, dr > 0, c == goal_col ? goal_row : -1);
+  }
+
+  // The number of steps from (r, c) to the jump point in direction (dr, dc),
+  // 0 for none.
+  std::int64_t jump(std::int64_t r, std::int64_t c, int dr, int dc) const {
+    if (dr == 0) {
+      const std::int64_t to = along_row(r, c, dc);
+      return to < 0 ? 0 : (to - c) * dc;
+    }
+    if constexpr (kDiagonal) {
+      if (dc == 0) {
+        const std::int64_t to = along_column(r, c, dr);
+        return to < 0 ? 0 : (to - r) * dr;
+      }
+      // Diagonal: step while the move cuts no corner, and stop where a
+      // straight jump along either part finds a jump point.
+      for (std::int64_t steps = 1;; ++steps) {
+        if (!is_open(r + dr, c) || !is_open(r, c + dc) || !is_open(r + dr, c + dc)) return 0;
+        r += dr, c += dc;
+        if ((r == goal_row && c == goal_col) || along_row(r, c, dc) >= 0 || along_column(r, c, dr) >= 0) {
+          return steps;
+        }
+      }
+    } else {
+      // Vertical with 4 neighbours: step, and stop at a forced turn or where
+      // a horizontal jump either way finds a jump point.
+      for (std::int64_t steps = 1;; ++steps) {
+        r += dr;
+        if (!is_open(r, c)) return 0;
+        if (r == goal_row && c == goal_col) return steps;
+        if ((is_open(r, c - 1) && !is_open(r - dr, c - 1)) || (is_open(r, c + 1) && !is_open(r - dr, c + 1))) {
+          return steps;
+        }
+        if (along_row(r, c, 1) >= 0 || along_row(r, c, -1) >= 0) return steps;
+      }
+    }
+  }
+
+  template <class F>
+  void for_each_successor(std::uint32_t p, F&& relax) const {
+    const std::int64_t r = static_cast<std::int64_t>(p) / pw, c = static_cast<std::int64_t>(p) - r * pw;
+    const std::uint32_t from = ws.parents()[p];
+    const std::int64_t fr = static_cast<std::int64_t>(from) / pw, fc = static_cast<std::int64_t>(from) - fr * pw;
+    const int dr = sign(r - fr), dc = sign(c - fc);
+    // The directions to jump in, as bits of the grid's order.
+    unsigned dirs;
+    if constexpr (kDiagonal) {
+      if (dr == 0 && dc == 0) {
+        dirs = 0xFF;  // the start
+      } else if (dr == 0) {
+        dirs = 1u << direction(0, dc);
+        for (const int s : {-1, 1}) {
+          if (is_open(r + s, c) && !is_open(r + s, c - dc)) dirs |= 1u << direction(s, 0) | 1u << direction(s, dc);
+        }
+      } else if (dc == 0) {
+        dirs = 1u << direction(dr, 0);
+        for (const int s : {-1, 1}) {
+          if (is_open(r, c + s) && !is_open(r - dr, c + s)) dirs |= 1u << direction(0, s) | 1u << direction(dr, s);
+        }
+      } else {
+        dirs = 1u << direction(dr, 0) | 1u << direction(0, dc) | 1u << direction(dr, dc);
+      }
+    } else {
+      dirs = dr == 0 && dc == 0 ? 0x0Fu
+             : dr == 0          ? 1u << direction(0, dc) | 0x03u
+                                : 1u << direction(dr, 0) | 0x0Cu;
+    }
+    for (; dirs != 0; dirs &= dirs - 1) {
+      const auto d = static_cast<unsigned>(std::countr_zero(dirs));
+      const int jr = kDr[d], jc = kDc[d];
+      const std::int64_t steps = jump(r, c, jr, jc);
+      if (steps == 0) continue;
+      const std::int64_t tr = r + steps * jr, tc = c + steps * jc;
+      const double cost = static_cast<double>(steps) * (d < 4 ? straight : diagonal);
+      relax(static_cast<std::uint32_t>(tr * pw + tc), cost,
+            Cell{static_cast<std::int32_t>(tr - 1), static_cast<std::int32_t>(tc - 1)});
+    }
+  }
+};
+
+// Every cell of a path of jump points, each pair joined by a straight or
+// diagonal line.
+std::vector<Cell> fill_in(const std::vector<Cell>& jumps) {
+  std::vector<Cell> path{jumps.front()};
+  for (std::size_t i = 1; i < jumps.size(); ++i) {
+    Cell at = jumps[i - 1];
+    const int dr = sign(std::int64_t{jumps[i].row} - at.row), dc = sign(std::int64_t{jumps[i].col} - at.col);
+    while (!(at == jumps[i])) {
+      at = Cell{at.row + dr, at.col + dc};
+      path.push_back(at);
+    }
+  }
+  return path;
+}
+
+template <class H, bool kDiagonal>
+SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H& heuristic,
+                          const SearchOptions& options) {
+  const std::int64_t pw = std::int64_t{grid.width()} + 2;
+  const auto padded = static_cast<std::size_t>(pw * (std::int64_t{grid.height()} + 2));
+  std::optional<Workspace> own;
+  Workspace& ws = options.workspace ? *options.workspace : own.emplace();
+  SearchOptions on_ws = options;
+  on_ws.workspace = &ws;
+  const double cost = grid.min_cost();
+  const JpsPolicy<H, kDiagonal> policy{grid.padded_open(), grid.bits(), ws,   pw,
+                                       goal.row + 1,       goal.col + 1, cost, cost * kSqrt2,
+                                       heuristic,          goal};
+  const auto index = [&](Cell c) { return static_cast<std::uint32_t>((c.row + 1) * pw + c.col + 1); };
+  SearchResult<Cell> result = detail::indexed_best_first(policy, padded, index(start), index(goal),
+                                                         heuristic.estimate(start, goal), AlgorithmKind::astar(), on_ws);
+  if (result.path) result.path = fill_in(*result.path);
+  return result;
+}
+
+}  // namespace
+
+void check_jps(const GridGraph& grid, Cell start, Cell goal) {
+  if (!(grid.min_cost() == grid.max_cost()) && grid.max_cost() > 0.0) {
+    fail_input("'jps' needs a grid whose open cells all cost the same; this one's cost from {} to {}",
+               grid.min_cost(), grid.max_cost());
+  }
+  if (!grid.in_bounds(start) || !grid.in_bounds(goal)) fail_input("'jps' needs start and goal inside the grid");
+  if (grid.index_space() > kMaxCells) fail_input("'jps' searches grids of at most {} cells", kMaxCells);
+}
+
+template <class H>
+  requires is_grid_heuristic<H>
+SearchResult<Cell> jps_search(const GridGraph& grid, Cell start, Cell goal, const H& heuristic,
+                              const SearchOptions& options) {
+  check_jps(grid, start, goal);
+  const std::uint64_t padded = (std::uint64_t(grid.width()) + 2) * (std::uint64_t(grid.height()) + 2);
+  require_memory(size_mul(padded, Workspace::kBytesPerIndex), "the node store of a search over {} nodes", padded);
+  return timed([&] {
+    return grid.diagonal() ? search<H, true>(grid, start, goal, heuristic, options)
+                           : search<H, false>(grid, start, goal, heuristic, options);
+  });
+}
+
+template SearchResult<Cell> jps_search(const GridGraph&, Cell, Cell, const Zero&, const SearchOptions&);
+template SearchResult<Cell> jps_search(const GridGraph&, Cell, Cell, const Manhattan&, const SearchOptions&);
+template SearchResult<Cell> jps_search(const GridGraph&, Cell, Cell, const Euclidean&, const SearchOptions&);
+template SearchResult<Cell> jps_search(const GridGraph&, Cell, Cell, const Octile&, const SearchOptions&);
+
+}  // namespace quellostrin
