@@ -47,8 +47,12 @@ def fields(r):
 
 ALGORITHMS = list(quellostrin.ALGORITHMS)
 ALIASES = dict(quellostrin.ALGORITHM_ALIASES)
-# Every name a search accepts, with the options that make each one runnable.
-RUNNABLE = {name: (dict(depth_limit=50) if name == "dls" else {}) for name in [*ALGORITHMS, *ALIASES]}
+# Every name a search accepts, with the options that make each one runnable;
+# GRID_RUNNABLE adds those only the grid searches run.
+GRID_ONLY = ["jps"]
+RUNNABLE = {name: (dict(depth_limit=50) if name == "dls" else {}) for name in [*ALGORITHMS, *ALIASES]
+            if name not in GRID_ONLY}
+GRID_RUNNABLE = {**RUNNABLE, **{name: {} for name in GRID_ONLY}}
 
 
 # The repository's data/: the Moving AI maps, Knuth's words, Korf's instances.

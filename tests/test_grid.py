@@ -1,5 +1,6 @@
 """search_grid and search_grid_costs: messages in their order, cells as
-(row, col) tuples, and optimal paths (the Moving AI benchmark: test_movingai.py)."""
+(row, col) tuples, optimal paths (the Moving AI benchmark: test_movingai.py),
+and Jump Point Search against A*."""
 
 import math
 import struct
@@ -8,13 +9,16 @@ import numpy as np
 import pytest
 
 from conftest import raises
-from quellostrin import Grid, search_grid, search_grid_costs
+from quellostrin import (Grid, WordList, search_graph, search_grid, search_grid_costs, search_hanoi, search_implicit,
+                         search_npuzzle)
 
 BAD_CELLS = "start and goal must be in-bounds, non-wall cells"
 UNKNOWN_H = ("unknown heuristic: '{}'. Available: zero, manhattan, euclidean, octile, "
              "or a callable h(node, goal) -> float")
 NO_SG = "the ASCII map must contain a start 'S' and a goal 'G'"
 CELL = "expected a (row, col) pair of ints, got "
+GRIDS_ONLY = ("'jps' (Jump Point Search) runs on grids only: search_grid, search_grid_costs, Grid.search and "
+              "Grid.search_many")
 
 
 class TestErrors:
@@ -116,3 +120,97 @@ class TestSearch:
                 r = search_grid_costs(costs, start, goal, diagonal=diagonal, heuristic=heuristic)
                 assert r.found == best.found and r.cost == pytest.approx(best.cost, rel=1e-12), heuristic
         assert search_grid_costs([[1, 1, .5, .5], [.5, 1, 1, .5]], (0, 0), (1, 3)).cost == 2.5
+
+
+def walk_cost(costs, path, diagonal):
+    """The cost of `path` on a grid of 1s and 0s by the grid's moves (no corner
+    cut), or an AssertionError at the first step that is not one."""
+    total = 0.0
+    for (r, c), (r2, c2) in zip(path, path[1:]):
+        dr, dc = r2 - r, c2 - c
+        assert max(abs(dr), abs(dc)) == 1 and (diagonal or abs(dr) + abs(dc) == 1) and costs[r2, c2] > 0, (r, c)
+        assert costs[r + dr, c] > 0 and costs[r, c + dc] > 0, ("corner cut", (r, c))
+        total += costs[r2, c2] * (math.sqrt(2) if dr and dc else 1.0)
+    return total
+
+
+def is_jump_point(costs, cell, d, goal, diagonal):
+    """Whether an optimal path reaching `cell` in direction `d` may turn
+    there: a cell beside it open where the one beside the cell behind is a
+    wall, or (moving diagonally, or vertically with 4 neighbours) a straight
+    run from it along a part of `d` (either way, for the latter) that meets
+    the goal or such a cell before a wall."""
+    h, w = costs.shape
+    def open_(r, c):
+        return 0 <= r < h and 0 <= c < w and costs[r, c] > 0
+
+    def turns(r, c, dr, dc):
+        return any(open_(r + sr, c + sc) and not open_(r + sr - dr, c + sc - dc) for sr, sc in [(dc, dr), (-dc, -dr)])
+
+    def run(r, c, dr, dc):
+        while open_(r + dr, c + dc):
+            r, c = r + dr, c + dc
+            if (r, c) == goal or turns(r, c, dr, dc):
+                return True
+        return False
+
+    (r, c), (dr, dc) = cell, d
+    if cell == goal or (not (dr and dc) and turns(r, c, dr, dc)):
+        return True
+    if dr and dc:
+        return run(r, c, dr, 0) or run(r, c, 0, dc)
+    return not diagonal and dr != 0 and (run(r, c, 0, 1) or run(r, c, 0, -1))
+
+
+class TestJumpPointSearch:
+    @pytest.mark.parametrize("seed", range(40))
+    def test_astar_cost_on_a_legal_path_expanding_only_jump_points(self, seed):
+        # Rows longer than a word of 64 cells; one cost, now and then not 1.
+        rng = np.random.default_rng(seed)
+        h, w = rng.integers(1, 30), rng.integers(1, 150)
+        cost = 2.5 if seed % 4 == 0 else 1.0
+        costs = np.where(rng.random((h, w)) < rng.uniform(0.0, 0.45), 0.0, cost)
+        cells = [tuple(map(int, c)) for c in np.argwhere(costs > 0)] or [(0, 0)]
+        costs[cells[0]] = cost
+        grid = Grid(costs)
+        for diagonal in (False, True):
+            for _ in range(6):
+                s, t = cells[rng.integers(len(cells))], cells[rng.integers(len(cells))]
+                a = grid.search(s, t, diagonal=diagonal, heuristic="octile" if diagonal else "manhattan")
+                j = grid.search(s, t, diagonal=diagonal, algorithm="jps")
+                assert j.found == a.found and j.cost == pytest.approx(a.cost, rel=1e-12), (s, t)
+                if j.found:
+                    assert (j.path[0], j.path[-1]) == (s, t)
+                    assert walk_cost(costs, j.path, diagonal) == pytest.approx(j.cost, rel=1e-12)
+                # Each jump point is reached from its parent by a straight or
+                # diagonal run, and is a point where an optimal path may turn.
+                parent = dict((child, p) for p, child in j.tree)
+                assert j.trace[0][0] == s and len(j.trace) == j.nodes_expanded
+                for cell, _, _ in j.trace[1:]:
+                    (pr, pc), (r, c) = parent[cell], cell
+                    d = (int(np.sign(r - pr)), int(np.sign(c - pc)))
+                    assert r - pr in (0, d[0] * abs(c - pc)) or c == pc, (parent[cell], cell)
+                    assert is_jump_point(costs, cell, d, t, diagonal), (cell, d)
+
+    def test_limits_and_the_default_heuristic(self):
+        maze = Grid(np.ones((60, 60)))
+        r = maze.search((0, 0), (59, 30), algorithm="jps", diagonal=True, max_nodes=2)
+        assert (r.stop_reason, r.nodes_expanded, len(r.trace), r.found) == ("node_limit", 2, 2, False)
+        assert maze.search((0, 0), (59, 30), algorithm="jps", max_memory=2**10).stop_reason == "memory_limit"
+        for diagonal, name in [(True, "octile"), (False, "manhattan")]:
+            default = maze.search((0, 0), (59, 30), algorithm="jps", diagonal=diagonal)
+            assert default == maze.search((0, 0), (59, 30), algorithm="jps", diagonal=diagonal, heuristic=name)
+            assert maze.search_many([((0, 0), (59, 30))], algorithm="jps", diagonal=diagonal) == [default]
+
+    @pytest.mark.parametrize("call, message", [
+        (lambda: search_grid_costs([[1, 2]], (0, 0), (0, 1), algorithm="jps"),
+         "'jps' needs a grid whose open cells all cost the same; its open cells cost from 1 to 2"),
+        (lambda: search_grid("S1G", algorithm="jps", heuristic=lambda a, b: 0.0), "'jps' takes a built-in heuristic"),
+        (lambda: search_graph(2, [(0, 1, 1.0)], 0, 1, algorithm="jps"), GRIDS_ONLY),
+        (lambda: search_implicit(lambda s: [], 0, 1, algorithm="jps"), GRIDS_ONLY),
+        (lambda: search_npuzzle([1, 0, 3, 2], algorithm="jps"), GRIDS_ONLY),
+        (lambda: search_hanoi(3, algorithm="jps"), GRIDS_ONLY),
+        (lambda: WordList(["ab", "cb"]).search("ab", "cb", algorithm="jps"), GRIDS_ONLY),
+    ])
+    def test_refusals(self, call, message):
+        raises(ValueError, message, call)

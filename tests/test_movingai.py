@@ -40,6 +40,8 @@ def test_scenario_optima(name):
     for k, s in enumerate(random.Random(name).sample(scenarios, size)):
         r = grid.search(s.start, s.goal, diagonal=True, heuristic="octile", record=False)
         assert r.cost == pytest.approx(s.optimal_length, rel=1e-6), s
+        jps = grid.search(s.start, s.goal, diagonal=True, algorithm="jps", record=False)
+        assert jps.cost == pytest.approx(r.cost, rel=1e-12) and len(jps.path) == len(r.path), s
         if k % 10 == 0:
             d = grid.search(s.start, s.goal, diagonal=True, algorithm="dijkstra", record=False)
             assert d.cost == pytest.approx(r.cost, rel=1e-12)

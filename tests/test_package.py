@@ -93,7 +93,7 @@ def test_typed_callers_the_examples_and_the_command_line_pass_mypy(tmp_path):
             search_grid("S.G", heuristic=manhattan),
             search_grid_costs(np.ones((2, 2)), (0, 0), (1, 1), heuristic="octile", diagonal=True),
             search_grid_costs([[1, 2], [3, 4]], [0, 0], np.array([1, 1])),
-            *(search_graph(2, [(0, 1, 1.0)], 0, 1, algorithm=name, depth_limit=3) for name in ALGORITHMS),
+            *(search_graph(2, [(0, 1, 1.0)], 0, 1, algorithm=name, depth_limit=3) for name in ALGORITHMS if name != "jps"),
         ]
         assert all(r.found for r in results)
         # A result's nodes have the type of its domain's nodes, even at run time.

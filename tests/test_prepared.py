@@ -12,7 +12,7 @@ import networkx as nx
 import numpy as np
 import pytest
 
-from conftest import RUNNABLE, raises, random_edges
+from conftest import GRID_RUNNABLE, RUNNABLE, raises, random_edges
 from quellostrin import (Graph, Grid, WordList, bellman_ford, floyd_warshall, random_maze_ascii, search_graph,
                          search_grid, search_grid_costs, search_wordladder)
 
@@ -26,14 +26,19 @@ def test_grid_searches_equal_the_functions(seed):
     start, goal = (0, 0), (costs.shape[0] - 1, costs.shape[1] - 1)
     costs[start] = costs[goal] = 1.0
     by_map, by_costs, by_pickle = Grid(maze), Grid(costs), pickle.loads(pickle.dumps(Grid(costs)))
-    for algorithm, diagonal in itertools.product(RUNNABLE, (False, True)):
+    for algorithm, diagonal in itertools.product(GRID_RUNNABLE, (False, True)):
         # A memory cap that stops some searches midway: a reused workspace
         # counts as a fresh one.
+        heuristics = [None, "octile", "euclidean", "zero"] + [lambda a, b: abs(a[0] - b[0])] * (algorithm != "jps")
         options = dict(algorithm=algorithm, diagonal=diagonal, reopen=seed % 2 == 1, max_nodes=5000,
-                       max_memory=rng.choice([None, 2**15, 2**16]),
-                       heuristic=rng.choice([None, "octile", "euclidean", "zero", lambda a, b: abs(a[0] - b[0])]),
-                       **RUNNABLE[algorithm])
+                       max_memory=rng.choice([None, 2**15, 2**16]), heuristic=rng.choice(heuristics),
+                       **GRID_RUNNABLE[algorithm])
         assert by_map.search(**options) == search_grid(maze, **options)
+        if algorithm == "jps":  # the costs vary
+            for grid in (by_costs, by_pickle):
+                raises(ValueError, "'jps' needs a grid whose open cells all cost the same", grid.search, start, goal,
+                       **options)
+            continue
         expected = search_grid_costs(costs, start, goal, **options)
         assert by_costs.search(start, goal, **options) == expected
         assert by_pickle.search(start, goal, **options) == expected

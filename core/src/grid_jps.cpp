@@ -230,7 +230,7 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H&
 
 void check_jps(const GridGraph& grid, Cell start, Cell goal) {
   if (!(grid.min_cost() == grid.max_cost()) && grid.max_cost() > 0.0) {
-    fail_input("'jps' needs a grid whose open cells all cost the same; this one's cost from {} to {}",
+    fail_input("'jps' needs a grid whose open cells all cost the same; its open cells cost from {} to {}",
                grid.min_cost(), grid.max_cost());
   }
   if (!grid.in_bounds(start) || !grid.in_bounds(goal)) fail_input("'jps' needs start and goal inside the grid");
