@@ -16,7 +16,9 @@ cost 1, diagonal steps sqrt(2), no corner cutting) and the octile heuristic:
   heuristic="octile", record=False)`` on a float64 NumPy array, and
   ``search_grid(text, diagonal=True, heuristic="octile", record=False)`` on
   the ASCII map with S and G placed (the text is made outside the timing; its
-  parsing inside our call is timed);
+  parsing inside our call is timed); and on a ``Grid`` built once per map,
+  ``Grid.search`` with A* and with Jump Point Search (``algorithm="jps"``),
+  and jps through ``search_grid_costs`` as well (the grid built in the call);
 * pyastar2d: ``astar_path(weights, start, goal, allow_diagonal=True)`` on a
   float32 array with inf for walls (different movement rules, see below);
 * pathfinding: ``AStarFinder`` with ``DiagonalMovement.only_when_no_obstacle``
@@ -25,20 +27,26 @@ cost 1, diagonal steps sqrt(2), no corner cutting) and the octile heuristic:
 * networkx: ``astar_path`` (weight="weight", octile heuristic) on a prebuilt
   ``Graph`` with the same 8-connected, no-corner-cutting edges;
 * rustworkx: ``astar_shortest_path`` on the equivalent prebuilt ``PyGraph``,
-  with Python callables for the goal test, edge cost and estimate.
+  with Python callables for the goal test, edge cost and estimate;
+* tcod: ``tcod.path.AStar(cost, diagonal=sqrt(2)).get_path(...)``, libtcod's
+  A* in C, one pathfinder per map on an int8 array (1 open, 0 wall). Its
+  closest rules to ours: 8 neighbours, a diagonal step costs sqrt(2) (as a
+  float), but it cuts corners (a diagonal step needs only its target open),
+  so its answers are checked against the optimum under its rules, and a
+  4-connected comparison (``diagonal=0``, the same rules as ours) is timed too.
 
 Before anything is timed every answer is checked: ours must equal the
 scenario's optimal length (relative 1e-6) and be a valid path of that cost;
 every peer with our movement rules must return a valid path of the same cost
-(relative 1e-9). pyastar2d moves diagonally at the cost of the cell entered
+(relative 1e-9); jps must equal A*. pyastar2d moves diagonally at the cost of the cell entered
 (1 here, not sqrt(2)) and cuts corners, so its answers are checked against
 an optimum computed under its own rules instead, and a 4-connected
 comparison, where its rules and ours coincide, is timed as well.
 
 The maps and scenarios are those of the repository's data/movingai, read by
 quellostrin.movingai. The peers come
-with ``pip install ".[bench]"``; pyastar2d is left out, with a note, when it
-cannot be imported.
+with ``pip install ".[bench]"``; pyastar2d and tcod are left out, with a note,
+when they cannot be imported.
 """
 
 from __future__ import annotations
@@ -63,6 +71,9 @@ OPT_TOL = 1e-6  # ours against the scenario file's optimal length (printed with 
 REL_TOL = 1e-9  # peers against ours
 TARGET_NETWORKX = 100.0  # networkx time / our time must reach this
 TARGET_PYASTAR2D = 1.5  # pyastar2d time / our time must reach this
+TARGET_JPS_ASTAR = 5.0  # Grid.search astar / Grid.search jps, geometric mean over the maps
+TARGET_JPS_PYASTAR2D = 10.0  # pyastar2d / Grid.search jps, on the maps below
+JPS_PYASTAR2D_MAPS = ("maze512-32-9", "den312d")
 MOVINGAI = DATA / "movingai"
 
 
@@ -70,8 +81,9 @@ MOVINGAI = DATA / "movingai"
 # Dependencies and data
 
 
-def require_modules() -> tuple[dict[str, Any], str | None]:
-    """Import ours and the peers; pyastar2d is optional (returns why it is missing)."""
+def require_modules() -> tuple[dict[str, Any], str | None, str | None]:
+    """Import ours and the peers; pyastar2d and tcod are optional (returns
+    why each is missing)."""
     wanted = [
         "quellostrin",
         "numpy",
@@ -91,7 +103,12 @@ def require_modules() -> tuple[dict[str, Any], str | None]:
         mods["pyastar2d"] = importlib.import_module("pyastar2d")
     except Exception as exc:  # an ImportError, or a broken binary wheel
         why_not = f"{type(exc).__name__}: {exc}"
-    return mods, why_not
+    no_tcod = None
+    try:
+        mods["tcod.path"] = importlib.import_module("tcod.path")
+    except Exception as exc:
+        no_tcod = f"{type(exc).__name__}: {exc}"
+    return mods, why_not, no_tcod
 
 
 @dataclass
@@ -204,6 +221,13 @@ def build_inputs(mods: dict[str, Any], gm: GridMap, scens: list[Any]) -> None:
     inp["texts"] = texts
     # pyastar2d: float32 weights, inf for walls
     inp["w32"] = np.ascontiguousarray(np.where(P, np.float32(1.0), np.float32(np.inf)).astype(np.float32))
+    # ours, built once: the Grid of the costs
+    inp["grid"] = mods["quellostrin"].Grid(inp["costs"])
+    # tcod: one A* pathfinder per map and move rule on int8 costs (0 = wall)
+    if "tcod.path" in mods:
+        cost8 = np.ascontiguousarray(P.astype(np.int8))
+        inp["tcod"] = mods["tcod.path"].AStar(cost8, diagonal=SQRT2)
+        inp["tcod4"] = mods["tcod.path"].AStar(cost8, diagonal=0.0)
     # pathfinding: one Grid (1 = walkable with weight 1, 0 = obstacle)
     t0 = time.perf_counter()
     inp["pf_grid"] = PfGrid(matrix=P.astype(int).tolist())
@@ -251,14 +275,17 @@ def path_cost_ours(P: Any, path: list[tuple[int, int]]) -> float | str:
     return total
 
 
-def path_cost_king(P: Any, path: list[tuple[int, int]]) -> float | str:
-    """pyastar2d's rules: any of the 8 neighbours if open, each step costs the
-    cell entered (1 here); also says whether a corner was cut."""
+def path_cost_king(P: Any, path: list[tuple[int, int]], diagonal: float = 1.0) -> float | str:
+    """pyastar2d's rules (tcod's with diagonal=sqrt(2)): any of the 8
+    neighbours if open, a straight step costs the cell entered (1 here), a
+    diagonal one `diagonal`; corners may be cut."""
     H, W = P.shape
+    total = 0.0
     for (r0, c0), (r1, c1) in zip(path, path[1:]):
         if max(abs(r1 - r0), abs(c1 - c0)) != 1 or not (0 <= r1 < H and 0 <= c1 < W) or not P[r1, c1]:
             return f"bad step {(r0, c0)} -> {(r1, c1)}"
-    return float(len(path) - 1)
+        total += diagonal if r1 != r0 and c1 != c0 else 1.0
+    return total
 
 
 def cuts_corner(P: Any, path: list[tuple[int, int]]) -> bool:
@@ -309,6 +336,17 @@ def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Any]) -> list[Case
     def ours_costs4(i: int) -> Any:
         return qs.search_grid_costs(costs, starts[i], goals[i], diagonal=False, heuristic="manhattan", record=False)
 
+    grid = inp["grid"]
+
+    def ours_grid(i: int) -> Any:
+        return grid.search(starts[i], goals[i], diagonal=True, heuristic="octile", record=False)
+
+    def ours_jps(i: int) -> Any:
+        return grid.search(starts[i], goals[i], diagonal=True, algorithm="jps", record=False)
+
+    def ours_jps_costs(i: int) -> Any:
+        return qs.search_grid_costs(costs, starts[i], goals[i], diagonal=True, algorithm="jps", record=False)
+
     def pf(i: int) -> Any:
         (sr, sc), (gr, gc) = starts[i], goals[i]
         finder = AStarFinder(diagonal_movement=DM.only_when_no_obstacle)
@@ -335,7 +373,15 @@ def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Any]) -> list[Case
     cases = [
         Case("ours_costs", "ours search_grid_costs", ours_costs, ours_path, ours=True),
         Case("ours_ascii", "ours search_grid (ASCII)", ours_ascii, ours_path, ours=True),
+        Case("ours_grid", "ours Grid.search", ours_grid, ours_path, ours=True),
+        Case("ours_jps", "ours Grid.search, jps", ours_jps, ours_path, ours=True),
+        Case("ours_jps_costs", "ours search_grid_costs, jps", ours_jps_costs, ours_path, ours=True),
     ]
+    tcod_path = lambda p: [(int(a), int(b)) for a, b in p]  # noqa: E731  # (x, y) = (row, col): cost[x, y]
+    if "tcod" in inp:
+        t8 = inp["tcod"]
+        cases.append(Case("tcod", "tcod AStar **", lambda i: [starts[i], *t8.get_path(*starts[i], *goals[i])],
+                          tcod_path))
     if "pyastar2d" in mods:
         pa = mods["pyastar2d"]
         cases.append(
@@ -351,10 +397,15 @@ def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Any]) -> list[Case
         Case("networkx", "networkx astar_path", nx_astar, lambda p: list(p), fast=False),
         Case("rustworkx", "rustworkx astar_shortest_path", rx_astar, lambda p: [divmod(int(k), W) for k in p], fast=False),
     ]
+    if "pyastar2d" in mods or "tcod" in inp:
+        cases.append(Case("ours_costs4", "ours search_grid_costs, 4-conn", ours_costs4, ours_path, ours=True))
+    if "tcod" in inp:
+        t4 = inp["tcod4"]
+        cases.append(Case("tcod4", "tcod AStar, 4-conn", lambda i: [starts[i], *t4.get_path(*starts[i], *goals[i])],
+                          tcod_path))
     if "pyastar2d" in mods:
         pa = mods["pyastar2d"]
         cases += [
-            Case("ours_costs4", "ours search_grid_costs, 4-conn", ours_costs4, ours_path, ours=True),
             Case(
                 "pyastar2d4",
                 "pyastar2d astar_path, 4-conn",
@@ -369,18 +420,19 @@ def make_cases(mods: dict[str, Any], gm: GridMap, scens: list[Any]) -> list[Case
 # Agreement
 
 
-def king_optimum(mods: dict[str, Any], P: Any, scens: list[Any]) -> list[float]:
+def king_optimum(mods: dict[str, Any], P: Any, scens: list[Any], diagonal: float = 1.0) -> list[float]:
     """Optimal costs under pyastar2d's diagonal rules (8 neighbours, corners
-    may be cut, every step costs 1 on these unit maps): breadth-first distances."""
+    may be cut, every step costs 1 on these unit maps), or tcod's (the same
+    with diagonal steps costing `diagonal`): Dijkstra's distances."""
     np = mods["numpy"]
     sp = mods["scipy.sparse"]
     cs = mods["scipy.sparse.csgraph"]
     H, W = P.shape
-    u, v, _ = grid_edges(np, P, corner_cutting=True)
-    m = sp.csr_matrix((np.ones(len(u)), (u, v)), shape=(H * W, H * W))
+    u, v, w = grid_edges(np, P, corner_cutting=True)
+    m = sp.csr_matrix((np.where(w == 1.0, 1.0, diagonal), (u, v)), shape=(H * W, H * W))
     out = []
     for s in scens:
-        d = cs.shortest_path(m, method="D", directed=False, unweighted=True, indices=s.start[0] * W + s.start[1])
+        d = cs.shortest_path(m, method="D", directed=False, indices=s.start[0] * W + s.start[1])
         out.append(float(d[s.goal[0] * W + s.goal[1]]))
     return out
 
@@ -408,7 +460,7 @@ def verify(mods: dict[str, Any], gm: GridMap, scens: list[Any], cases: list[Case
         if not r.found or not rel_close(r.cost, s.optimal_length, OPT_TOL):
             problems.append(f"{gm.name} {s.start}->{s.goal}: ours {r.cost!r} (found={r.found}), scenario optimum {s.optimal_length!r}")
     for c in cases:
-        if c.name.startswith("pyastar2d") or c.name == "ours_costs4":
+        if c.name.startswith(("pyastar2d", "tcod")) or c.name == "ours_costs4":
             continue
         for i, s in enumerate(scens):
             out = answers[c.name][i]
@@ -454,6 +506,28 @@ def verify(mods: dict[str, Any], gm: GridMap, scens: list[Any], cases: list[Case
             elif not rel_close(pc, a, REL_TOL):
                 problems.append(f"{gm.name} {s.start}->{s.goal}: pyastar2d 4-conn costs {pc!r}, ours {a!r}")
         notes.append(f"4-conn (same rules): ours and pyastar2d agree on all {len(scens)} costs")
+
+    if "tcod" in answers:
+        # 8-connected: its own rules (corners cut, float32 costs), its own optimum.
+        opt = king_optimum(mods, P, scens, SQRT2)
+        cut = 0
+        for i, s in enumerate(scens):
+            path = answers["tcod"][i]
+            pc = path_cost_king(P, path, SQRT2) if path[-1] == s.goal else "no path"
+            if isinstance(pc, str) or not rel_close(pc, opt[i], OPT_TOL):
+                problems.append(f"{gm.name} {s.start}->{s.goal}: tcod (its rules): {pc!r}, optimum under its rules {opt[i]!r}")
+                continue
+            cut += cuts_corner(P, path)
+        notes.append(f"tcod 8-conn: paths optimal under its own rules (sqrt(2) diagonals, corners cut) on all "
+                     f"{len(scens)}; {cut}/{len(scens)} cut a corner (not legal under ours)")
+        for i, s in enumerate(scens):
+            path = answers["tcod4"][i]
+            pc = path_cost_king(P, path) if path[-1] == s.goal else "no path"
+            if isinstance(pc, str) or any(abs(r1 - r0) + abs(c1 - c0) != 1 for (r0, c0), (r1, c1) in zip(path, path[1:])):
+                problems.append(f"{gm.name} {s.start}->{s.goal}: tcod 4-conn gave no valid 4-connected path ({pc!r})")
+            elif not rel_close(pc, answers["ours_costs4"][i].cost, REL_TOL):
+                problems.append(f"{gm.name} {s.start}->{s.goal}: tcod 4-conn costs {pc!r}, ours {answers['ours_costs4'][i].cost!r}")
+        notes.append(f"4-conn (same rules): ours and tcod agree on all {len(scens)} costs")
 
     if problems:
         print("\nDISAGREEMENT - nothing timed:", file=sys.stderr)
@@ -514,11 +588,12 @@ def main(argv: list[str] | None = None) -> int:
     if per_map < 1 or rounds < 1:
         ap.error("--per-map and --rounds must be at least 1")
 
-    mods, no_pyastar = require_modules()
+    mods, no_pyastar, no_tcod = require_modules()
     qs, np = mods["quellostrin"], mods["numpy"]
     versions = [
         f"quellostrin {getattr(qs, '__version__', '?')}",
         f"pyastar2d {importlib.metadata.version('pyastar2d') if 'pyastar2d' in mods else 'MISSING'}",
+        f"tcod {importlib.metadata.version('tcod') if 'tcod.path' in mods else 'MISSING'}",
         f"pathfinding {importlib.metadata.version('pathfinding')}",
         f"networkx {mods['networkx'].__version__}",
         f"rustworkx {mods['rustworkx'].__version__}",
@@ -531,6 +606,8 @@ def main(argv: list[str] | None = None) -> int:
     if no_pyastar:
         print(f"note: pyastar2d left out: it cannot be imported here ({no_pyastar}); "
               f"'pip install pyastar2d' builds it from source when no wheel fits")
+    if no_tcod:
+        print(f"note: tcod left out: it cannot be imported here ({no_tcod})")
     print()
 
     maps = load_maps()
@@ -542,6 +619,7 @@ def main(argv: list[str] | None = None) -> int:
         return 1
 
     summary: list[tuple[str, str, float, float, bool]] = []
+    jps_speedups: list[float] = []  # Grid.search astar / jps per map
     sec = REPORT.section(
         "Grid A* on the Moving AI maps",
         "A* with 8-connected moves (orthogonal 1, diagonal sqrt(2), no corner cutting) and the octile "
@@ -569,7 +647,7 @@ def main(argv: list[str] | None = None) -> int:
               f"optimal lengths {scens[0].optimal_length:.2f}..{scens[-1].optimal_length:.2f} (inputs built in {build_s:.1f} s)")
         sys.stderr.write(f"  checking answers on {len(scens)} scenarios ...\n")
         first, notes = verify(mods, gm, scens, cases)
-        print(f"  answers: ours = scenario optimum (rel {OPT_TOL:g}) on all {len(scens)}; ASCII entry, pathfinding, "
+        print(f"  answers: ours = scenario optimum (rel {OPT_TOL:g}) on all {len(scens)}; ASCII entry, Grid.search (astar and jps), search_grid_costs jps, pathfinding, "
               f"networkx, rustworkx: valid paths of our cost (rel {REL_TOL:g}) on all {len(scens)}")
         for n in notes:
             print(f"  {n}")
@@ -605,6 +683,14 @@ def main(argv: list[str] | None = None) -> int:
             print(f"  {c.label:<32}{fmt_time(m):>13}{n:>8.0f}{rq:>10.3g}x{rt:>8.3g}x   {fmt_vs(rq)}")
         print("  (peer/ours: median over the scenarios of the peer's time / search_grid_costs' time on the same query;"
               " totals: summed times)")
+        print(f"  Jump Point Search: Grid.search astar / jps {per_query_ratio('ours_grid', 'ours_jps'):.3g}x per query"
+              + "".join(f", {peer} / jps {per_query_ratio(peer, 'ours_jps'):.3g}x" for peer in ("pyastar2d", "tcod")
+                        if peer in med)
+              + f"; jps through search_grid_costs (the grid built in the call) "
+              f"{per_query_ratio('ours_jps_costs', 'ours_jps'):.3g}x the time of Grid.search")
+        if "tcod" in med:
+            print("  ** tcod's diagonal rules differ: it cuts corners (a diagonal step needs only its target open); a "
+                  "diagonal costs sqrt(2) as ours; its paths are checked under its own rules")
         if "pyastar2d" in med:
             print("  * pyastar2d's diagonal rules differ: a diagonal step costs the cell entered (1 here, not sqrt(2)) and "
                   "may cut corners; its paths are checked under its own rules")
@@ -620,6 +706,11 @@ def main(argv: list[str] | None = None) -> int:
                   f"(search only; {statistics.median(exp):.0f} expansions per query, median), outside the search "
                   f"{100 * statistics.median(outside):.0f}% of the call (median per query; {100 * (1 - sum(el) / sum(walls)):.0f}% "
                   f"of the summed time)")
+
+        if "tcod4" in med:
+            r4 = per_query_ratio("tcod4", "ours_costs4")
+            print(f"  4-connected, same rules as tcod: tcod {fmt_time(statistics.median(med['tcod4'])).strip()} per query "
+                  f"(median); tcod/ours {r4:.3g}x per query: tcod {fmt_vs(r4)}")
 
         if "pyastar2d4" in med:
             m_o, m_p = statistics.median(med["ours_costs4"]), statistics.median(med["pyastar2d4"])
@@ -644,6 +735,13 @@ def main(argv: list[str] | None = None) -> int:
         sec.target(f"{gm.name}: networkx / search_grid_costs per query", per_query_ratio("networkx", "ours_costs"),
                    TARGET_NETWORKX)
 
+        jps_speedups.append(per_query_ratio("ours_grid", "ours_jps"))
+        if "pyastar2d" in med and gm.name in JPS_PYASTAR2D_MAPS:
+            r = per_query_ratio("pyastar2d", "ours_jps")
+            sec.target(f"{gm.name}: pyastar2d / Grid.search jps per query", r, TARGET_JPS_PYASTAR2D)
+            summary.append((gm.name, f"pyastar2d/jps >= {TARGET_JPS_PYASTAR2D:g}x", r, TARGET_JPS_PYASTAR2D,
+                            r >= TARGET_JPS_PYASTAR2D))
+
         for ours in ("ours_costs", "ours_ascii"):
             r = per_query_ratio("networkx", ours)
             summary.append((gm.name, f"networkx/{ours[5:]} >= {TARGET_NETWORKX:g}x", r, TARGET_NETWORKX, r >= TARGET_NETWORKX))
@@ -657,6 +755,11 @@ def main(argv: list[str] | None = None) -> int:
 
     if args.check:
         return 0
+    if jps_speedups:
+        geo = math.exp(statistics.fmean(math.log(r) for r in jps_speedups))
+        sec.target("Grid.search astar / jps per query, geometric mean over the maps", geo, TARGET_JPS_ASTAR)
+        summary.append(("all maps", f"astar/jps >= {TARGET_JPS_ASTAR:g}x (geo. mean)", geo, TARGET_JPS_ASTAR,
+                        geo >= TARGET_JPS_ASTAR))
     sec.table("", ["map", "size", "scenarios", "ours, costs (median)", "ours, ASCII (median)",
                    *[f"{p} / ours" for p in peer_labels], "M expansions/s"], rows)
     print("targets (median over the scenarios of peer time / our time per query, our call with its argument "

@@ -297,14 +297,28 @@ constexpr auto kGridSearch = signature<GridQueryArgs>(
     R"(Search the grid from `start` to `goal`, `(row, col)` cells given as any
 pair of ints, which default to the map's `S` and `G`. The options, their
 defaults and the result are those of `search_grid` and `search_grid_costs`:
-this is the same search, without building the grid again.)",
+this is the same search, without building the grid again. On its first
+`algorithm="jps"` query a Grid also makes a table of jump distances (16
+bytes per cell, kept with the grid), which makes its later jps queries
+faster.)",
     QP::optional<&GridQueryArgs::start, to_opt_cell>("start"), QP::optional<&GridQueryArgs::goal, to_opt_cell>("goal"),
     QS::algorithm, QS::heuristic, QS::record, QS::weight, QS::beam_width, QS::depth_limit, QS::max_nodes,
     QP::optional<&GridQueryArgs::diagonal, to_bool>("diagonal"), QS::reopen, QS::time_limit,
     QS::max_memory);
 
+// A grid built once answers Jump Point Search from jump distances made for
+// it on its first such query (they cost more to make than a query on a grid
+// built for one search takes); a grid built for one search scans its cells.
+void prepare_for(const GridCore& core, const SearchArgs& args) {
+  const AlgorithmInfo* algo = lookup_algorithm(args.algorithm);
+  const bool uniform = core.grid.min_cost() == core.grid.max_cost();
+  if (algo && algo->strategy == Strategy::Jps && uniform) core.grid.jump_distances();
+}
+
 PyObject* grid_search_method(ModuleState& state, PyObject* self, const GridQueryArgs& a) {
-  return query_grid(state, prepared<GridCore>(self), a.start, a.goal, a.diagonal, a);
+  const GridCore& core = prepared<GridCore>(self);
+  prepare_for(core, a);
+  return query_grid(state, core, a.start, a.goal, a.diagonal, a);
 }
 
 struct GridBatchArgs : SearchArgs, BatchOptions {
@@ -359,6 +373,7 @@ PyObject* grid_search_many(ModuleState& state, PyObject* self, const GridBatchAr
       return cells;
     }));
   }
+  prepare_for(core, a);
   const GridGraph view = core.grid.with_diagonal(a.diagonal);
   return run_batch<Cell>(state, a, grid_heuristics(a, a.diagonal), queries.size(), a.workers, &core.pool, [&](std::size_t i, auto run) {
     run(view, queries[i].first, queries[i].second, SameNodes{});

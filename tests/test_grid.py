@@ -178,6 +178,8 @@ class TestJumpPointSearch:
                 s, t = cells[rng.integers(len(cells))], cells[rng.integers(len(cells))]
                 a = grid.search(s, t, diagonal=diagonal, heuristic="octile" if diagonal else "manhattan")
                 j = grid.search(s, t, diagonal=diagonal, algorithm="jps")
+                # A Grid reads its jump distances, the function scans the cells.
+                assert j == search_grid_costs(costs, s, t, diagonal=diagonal, algorithm="jps")
                 assert j.found == a.found and j.cost == pytest.approx(a.cost, rel=1e-12), (s, t)
                 if j.found:
                     assert (j.path[0], j.path[-1]) == (s, t)

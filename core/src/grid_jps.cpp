@@ -1,6 +1,8 @@
 #include "quellostrin/domains/grid_jps.hpp"
 
+#include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -73,6 +75,50 @@ std::int64_t scan(const std::uint64_t* lines, std::size_t words, std::int64_t li
 
 constexpr int sign(std::int64_t v) { return (v > 0) - (v < 0); }
 
+// Straight jumps by scanning the grid's bits. `along_row` gives the column
+// of the jump point from padded (r, c) along the row towards dc, and
+// `along_column` the row from (r, c) along the column towards dr; -1 for
+// none.
+struct ScannedRays {
+  const GridBits& bits;
+  std::int64_t goal_row, goal_col;  // padded
+
+  std::int64_t along_row(std::int64_t r, std::int64_t c, int dc) const {
+    return scan(bits.rows.data(), bits.row_words, r, c, dc > 0, r == goal_row ? goal_col : -1);
+  }
+  std::int64_t along_column(std::int64_t r, std::int64_t c, int dr) const {
+    return scan(bits.columns.data(), bits.column_words, c, r, dr > 0, c == goal_col ? goal_row : -1);
+  }
+};
+
+// The same jumps read from the grid's jump distances (four per padded cell,
+// in the order up, down, left, right): d > 0, the jump point is d steps away;
+// d <= 0, no jump point, and the last open cell before a wall -d steps away.
+// The goal, which the distances do not know, ends a jump that reaches it.
+struct TabledRays {
+  const std::int32_t* distances;
+  std::int64_t pw;
+  std::int64_t goal_row, goal_col;  // padded
+
+  // The end of a jump of distance `d` from `from` in direction `step`, with
+  // the goal at `goal` on the line when `goal_on_line`.
+  static std::int64_t end(std::int32_t d, std::int64_t from, int step, bool goal_on_line, std::int64_t goal) {
+    if (goal_on_line) {
+      const std::int64_t to_goal = (goal - from) * step;
+      if (to_goal > 0 && to_goal <= (d > 0 ? d : -std::int64_t{d})) return goal;
+    }
+    return d > 0 ? from + std::int64_t{d} * step : -1;
+  }
+  std::int64_t along_row(std::int64_t r, std::int64_t c, int dc) const {
+    const std::int32_t d = distances[(r * pw + c) * 4 + (dc > 0 ? 3 : 2)];
+    return end(d, c, dc, r == goal_row, goal_col);
+  }
+  std::int64_t along_column(std::int64_t r, std::int64_t c, int dr) const {
+    const std::int32_t d = distances[(r * pw + c) * 4 + (dr > 0 ? 1 : 0)];
+    return end(d, r, dr, c == goal_col, goal_row);
+  }
+};
+
 // The eight directions in the grid's order of moves: up, down, left, right,
 // up-left, up-right, down-left, down-right.
 constexpr int kDr[8] = {-1, 1, 0, 0, -1, -1, 1, 1};
@@ -84,12 +130,12 @@ constexpr unsigned direction(int dr, int dc) {
 // The grid as the indexed best-first loop walks it, with jump points for
 // successors. Coordinates are padded (a cell (r, c) is at row r + 1, column
 // c + 1), and so is the index, row * pw + column.
-template <class H, bool kDiagonal>
+template <class H, bool kDiagonal, class Rays>
 struct JpsPolicy {
   using Node = Cell;
   static constexpr bool kSkipEstimate = false;
   const std::uint8_t* open;
-  const GridBits& bits;
+  Rays rays;
   Workspace& ws;  // the search's: parents give the direction a jump point was reached from
   std::int64_t pw;
   std::int64_t goal_row, goal_col;  // padded
@@ -104,14 +150,8 @@ struct JpsPolicy {
   double estimate(Cell c) const { return heuristic.estimate(c, goal); }
   bool is_open(std::int64_t r, std::int64_t c) const { return open[r * pw + c]; }
 
-  // Straight jumps, by rows and by columns: the jump point's column (row),
-  // or -1.
-  std::int64_t along_row(std::int64_t r, std::int64_t c, int dc) const {
-    return scan(bits.rows.data(), bits.row_words, r, c, dc > 0, r == goal_row ? goal_col : -1);
-  }
-  std::int64_t along_column(std::int64_t r, std::int64_t c, int dr) const {
-    return scan(bits.columns.data(), bits.column_words, c, r, dr > 0, c == goal_col ? goal_row : -1);
-  }
+  std::int64_t along_row(std::int64_t r, std::int64_t c, int dc) const { return rays.along_row(r, c, dc); }
+  std::int64_t along_column(std::int64_t r, std::int64_t c, int dr) const { return rays.along_column(r, c, dr); }
 
   // The number of steps from (r, c) to the jump point in direction (dr, dc),
   // 0 for none.
@@ -194,7 +234,14 @@ struct JpsPolicy {
 // Every cell of a path of jump points, each pair joined by a straight or
 // diagonal line.
 std::vector<Cell> fill_in(const std::vector<Cell>& jumps) {
-  std::vector<Cell> path{jumps.front()};
+  std::size_t cells = 1;
+  for (std::size_t i = 1; i < jumps.size(); ++i) {
+    cells += static_cast<std::size_t>(std::max(std::abs(std::int64_t{jumps[i].row} - jumps[i - 1].row),
+                                               std::abs(std::int64_t{jumps[i].col} - jumps[i - 1].col)));
+  }
+  std::vector<Cell> path;
+  path.reserve(cells);
+  path.push_back(jumps.front());
   for (std::size_t i = 1; i < jumps.size(); ++i) {
     Cell at = jumps[i - 1];
     const int dr = sign(std::int64_t{jumps[i].row} - at.row), dc = sign(std::int64_t{jumps[i].col} - at.col);
@@ -206,8 +253,8 @@ std::vector<Cell> fill_in(const std::vector<Cell>& jumps) {
   return path;
 }
 
-template <class H, bool kDiagonal>
-SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H& heuristic,
+template <class H, bool kDiagonal, class Rays>
+SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H& heuristic, const Rays& rays,
                           const SearchOptions& options) {
   const std::int64_t pw = std::int64_t{grid.width()} + 2;
   const auto padded = static_cast<std::size_t>(pw * (std::int64_t{grid.height()} + 2));
@@ -216,9 +263,9 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H&
   SearchOptions on_ws = options;
   on_ws.workspace = &ws;
   const double cost = grid.min_cost();
-  const JpsPolicy<H, kDiagonal> policy{grid.padded_open(), grid.bits(), ws,   pw,
-                                       goal.row + 1,       goal.col + 1, cost, cost * kSqrt2,
-                                       heuristic,          goal};
+  const JpsPolicy<H, kDiagonal, Rays> policy{grid.padded_open(), rays, ws,   pw,
+                                             goal.row + 1,       goal.col + 1, cost, cost * kSqrt2,
+                                             heuristic,          goal};
   const auto index = [&](Cell c) { return static_cast<std::uint32_t>((c.row + 1) * pw + c.col + 1); };
   SearchResult<Cell> result = detail::indexed_best_first(policy, padded, index(start), index(goal),
                                                          heuristic.estimate(start, goal), AlgorithmKind::astar(), on_ws);
@@ -226,7 +273,52 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H&
   return result;
 }
 
+template <class H, class Rays>
+SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H& heuristic, const Rays& rays,
+                          const SearchOptions& options) {
+  return grid.diagonal() ? search<H, true>(grid, start, goal, heuristic, rays, options)
+                         : search<H, false>(grid, start, goal, heuristic, rays, options);
+}
+
 }  // namespace
+
+const std::vector<std::int32_t>& GridGraph::jump_distances() const {
+  std::call_once(cells_->distances_once, [this] {
+    const std::int64_t pw = std::int64_t{width_} + 2, ph = std::int64_t{height_} + 2;
+    const std::uint64_t size = size_mul(static_cast<std::uint64_t>(pw * ph), 4 * sizeof(std::int32_t));
+    require_memory(size, "the jump distances of a {}\u00d7{} grid", width_, height_);
+    std::vector<std::int32_t> d(static_cast<std::size_t>(pw * ph * 4), 0);
+    const std::uint8_t* open = cells_->open.data();
+    const auto at = [&](std::int64_t r, std::int64_t c) -> bool { return open[r * pw + c]; };
+    // The distance from (r, c) one step on to (nr, nc): 0 at a wall; 1 at a
+    // cell beside which a wall ends (the neighbour across the line open, the
+    // one behind it a wall); else one more than the next cell's own.
+    const auto step = [&](std::int64_t r, std::int64_t c, std::int64_t dr, std::int64_t dc, int dir) {
+      const std::int64_t nr = r + dr, nc = c + dc;
+      std::int32_t v = 0;
+      if (at(nr, nc)) {
+        const bool forced = (at(nr + dc, nc + dr) && !at(nr + dc - dr, nc + dr - dc)) ||
+                            (at(nr - dc, nc - dr) && !at(nr - dc - dr, nc - dr - dc));
+        const std::int32_t next = d[static_cast<std::size_t>((nr * pw + nc) * 4 + dir)];
+        v = forced ? 1 : next > 0 ? next + 1 : next - 1;
+      }
+      d[static_cast<std::size_t>((r * pw + c) * 4 + dir)] = v;
+    };
+    // Each direction from the far end of its lines, so that the next cell's
+    // distance is known; the border's cells, all walls, are left at 0.
+    for (std::int64_t r = ph - 2; r >= 1; --r) {
+      for (std::int64_t c = 1; c < pw - 1; ++c) step(r, c, 1, 0, 1);
+    }
+    for (std::int64_t r = 1; r < ph - 1; ++r) {
+      for (std::int64_t c = 1; c < pw - 1; ++c) step(r, c, -1, 0, 0);
+      for (std::int64_t c = pw - 2; c >= 1; --c) step(r, c, 0, 1, 3);
+      for (std::int64_t c = 1; c < pw - 1; ++c) step(r, c, 0, -1, 2);
+    }
+    cells_->distances = std::move(d);
+    cells_->distances_made.store(true, std::memory_order_release);
+  });
+  return cells_->distances;
+}
 
 void check_jps(const GridGraph& grid, Cell start, Cell goal) {
   if (!(grid.min_cost() == grid.max_cost()) && grid.max_cost() > 0.0) {
@@ -245,8 +337,12 @@ SearchResult<Cell> jps_search(const GridGraph& grid, Cell start, Cell goal, cons
   const std::uint64_t padded = (std::uint64_t(grid.width()) + 2) * (std::uint64_t(grid.height()) + 2);
   require_memory(size_mul(padded, Workspace::kBytesPerIndex), "the node store of a search over {} nodes", padded);
   return timed([&] {
-    return grid.diagonal() ? search<H, true>(grid, start, goal, heuristic, options)
-                           : search<H, false>(grid, start, goal, heuristic, options);
+    const std::int64_t goal_row = goal.row + 1, goal_col = goal.col + 1;
+    if (grid.has_jump_distances()) {
+      const TabledRays rays{grid.jump_distances().data(), std::int64_t{grid.width()} + 2, goal_row, goal_col};
+      return search(grid, start, goal, heuristic, rays, options);
+    }
+    return search(grid, start, goal, heuristic, ScannedRays{grid.bits(), goal_row, goal_col}, options);
   });
 }
 

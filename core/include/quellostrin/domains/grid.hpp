@@ -19,6 +19,7 @@
 // true values, before anything is allocated or parsed.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -168,6 +169,11 @@ class GridGraph {
   // The open cells as bits, made on the first call and then kept for this
   // grid and every copy of it (any thread may call it).
   const GridBits& bits() const;
+  // Where a straight jump of Jump Point Search from each cell ends
+  // (domains/grid_jps.hpp describes the values), made on the first call and
+  // kept like bits(); has_jump_distances() says whether it has been made.
+  const std::vector<std::int32_t>& jump_distances() const;
+  bool has_jump_distances() const { return cells_->distances_made.load(std::memory_order_acquire); }
 
   // What the grid heuristics are multiplied by on this grid: the least open
   // cost where it is below 1, else 1. A move costs at least the cost of the
@@ -209,9 +215,13 @@ class GridGraph {
     // Cost of entering each cell, row-major; never read for walls, where it
     // holds what the caller gave (0.0 for an ASCII map's '#').
     std::vector<double> costs;
-    // `open` as bits, made when first asked for (most searches never ask).
+    // `open` as bits, and the jump distances, made when first asked for
+    // (most searches never ask).
     std::once_flag bits_once;
     GridBits bits;
+    std::once_flag distances_once;
+    std::atomic<bool> distances_made{false};
+    std::vector<std::int32_t> distances;
   };
   // Written only while the grid is built; copies of a grid share it, so a
   // copy that differs in `diagonal` alone costs nothing.
