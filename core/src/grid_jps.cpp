@@ -91,10 +91,13 @@ struct ScannedRays {
   }
 };
 
-// The same jumps read from the grid's jump distances (four per padded cell,
-// in the order up, down, left, right): d > 0, the jump point is d steps away;
-// d <= 0, no jump point, and the last open cell before a wall -d steps away.
-// The goal, which the distances do not know, ends a jump that reaches it.
+// The same jumps read from the grid's jump distances, eight per padded cell
+// in the order of kDr and kDc (up, down, left, right, up-left, up-right,
+// down-left, down-right): d > 0, the jump ends at a jump point d steps away;
+// d <= 0, it finds none in the -d steps it can take before a wall (or, on a
+// diagonal, a corner it may not cut). A diagonal jump point is a cell from
+// which a straight jump along either part finds one. The goal, which the
+// distances do not know, ends a jump that reaches it, as it ends a scan.
 struct TabledRays {
   const std::int32_t* distances;
   std::int64_t pw;
@@ -110,12 +113,30 @@ struct TabledRays {
     return d > 0 ? from + std::int64_t{d} * step : -1;
   }
   std::int64_t along_row(std::int64_t r, std::int64_t c, int dc) const {
-    const std::int32_t d = distances[(r * pw + c) * 4 + (dc > 0 ? 3 : 2)];
+    const std::int32_t d = distances[(r * pw + c) * 8 + (dc > 0 ? 3 : 2)];
     return end(d, c, dc, r == goal_row, goal_col);
   }
   std::int64_t along_column(std::int64_t r, std::int64_t c, int dr) const {
-    const std::int32_t d = distances[(r * pw + c) * 4 + (dr > 0 ? 1 : 0)];
+    const std::int32_t d = distances[(r * pw + c) * 8 + (dr > 0 ? 1 : 0)];
     return end(d, r, dr, c == goal_col, goal_row);
+  }
+  // The steps of the diagonal jump from (r, c) towards (dr, dc), 0 for
+  // none: the table's, or fewer where it meets the goal's row or column at
+  // a cell from which a straight jump (or none: the goal itself) reaches the
+  // goal.
+  std::int64_t diagonal(std::int64_t r, std::int64_t c, int dr, int dc) const {
+    const std::int32_t d = distances[(r * pw + c) * 8 + 4 + (dr > 0 ? 2 : 0) + (dc > 0 ? 1 : 0)];
+    const std::int64_t reach = d > 0 ? d : -std::int64_t{d};
+    std::int64_t steps = d > 0 ? d : 0;
+    const std::int64_t to_row = (goal_row - r) * dr, to_column = (goal_col - c) * dc;
+    if (to_row >= 1 && to_row <= reach && (steps == 0 || to_row < steps)) {
+      const std::int64_t at = c + to_row * dc;
+      if (at == goal_col || along_row(goal_row, at, dc) == goal_col) steps = to_row;
+    }
+    if (to_column >= 1 && to_column <= reach && (steps == 0 || to_column < steps)) {
+      if (along_column(r + to_column * dr, goal_col, dr) == goal_row) steps = to_column;
+    }
+    return steps;
   }
 };
 
@@ -167,6 +188,7 @@ struct JpsPolicy {
       }
       // Diagonal: step while the move cuts no corner, and stop where a
       // straight jump along either part finds a jump point.
+      if constexpr (requires { rays.diagonal(r, c, dr, dc); }) return rays.diagonal(r, c, dr, dc);
       for (std::int64_t steps = 1;; ++steps) {
         if (!is_open(r + dr, c) || !is_open(r, c + dc) || !is_open(r + dr, c + dc)) return 0;
         r += dr, c += dc;
@@ -285,9 +307,12 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H&
 const std::vector<std::int32_t>& GridGraph::jump_distances() const {
   std::call_once(cells_->distances_once, [this] {
     const std::int64_t pw = std::int64_t{width_} + 2, ph = std::int64_t{height_} + 2;
-    const std::uint64_t size = size_mul(static_cast<std::uint64_t>(pw * ph), 4 * sizeof(std::int32_t));
+    const std::uint64_t size = size_mul(static_cast<std::uint64_t>(pw * ph), 8 * sizeof(std::int32_t));
     require_memory(size, "the jump distances of a {}\u00d7{} grid", width_, height_);
-    std::vector<std::int32_t> d(static_cast<std::size_t>(pw * ph * 4), 0);
+    std::vector<std::int32_t> d(static_cast<std::size_t>(pw * ph * 8), 0);
+    const auto slot = [&](std::int64_t r, std::int64_t c, unsigned dir) {
+      return static_cast<std::size_t>((r * pw + c) * 8 + dir);
+    };
     const std::uint8_t* open = cells_->open.data();
     const auto at = [&](std::int64_t r, std::int64_t c) -> bool { return open[r * pw + c]; };
     // The distance from (r, c) one step on to (nr, nc): 0 at a wall; 1 at a
@@ -299,10 +324,24 @@ const std::vector<std::int32_t>& GridGraph::jump_distances() const {
       if (at(nr, nc)) {
         const bool forced = (at(nr + dc, nc + dr) && !at(nr + dc - dr, nc + dr - dc)) ||
                             (at(nr - dc, nc - dr) && !at(nr - dc - dr, nc - dr - dc));
-        const std::int32_t next = d[static_cast<std::size_t>((nr * pw + nc) * 4 + dir)];
+        const std::int32_t next = d[slot(nr, nc, dir)];
         v = forced ? 1 : next > 0 ? next + 1 : next - 1;
       }
-      d[static_cast<std::size_t>((r * pw + c) * 4 + dir)] = v;
+      d[slot(r, c, dir)] = v;
+    };
+    // The same on a diagonal, from the straight distances: 0 where the step
+    // would cut a corner; 1 onto a cell from which a straight jump along
+    // either part finds a jump point; else one more than the next cell's.
+    const auto diagonal_step = [&](std::int64_t r, std::int64_t c, int dr, int dc) {
+      const unsigned dir = direction(dr, dc);
+      const std::int64_t nr = r + dr, nc = c + dc;
+      std::int32_t v = 0;
+      if (at(nr, c) && at(r, nc) && at(nr, nc)) {
+        const bool found = d[slot(nr, nc, direction(dr, 0))] > 0 || d[slot(nr, nc, direction(0, dc))] > 0;
+        const std::int32_t next = d[slot(nr, nc, dir)];
+        v = found ? 1 : next > 0 ? next + 1 : next - 1;
+      }
+      d[slot(r, c, dir)] = v;
     };
     // Each direction from the far end of its lines, so that the next cell's
     // distance is known; the border's cells, all walls, are left at 0.
@@ -313,6 +352,12 @@ const std::vector<std::int32_t>& GridGraph::jump_distances() const {
       for (std::int64_t c = 1; c < pw - 1; ++c) step(r, c, -1, 0, 0);
       for (std::int64_t c = pw - 2; c >= 1; --c) step(r, c, 0, 1, 3);
       for (std::int64_t c = 1; c < pw - 1; ++c) step(r, c, 0, -1, 2);
+    }
+    for (std::int64_t r = 1; r < ph - 1; ++r) {
+      for (std::int64_t c = 1; c < pw - 1; ++c) diagonal_step(r, c, -1, -1), diagonal_step(r, c, -1, 1);
+    }
+    for (std::int64_t r = ph - 2; r >= 1; --r) {
+      for (std::int64_t c = 1; c < pw - 1; ++c) diagonal_step(r, c, 1, -1), diagonal_step(r, c, 1, 1);
     }
     cells_->distances = std::move(d);
     cells_->distances_made.store(true, std::memory_order_release);

@@ -169,7 +169,7 @@ class GridGraph {
   // The open cells as bits, made on the first call and then kept for this
   // grid and every copy of it (any thread may call it).
   const GridBits& bits() const;
-  // Where a straight jump of Jump Point Search from each cell ends
+  // Where a jump of Jump Point Search from each cell in each direction ends
   // (domains/grid_jps.hpp describes the values), made on the first call and
   // kept like bits(); has_jump_distances() says whether it has been made.
   const std::vector<std::int32_t>& jump_distances() const;
