@@ -125,14 +125,23 @@ const GridBits& GridGraph::bits() const {
     b.rows.assign(ph * b.row_words, 0);
     b.columns.assign(pw * b.column_words, 0);
     const std::uint8_t* open = cells_->open.data();
+    // Row by row, both reading and writing in order: a row's words from its
+    // bytes 64 at a time, and each column's word of this band of 64 rows
+    // gathered in `band`, stored once the band is complete.
+    std::vector<std::uint64_t> band(pw, 0);
     for (std::size_t r = 0; r < ph; ++r) {
+      const std::uint8_t* cells = open + r * pw;
       std::uint64_t* row = b.rows.data() + r * b.row_words;
-      const std::uint64_t row_bit = std::uint64_t{1} << (r % 64);
-      std::uint64_t* column_word = b.columns.data() + r / 64;
-      for (std::size_t c = 0; c < pw; ++c, column_word += b.column_words) {
-        if (!open[r * pw + c]) continue;
-        row[c / 64] |= std::uint64_t{1} << (c % 64);
-        *column_word |= row_bit;
+      for (std::size_t c = 0; c < pw; c += 64) {
+        std::uint64_t word = 0;
+        for (std::size_t k = 0; k < 64 && c + k < pw; ++k) word |= std::uint64_t{cells[c + k] != 0} << k;
+        row[c / 64] = word;
+      }
+      const unsigned shift = r % 64;
+      for (std::size_t c = 0; c < pw; ++c) band[c] |= std::uint64_t{cells[c] != 0} << shift;
+      if (shift == 63 || r + 1 == ph) {
+        for (std::size_t c = 0; c < pw; ++c) b.columns[c * b.column_words + r / 64] = band[c];
+        std::fill(band.begin(), band.end(), std::uint64_t{0});
       }
     }
     cells_->bits = std::move(b);
