@@ -104,6 +104,9 @@ def search_grid(
     The default heuristic, "manhattan", suits 4-neighbour moves; with
     `diagonal=True` pass `heuristic="octile"`: manhattan overestimates diagonal
     steps, so A* guided by it can return a longer path than the shortest.
+    `algorithm="jps"` (Jump Point Search, grids whose open cells all cost the
+    same) defaults to the heuristic consistent for the moves, and its
+    counters, trace and tree hold jump points.
     """
 
 def search_grid_costs(
