@@ -289,8 +289,12 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H&
                                              goal.row + 1,       goal.col + 1, cost, cost * kSqrt2,
                                              heuristic,          goal};
   const auto index = [&](Cell c) { return static_cast<std::uint32_t>((c.row + 1) * pw + c.col + 1); };
-  SearchResult<Cell> result = detail::indexed_best_first(policy, padded, index(start), index(goal),
-                                                         heuristic.estimate(start, goal), AlgorithmKind::astar(), on_ws);
+  // A jump costs at most a diagonal run across the grid's longer side; the
+  // open list's buckets are sized by that.
+  const double longest = cost * kSqrt2 * static_cast<double>(std::max(grid.width(), grid.height()));
+  SearchResult<Cell> result =
+      detail::indexed_best_first(policy, padded, index(start), index(goal), heuristic.estimate(start, goal),
+                                 AlgorithmKind::astar(), detail::MoveCosts{cost, longest, false}, on_ws);
   if (result.path) result.path = fill_in(*result.path);
   return result;
 }
