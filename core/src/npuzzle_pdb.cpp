@@ -68,7 +68,8 @@ constexpr std::array<std::uint8_t, 1u << 16> count_bits() {
   for (std::size_t m = 1; m < of.size(); ++m) of[m] = static_cast<std::uint8_t>(of[m >> 1] + (m & 1));
   return of;
 }
-constexpr std::array<std::uint8_t, 1u << 16> kBitCounts = count_bits();
+// Filled when the library loads: clang's constant evaluator gives up on 65536 steps.
+const std::array<std::uint8_t, 1u << 16> kBitCounts = count_bits();
 
 inline std::size_t bits_in(std::uint64_t x) {
   if (x < (1u << 16)) return kBitCounts[x];
