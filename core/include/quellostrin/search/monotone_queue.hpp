@@ -111,9 +111,7 @@ class MonotoneQueue {
     if (!(t >= current_end_)) {
       heap_.push(e);
     } else if (t < window_end_) {
-      const auto slot = static_cast<std::size_t>(static_cast<std::uint64_t>(t) % kBuckets);
-      ring_[slot].push_back(e);
-      occupied_[slot / 64] |= std::uint64_t{1} << (slot % 64);
+      to_ring(t, e);
     } else {
       overflow_.push_back({t, e});
       overflow_least_ = std::min(overflow_least_, t);
@@ -145,6 +143,13 @@ class MonotoneQueue {
     double t;  // (priority - origin) * scale: the bucket's number, unfloored
     PackedEntry e;
   };
+
+  // An entry of a bucket in the ring's window, t its unfloored number.
+  [[gnu::always_inline]] void to_ring(double t, PackedEntry e) {
+    const auto slot = static_cast<std::size_t>(static_cast<std::uint64_t>(t) % kBuckets);
+    ring_[slot].push_back(e);
+    occupied_[slot / 64] |= std::uint64_t{1} << (slot % 64);
+  }
 
   void set_current(std::uint64_t b) {
     cur_ = b;
@@ -207,9 +212,7 @@ class MonotoneQueue {
       if (!(f.t >= current_end_)) {
         heap_.push(f.e);
       } else if (f.t < window_end_) {
-        const auto slot = static_cast<std::size_t>(static_cast<std::uint64_t>(f.t) % kBuckets);
-        ring_[slot].push_back(f.e);
-        occupied_[slot / 64] |= std::uint64_t{1} << (slot % 64);
+        to_ring(f.t, f.e);
       } else {
         overflow_[kept++] = f;
         overflow_least_ = std::min(overflow_least_, f.t);
