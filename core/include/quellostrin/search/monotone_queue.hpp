@@ -10,8 +10,10 @@
 // entries:
 // - the current bucket, numbered `cur_`: a sorted run (entries of the
 //   bucket that were waiting in the ring, sorted once when the bucket became
-//   current, then read from the front) and a small heap (entries pushed into
-//   the current bucket, or below it, while it is current);
+//   current, then read from the front; an entry pushed into the current
+//   bucket that is not less than the run's last is appended to it, which
+//   keeps it sorted) and a small heap (the other entries pushed into the
+//   current bucket, or below it, while it is current);
 // - a ring of kBuckets unsorted buckets for the numbers cur_+1 ..
 //   cur_+kBuckets-1, each appended to in push order;
 // - an overflow list for everything beyond, +inf included.
@@ -29,7 +31,8 @@
 // bucket go to the heap too: a priority that drops, under an inconsistent
 // heuristic say, costs speed, never order), and every other entry is in a
 // bucket above cur_. So the least entry overall is the least of the current
-// bucket, which is the lesser of the run's least (its front: it is sorted)
+// bucket, which is the lesser of the run's least (its front: it is sorted,
+// being sorted when made and appended to only at or above its last entry)
 // and the heap's least. Packed entries compare as (priority, push sequence)
 // and are all distinct, so "least" is one entry, the one the plain heap
 // would pop. Priorities are never NaN here (indexed_search.hpp refuses such
@@ -48,6 +51,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -109,7 +113,13 @@ class MonotoneQueue {
     ++pushes_;
     const double t = (priority - origin_) * scale_;
     if (!(t >= current_end_)) {
-      heap_.push(e);
+      // Under A* most pushes into the current bucket tie with what is being
+      // popped, and come in order: they join the run.
+      if (run_.empty() || !(e < run_.back())) {
+        run_.push_back(e);
+      } else {
+        heap_.push(e);
+      }
     } else if (t < window_end_) {
       to_ring(t, e);
     } else {
@@ -129,7 +139,16 @@ class MonotoneQueue {
   [[gnu::always_inline]] PackedEntry pop() {
     if (run_pos_ == run_.size() && heap_.empty()) next_bucket();
     --size_;
-    if (run_pos_ < run_.size() && (heap_.empty() || run_[run_pos_] < heap_.top())) return run_[run_pos_++];
+    if (run_pos_ < run_.size() && (heap_.empty() || run_[run_pos_] < heap_.top())) {
+      const PackedEntry e = run_[run_pos_++];
+      if (run_pos_ == run_.size()) {  // read to its end: begun again, its room kept
+        run_.clear();
+        run_pos_ = 0;
+      } else if (run_pos_ >= kCompactAt && 2 * run_pos_ > run_.size()) {
+        compact_run();
+      }
+      return e;
+    }
     return heap_.pop();
   }
 
@@ -138,6 +157,57 @@ class MonotoneQueue {
   static constexpr std::size_t kFirstCapacity = 1024;
   // Bucket numbers stay below 2^52, where doubles count them exactly.
   static constexpr double kLastBucket = 0x1p52;
+
+  // The entries read from the front of a run kept for long (the open cells
+  // of a room that A* crosses at one priority) are dropped now and then, so
+  // that it holds little more than its unread entries.
+  static constexpr std::size_t kCompactAt = 4096;
+
+  // A growable array of entries whose append is inline: a ring bucket, or
+  // the run.
+  class Entries {
+   public:
+    Entries() = default;
+    Entries(const Entries&) = delete;
+    Entries& operator=(const Entries&) = delete;
+    [[gnu::always_inline]] void push_back(PackedEntry e) {
+      if (size_ == capacity_) grow();
+      data_[size_++] = e;
+    }
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+    PackedEntry back() const { return data_[size_ - 1]; }
+    PackedEntry operator[](std::size_t i) const { return data_[i]; }
+    PackedEntry* begin() { return data_.get(); }
+    PackedEntry* end() { return data_.get() + size_; }
+    void clear() { size_ = 0; }
+    void swap(Entries& other) noexcept {
+      std::swap(data_, other.data_);
+      std::swap(size_, other.size_);
+      std::swap(capacity_, other.capacity_);
+    }
+    // Drops the first `n` entries.
+    void drop_front(std::size_t n) {
+      std::copy(begin() + n, end(), begin());
+      size_ -= n;
+    }
+
+   private:
+    [[gnu::noinline]] void grow() {
+      const std::size_t capacity = capacity_ ? 2 * capacity_ : 16;
+      auto data = std::make_unique_for_overwrite<PackedEntry[]>(capacity);
+      std::copy(begin(), end(), data.get());
+      data_ = std::move(data);
+      capacity_ = capacity;
+    }
+    std::unique_ptr<PackedEntry[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+  };
+
+  void compact_run() {
+    run_.drop_front(run_pos_);
+    run_pos_ = 0;
+  }
 
   struct Far {
     double t;  // (priority - origin) * scale: the bucket's number, unfloored
@@ -224,6 +294,8 @@ class MonotoneQueue {
   // Everything to the heap, and every later push.
   void heap_only() {
     for (; run_pos_ < run_.size(); ++run_pos_) heap_.push(run_[run_pos_]);
+    run_.clear();
+    run_pos_ = 0;
     for (std::size_t w = 0; w < kWords; ++w) {
       for (std::uint64_t bits = occupied_[w]; bits != 0; bits &= bits - 1) {
         auto& bucket = ring_[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
@@ -260,9 +332,9 @@ class MonotoneQueue {
   static constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
   QuadHeap heap_;
-  std::vector<PackedEntry> run_;
+  Entries run_;
   std::size_t run_pos_ = 0;
-  std::array<std::vector<PackedEntry>, kBuckets> ring_;
+  std::array<Entries, kBuckets> ring_;
   std::array<std::uint64_t, kWords> occupied_{};
   std::vector<Far> overflow_;
   double overflow_least_ = kInfinity;
