@@ -162,6 +162,7 @@ class MonotoneQueue {
   // of a room that A* crosses at one priority) are dropped now and then, so
   // that it holds little more than its unread entries.
   static constexpr std::size_t kCompactAt = 4096;
+  static constexpr std::size_t kInsertionSort = 16;
 
   // A growable array of entries whose append is inline: a ring bucket, or
   // the run.
@@ -181,6 +182,11 @@ class MonotoneQueue {
     PackedEntry* begin() { return data_.get(); }
     PackedEntry* end() { return data_.get() + size_; }
     void clear() { size_ = 0; }
+    // `n` entries, those past the old size left unset.
+    void resize(std::size_t n) {
+      while (capacity_ < n) grow();
+      size_ = n;
+    }
     void swap(Entries& other) noexcept {
       std::swap(data_, other.data_);
       std::swap(size_, other.size_);
@@ -266,7 +272,59 @@ class MonotoneQueue {
     run_.swap(ring_[slot]);
     run_pos_ = 0;
     occupied_[slot / 64] &= ~(std::uint64_t{1} << (slot % 64));
-    if (!std::is_sorted(run_.begin(), run_.end())) std::sort(run_.begin(), run_.end());
+    sort_run();
+  }
+
+  // Sorts the run, a bucket's entries in push order. A short one by
+  // insertion; a longer one by a counting pass over the high bits of the
+  // entries' priority keys into bins in key order, each bin then sorted on
+  // its own. A bucket's priorities spread over its width, so most bins hold
+  // an entry or two, and entries of equal priority share a bin in push
+  // order, which is their order.
+  void sort_run() {
+    PackedEntry* a = run_.begin();
+    const std::size_t n = run_.size();
+    if (n <= kInsertionSort) return insertion_sort(a, a + n);
+    std::uint64_t lo = key_of(a[0]), hi = lo;
+    bool sorted = true;
+    for (std::size_t i = 1; i < n; ++i) {
+      const std::uint64_t k = key_of(a[i]);
+      lo = std::min(lo, k);
+      hi = std::max(hi, k);
+      sorted &= !(a[i] < a[i - 1]);
+    }
+    if (sorted) return;
+    const auto bits = static_cast<unsigned>(std::bit_width(n));
+    const auto spread = static_cast<unsigned>(std::bit_width(hi - lo));
+    const unsigned shift = spread > bits ? spread - bits : 0;
+    const std::size_t bins = static_cast<std::size_t>((hi - lo) >> shift) + 1;
+    counts_.assign(bins + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) ++counts_[((key_of(a[i]) - lo) >> shift) + 1];
+    for (std::size_t b = 1; b <= bins; ++b) counts_[b] += counts_[b - 1];
+    scratch_.resize(n);
+    PackedEntry* out = scratch_.begin();
+    for (std::size_t i = 0; i < n; ++i) out[counts_[(key_of(a[i]) - lo) >> shift]++] = a[i];
+    // Bin b now ends at counts_[b] and begins where bin b - 1 ends.
+    for (std::size_t b = 0, begin = 0; b < bins; begin = counts_[b++]) {
+      const std::size_t end = counts_[b];
+      if (end - begin <= kInsertionSort) {
+        insertion_sort(out + begin, out + end);
+      } else {
+        std::sort(out + begin, out + end);
+      }
+    }
+    run_.swap(scratch_);
+  }
+
+  static std::uint64_t key_of(PackedEntry e) { return static_cast<std::uint64_t>(e >> 64); }
+
+  static void insertion_sort(PackedEntry* first, PackedEntry* last) {
+    for (PackedEntry* i = first + (first != last); i < last; ++i) {
+      const PackedEntry e = *i;
+      PackedEntry* j = i;
+      for (; j > first && e < j[-1]; --j) *j = j[-1];
+      *j = e;
+    }
   }
 
   // Overflowed entries of the current bucket go to the heap, those within
@@ -334,6 +392,8 @@ class MonotoneQueue {
   QuadHeap heap_;
   Entries run_;
   std::size_t run_pos_ = 0;
+  Entries scratch_;                    // sort_run's output, then the old run's room
+  std::vector<std::uint32_t> counts_;  // and its bins
   std::array<Entries, kBuckets> ring_;
   std::array<std::uint64_t, kWords> occupied_{};
   std::vector<Far> overflow_;
