@@ -27,8 +27,10 @@ constexpr std::uint64_t kBytesPerCell = Workspace::kBytesPerIndex;
 
 // The grid as the indexed loop (search/indexed_search.hpp) walks it: a cell is its
 // index into the padded wall array, whose border of walls lets every
-// neighbour be read without a bounds test.
-template <class H, bool kDiagonal>
+// neighbour be read without a bounds test. On a grid whose open cells all
+// cost the same (kUniform) a move's cost is one of two constants, and the
+// cost array is not read.
+template <class H, bool kDiagonal, bool kUniform>
 struct GridPolicy {
   using Node = Cell;
   static constexpr bool kSkipEstimate = false;
@@ -38,6 +40,7 @@ struct GridPolicy {
   std::uint32_t row_length;  // width + 2
   const H& heuristic;
   Cell goal;
+  double straight, diagonal;  // the moves' costs when kUniform
 
   std::uint32_t index(Cell c) const { return static_cast<std::uint32_t>((c.row + 1) * row_length + c.col + 1); }
   Cell node(std::uint32_t p) const {
@@ -57,15 +60,25 @@ struct GridPolicy {
     const bool open_up = open[up], open_down = open[down];
     const bool open_left = open[p - 1], open_right = open[p + 1];
     const std::int32_t r = here.row, c = here.col;
-    if (open_up) relax(up, cost[-width], Cell{r - 1, c});
-    if (open_down) relax(down, cost[width], Cell{r + 1, c});
-    if (open_left) relax(p - 1, cost[-1], Cell{r, c - 1});
-    if (open_right) relax(p + 1, cost[1], Cell{r, c + 1});
+    // The cost of entering the cell at `offset` from this one, straight or
+    // diagonally.
+    auto line = [&](std::int64_t offset) __attribute__((always_inline)) {
+      if constexpr (kUniform) return straight;
+      return cost[offset];
+    };
+    auto slant = [&](std::int64_t offset) __attribute__((always_inline)) {
+      if constexpr (kUniform) return diagonal;
+      return cost[offset] * kSqrt2;
+    };
+    if (open_up) relax(up, line(-width), Cell{r - 1, c});
+    if (open_down) relax(down, line(width), Cell{r + 1, c});
+    if (open_left) relax(p - 1, line(-1), Cell{r, c - 1});
+    if (open_right) relax(p + 1, line(1), Cell{r, c + 1});
     if constexpr (kDiagonal) {
-      if (open_up && open_left && open[up - 1]) relax(up - 1, cost[-width - 1] * kSqrt2, Cell{r - 1, c - 1});
-      if (open_up && open_right && open[up + 1]) relax(up + 1, cost[-width + 1] * kSqrt2, Cell{r - 1, c + 1});
-      if (open_down && open_left && open[down - 1]) relax(down - 1, cost[width - 1] * kSqrt2, Cell{r + 1, c - 1});
-      if (open_down && open_right && open[down + 1]) relax(down + 1, cost[width + 1] * kSqrt2, Cell{r + 1, c + 1});
+      if (open_up && open_left && open[up - 1]) relax(up - 1, slant(-width - 1), Cell{r - 1, c - 1});
+      if (open_up && open_right && open[up + 1]) relax(up + 1, slant(-width + 1), Cell{r - 1, c + 1});
+      if (open_down && open_left && open[down - 1]) relax(down - 1, slant(width - 1), Cell{r + 1, c - 1});
+      if (open_down && open_right && open[down + 1]) relax(down + 1, slant(width + 1), Cell{r + 1, c + 1});
     }
   }
 };
@@ -76,15 +89,25 @@ detail::MoveCosts move_costs(const GridGraph& grid) {
   return {grid.min_cost(), grid.max_cost() * kSqrt2, false};
 }
 
-template <class H, bool kDiagonal>
+template <class H, bool kDiagonal, bool kUniform>
 SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind, const H& heuristic,
                           const SearchOptions& options) {
   const std::int64_t width = grid.width(), pw = width + 2;
   const auto padded = static_cast<std::size_t>(pw * (std::int64_t{grid.height()} + 2));
-  const GridPolicy<H, kDiagonal> policy{grid.padded_open(), grid.costs(), width, static_cast<std::uint32_t>(pw),
-                                        heuristic, goal};
+  // Every open cell costs min_cost() when the grid is uniform; the product
+  // is the one the cost array would give.
+  const double unit = grid.min_cost();
+  const GridPolicy<H, kDiagonal, kUniform> policy{
+      grid.padded_open(), grid.costs(), width, static_cast<std::uint32_t>(pw), heuristic, goal, unit, unit * kSqrt2};
   return detail::indexed_best_first(policy, padded, policy.index(start), policy.index(goal),
                                     heuristic.estimate(start, goal), kind, move_costs(grid), options);
+}
+
+template <class H, bool kDiagonal>
+SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const AlgorithmKind& kind, const H& heuristic,
+                          const SearchOptions& options) {
+  if (grid.min_cost() == grid.max_cost()) return search<H, kDiagonal, true>(grid, start, goal, kind, heuristic, options);
+  return search<H, kDiagonal, false>(grid, start, goal, kind, heuristic, options);
 }
 
 }  // namespace
