@@ -150,7 +150,9 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
               ["run", "per batch"], [[k, seconds(v)] for k, v in med.items()])
     sec.target("search_many workers=2 / workers=1 (throughput)", x2, 1.8)
     # Where a batch saves most, the reading of each query's arguments: many
-    # short queries (a step to a random open neighbour up to 8 cells away).
+    # short queries (to a random open cell up to 8 rows and columns away
+    # whose shortest path is at most 16 cells: a wall between two cells of
+    # the maze can make their path long).
     rng = np.random.default_rng(3)
     open_cells = np.argwhere(costs > 0)
     short = []
@@ -158,7 +160,8 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
         r, c = (int(v) for v in open_cells[rng.integers(len(open_cells))])
         r2, c2 = r + int(rng.integers(-8, 9)), c + int(rng.integers(-8, 9))
         if 0 <= r2 < costs.shape[0] and 0 <= c2 < costs.shape[1] and costs[r2, c2] > 0:
-            short.append(((r, c), (r2, c2)))
+            if len(grid.search((r, c), (r2, c2), diagonal=True, heuristic="octile", record=False).path) <= 16:
+                short.append(((r, c), (r2, c2)))
     med_short = interleaved({
         "search_many, workers=1": lambda: grid.search_many(short, diagonal=True, heuristic="octile", record=False),
         "a Python loop over .search": lambda: [grid.search(s, t, diagonal=True, heuristic="octile", record=False)
