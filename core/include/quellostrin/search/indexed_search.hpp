@@ -59,16 +59,18 @@ inline bool priorities_are_numbers(const AlgorithmKind& kind, const MoveCosts& m
 // The width of the open list's buckets (monotone_queue.hpp) for a search
 // whose popped priorities do not decrease, or hardly: uniform-cost, Dijkstra
 // and A* (g + h, or g alone) over moves of non-negative cost. Any width keeps
-// the order; this one makes the ring of buckets span twice the largest move,
-// which Dijkstra's priorities never jump at one move and a consistent
-// heuristic's seldom do. (Instruction counts on the Moving AI grids and a
+// the order; this one makes the ring of buckets span a little more than
+// twice the largest move. A push's priority is then within the ring: under a
+// consistent heuristic it exceeds its parent's, which is at or above the
+// current bucket, by at most twice the move (the move, and the heuristic's
+// rise), and Dijkstra's by the move alone. (Instruction counts on the Moving AI grids and a
 // random graph: half or a quarter of this width cost more on the graph, twice
 // it overflows on 4-neighbour grids.) 0 (no buckets) for the others, whose
 // priorities need not grow.
 inline double monotone_bucket_width(const MoveCosts& moves) {
   if (!(moves.least >= 0.0) || moves.nan) return 0.0;
   const double span = std::isfinite(moves.largest) ? moves.largest : moves.least;
-  return std::isfinite(span) && span > 0.0 ? span / static_cast<double>(MonotoneQueue::kBuckets / 2) : 0.0;
+  return std::isfinite(span) && span > 0.0 ? span / static_cast<double>(MonotoneQueue::kBuckets / 2 - 8) : 0.0;
 }
 
 inline double monotone_bucket_width(const AlgorithmKind& kind, const MoveCosts& moves) {
