@@ -36,7 +36,7 @@ ENABLE_GIANT_SIZES = True
 GIANT_SIZES = [2**32, 2**40, 2**62, 10**12]
 
 ALGORITHMS = ["bfs", "dfs", "ucs", "dijkstra", "greedy", "astar", "weighted_astar", "iddfs", "dls", "ida_star",
-              "beam", "bidirectional", "a*", "wastar", "idastar", "bidir"]
+              "beam", "bidirectional", "jps", "a*", "wastar", "idastar", "bidir"]
 WALKS = {"iddfs", "dls", "ida_star", "idastar"}  # visit a node once per path: always under a node limit
 BAD_ALGORITHMS = ["", "BFS", "astar\0", "dijkstra ", "\udcff", 3, None, b"bfs"]
 HEURISTIC_NAMES = ["zero", "manhattan", "euclidean", "octile", "misplaced", "hamming", "", "Zero", "\0"]
