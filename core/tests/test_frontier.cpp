@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <random>
@@ -138,4 +139,37 @@ TEST(MonotoneQueue, PopsInTheHeapsOrderOnRandomOperations) {
     }
     ASSERT_TRUE(q.empty());
   }
+}
+
+// A* crossing an open room pushes at the priority it pops, for thousands of
+// expansions: those pushes join the current bucket's sorted run, which is
+// read from the front and now and then compacted. Pops stay in (priority,
+// push sequence) order, a lower priority pushed meanwhile (through the
+// heap) first.
+TEST(MonotoneQueue, LongRunOfTiesPopsInPushOrder) {
+  using detail::packed_entry;
+  detail::MonotoneQueue q;
+  q.begin(0.0, 1.0);
+  std::deque<detail::PackedEntry> waiting;  // the pushes at 5.0, in order
+  std::uint32_t seq = 0;
+  auto tie = [&] {
+    waiting.push_back(packed_entry(5.0, seq++, 0));
+    q.push(waiting.back(), 5.0);
+  };
+  for (int i = 0; i < 3000; ++i) tie();
+  for (int step = 0; step < 20000; ++step) {
+    tie();
+    if (step % 997 == 0) {
+      const auto lower = packed_entry(4.5, seq++, 1);
+      q.push(lower, 4.5);
+      ASSERT_EQ(q.pop(), lower);
+    }
+    ASSERT_EQ(q.pop(), waiting.front());
+    waiting.pop_front();
+  }
+  while (!waiting.empty()) {
+    ASSERT_EQ(q.pop(), waiting.front());
+    waiting.pop_front();
+  }
+  ASSERT_TRUE(q.empty());
 }
