@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdlib>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -280,8 +280,9 @@ SearchResult<Cell> search(const GridGraph& grid, Cell start, Cell goal, const H&
                           const SearchOptions& options) {
   const std::int64_t pw = std::int64_t{grid.width()} + 2;
   const auto padded = static_cast<std::size_t>(pw * (std::int64_t{grid.height()} + 2));
-  std::optional<Workspace> own;
-  Workspace& ws = options.workspace ? *options.workspace : own.emplace();
+  std::unique_ptr<Workspace> own;  // as in indexed_best_first
+  if (!options.workspace) own = std::make_unique<Workspace>();
+  Workspace& ws = options.workspace ? *options.workspace : *own;
   SearchOptions on_ws = options;
   on_ws.workspace = &ws;
   const double cost = grid.min_cost();

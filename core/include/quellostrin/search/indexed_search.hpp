@@ -16,8 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -167,8 +168,11 @@ SearchResult<typename Policy::Node> indexed_best_first(const Policy& domain, std
                                                        std::uint32_t start, std::uint32_t goal,
                                                        double start_estimate, const AlgorithmKind& kind,
                                                        const MoveCosts& moves, const SearchOptions& options) {
-  std::optional<Workspace> own;
-  Workspace& ws = options.workspace ? *options.workspace : own.emplace();
+  // Made only when the caller lends none (a std::optional would clear its
+  // storage, the size of a workspace, on every call).
+  std::unique_ptr<Workspace> own;
+  if (!options.workspace) own = std::make_unique<Workspace>();
+  Workspace& ws = options.workspace ? *options.workspace : *own;
   MemoryAccount memory(options.max_memory);
   try {
     ws.begin(index_space, memory, kind.g_weight * 0.0 + kind.h_weight * start_estimate,
