@@ -258,18 +258,20 @@ struct JpsPolicy {
 std::vector<Cell> fill_in(const std::vector<Cell>& jumps) {
   std::size_t cells = 1;
   for (std::size_t i = 1; i < jumps.size(); ++i) {
-    cells += static_cast<std::size_t>(std::max(std::abs(std::int64_t{jumps[i].row} - jumps[i - 1].row),
-                                               std::abs(std::int64_t{jumps[i].col} - jumps[i - 1].col)));
+    cells += static_cast<std::size_t>(std::max(std::abs(jumps[i].row - jumps[i - 1].row),
+                                               std::abs(jumps[i].col - jumps[i - 1].col)));
   }
-  std::vector<Cell> path;
-  path.reserve(cells);
-  path.push_back(jumps.front());
+  std::vector<Cell> path(cells);
+  Cell* out = path.data();
+  *out++ = jumps.front();
   for (std::size_t i = 1; i < jumps.size(); ++i) {
-    Cell at = jumps[i - 1];
-    const int dr = sign(std::int64_t{jumps[i].row} - at.row), dc = sign(std::int64_t{jumps[i].col} - at.col);
-    while (!(at == jumps[i])) {
-      at = Cell{at.row + dr, at.col + dc};
-      path.push_back(at);
+    const Cell from = jumps[i - 1], to = jumps[i];
+    const std::int32_t dr = (to.row > from.row) - (to.row < from.row), dc = (to.col > from.col) - (to.col < from.col);
+    const std::int32_t steps = std::max(std::abs(to.row - from.row), std::abs(to.col - from.col));
+    Cell at = from;
+    for (std::int32_t k = 0; k < steps; ++k) {
+      at.row += dr, at.col += dc;
+      *out++ = at;
     }
   }
   return path;
