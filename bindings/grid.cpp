@@ -37,6 +37,37 @@ const HeuristicTable<Zero, Manhattan, Euclidean, Octile>& grid_heuristics(const 
   return diagonal && algo && algo->strategy == Strategy::Jps ? kJpsDiagonalHeuristics : kGridHeuristics;
 }
 
+// The (row, col) tuples of a grid's cells, each made the first time a path
+// holds its cell and then shared by the paths of later queries: tuples are
+// immutable, and a path of references is made far faster than one of new
+// tuples. Read and filled with the interpreter lock held.
+class CellTuples {
+ public:
+  CellTuples() = default;
+  CellTuples(CellTuples&&) noexcept = default;
+  CellTuples& operator=(CellTuples&&) = delete;
+  ~CellTuples() {
+    for (PyObject* t : tuples_) Py_XDECREF(t);
+  }
+
+  // The list of the path's tuples on `grid`, every cell of which is in bounds.
+  PyRef list(const GridGraph& grid, const std::vector<Cell>& path) {
+    const auto width = static_cast<std::size_t>(grid.width());
+    if (tuples_.empty()) tuples_.assign(width * static_cast<std::size_t>(grid.height()), nullptr);
+    PyRef out = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(path.size())));
+    if (!out) throw_py_error();
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      PyObject*& t = tuples_[static_cast<std::size_t>(path[i].row) * width + static_cast<std::size_t>(path[i].col)];
+      if (!t && !(t = into_py_node(path[i]))) throw_py_error();
+      PyList_SetItem(out.get(), static_cast<Py_ssize_t>(i), Py_NewRef(t));  // steals the new reference
+    }
+    return out;
+  }
+
+ private:
+  std::vector<PyObject*> tuples_;  // row-major, nullptr until made
+};
+
 // A grid built once: the cells, without diagonal moves (a query takes its
 // own view with or without them), and an ASCII map's S and G.
 struct GridCore {
@@ -45,18 +76,20 @@ struct GridCore {
   std::optional<Cell> goal;
   mutable WorkspacePool pool;  // what queries borrow; a grid built for one search has none to keep
   TableLayout layout;          // of the costs, as the buffer protocol exports them
+  mutable CellTuples tuples;   // the paths' cells, on a Grid (a grid built for one search makes none)
 };
 
 GridCore make_grid_core(GridGraph grid, std::optional<Cell> start, std::optional<Cell> goal) {
   const TableLayout layout = TableLayout::matrix(static_cast<std::size_t>(grid.height()),
                                                  static_cast<std::size_t>(grid.width()));
-  return {std::move(grid), start, goal, {}, layout};
+  return {std::move(grid), start, goal, {}, layout, {}};
 }
 
 // The search every grid entry point ends with, once the grid is built:
-// `start` and `goal` default to the grid's own.
+// `start` and `goal` default to the grid's own. A Grid's query (`kept`) lists
+// its path from the grid's shared cell tuples.
 PyObject* query_grid(ModuleState& state, const GridCore& core, std::optional<Cell> start, std::optional<Cell> goal,
-                     bool diagonal, const SearchArgs& args) {
+                     bool diagonal, const SearchArgs& args, bool kept = false) {
   if (!start) start = core.start;
   if (!goal) goal = core.goal;
   if (!start || !goal) throw ValueErr("start and goal are needed: the grid has no 'S' or 'G' to default to");
@@ -64,8 +97,14 @@ PyObject* query_grid(ModuleState& state, const GridCore& core, std::optional<Cel
     throw ValueErr("start and goal must be in-bounds, non-wall cells");
   }
   const BorrowedWorkspace workspace(core.pool);
-  return run_search(state, core.grid.with_diagonal(diagonal), *start, *goal, args, grid_heuristics(args, diagonal),
-                    SameNodes{}, workspace.get());
+  const GridGraph view = core.grid.with_diagonal(diagonal);
+  if (!kept) {
+    return run_search(state, view, *start, *goal, args, grid_heuristics(args, diagonal), SameNodes{},
+                      workspace.get());
+  }
+  const auto shared = [&](const std::vector<Cell>& path) { return core.tuples.list(core.grid, path); };
+  return run_search(state, view, *start, *goal, args, grid_heuristics(args, diagonal), SameNodes{}, workspace.get(),
+                    shared);
 }
 
 // ---- search_grid
@@ -318,7 +357,7 @@ void prepare_for(const GridCore& core, const SearchArgs& args) {
 PyObject* grid_search_method(ModuleState& state, PyObject* self, const GridQueryArgs& a) {
   const GridCore& core = prepared<GridCore>(self);
   prepare_for(core, a);
-  return query_grid(state, core, a.start, a.goal, a.diagonal, a);
+  return query_grid(state, core, a.start, a.goal, a.diagonal, a, true);
 }
 
 struct GridBatchArgs : SearchArgs, BatchOptions {

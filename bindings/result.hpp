@@ -157,12 +157,20 @@ class RecordingOf final : public Recording {
   std::vector<std::pair<Node, Node>> tree_;
 };
 
-// Converts a core result into a new Python SearchResult; a non-empty trace or
-// tree stays in core form until first read.
-template <class Node>
-PyObject* to_py_result(const ModuleState& state, SearchResult<Node>&& r) {
+// The path's list: node_list, unless the caller has a cheaper way.
+struct NodeList {
+  template <class Node>
+  PyRef operator()(const std::vector<Node>& nodes) const {
+    return node_list(nodes);
+  }
+};
+
+// Converts a core result into a new Python SearchResult, its path listed by
+// `path_list`; a non-empty trace or tree stays in core form until first read.
+template <class Node, class PathList = NodeList>
+PyObject* to_py_result(const ModuleState& state, SearchResult<Node>&& r, const PathList& path_list = {}) {
   ResultParts parts;
-  if (r.path) parts.path = node_list(*r.path).release();
+  if (r.path) parts.path = path_list(*r.path).release();
   if (r.trace.empty() && r.tree.empty()) {
     parts.trace = PyList_New(0);
     parts.tree = PyList_New(0);

@@ -287,10 +287,11 @@ bool holds_lock(const ResolvedSearch& r) {
 // error slot, shared with a domain that calls Python. `names` gives the
 // caller's name of each node, for a callable heuristic and the result, which
 // holds names (of another type than the nodes' where `names` says so).
-template <Graph G, class Table, class Names = SameNodes>
+// `path_list` lists the result's path (NodeList: node_list).
+template <Graph G, class Table, class Names = SameNodes, class PathList = NodeList>
 PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
                      const SearchArgs& args, const Table& table, const Names& names = {},
-                     Workspace* workspace = nullptr) {
+                     Workspace* workspace = nullptr, const PathList& path_list = {}) {
   const ResolvedSearch r = resolve_search(args, table);
   AlgoOptions options = r.options;
   options.workspace = workspace;
@@ -307,15 +308,15 @@ PyObject* run_search(ModuleState& state, ErrorSlot& slot, const G& graph, const 
   }
   if (slot.restore()) throw_py_error();
   if (result->stop_reason == StopReason::Cancelled) fail_invariant("a search was cancelled with no exception to report");
-  return to_py_result(state, std::move(*result));
+  return to_py_result(state, std::move(*result), path_list);
 }
 
-template <Graph G, class Table, class Names = SameNodes>
+template <Graph G, class Table, class Names = SameNodes, class PathList = NodeList>
 PyObject* run_search(ModuleState& state, const G& graph, const NodeOf<G>& start, const NodeOf<G>& goal,
                      const SearchArgs& args, const Table& table, const Names& names = {},
-                     Workspace* workspace = nullptr) {
+                     Workspace* workspace = nullptr, const PathList& path_list = {}) {
   ErrorSlot slot(state.internal_error);
-  return run_search(state, slot, graph, start, goal, args, table, names, workspace);
+  return run_search(state, slot, graph, start, goal, args, table, names, workspace, path_list);
 }
 
 }  // namespace quellostrin::py
