@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -125,7 +126,10 @@ struct TabledRays {
   // a cell from which a straight jump (or none: the goal itself) reaches the
   // goal.
   std::int64_t diagonal(std::int64_t r, std::int64_t c, int dr, int dc) const {
-    const std::int32_t d = distances[(r * pw + c) * 8 + 4 + (dr > 0 ? 2 : 0) + (dc > 0 ? 1 : 0)];
+    return diagonal(distances[(r * pw + c) * 8 + 4 + (dr > 0 ? 2 : 0) + (dc > 0 ? 1 : 0)], r, c, dr, dc);
+  }
+  // The same, `d` the table's entry.
+  std::int64_t diagonal(std::int32_t d, std::int64_t r, std::int64_t c, int dr, int dc) const {
     const std::int64_t reach = d > 0 ? d : -std::int64_t{d};
     std::int64_t steps = d > 0 ? d : 0;
     const std::int64_t to_row = (goal_row - r) * dr, to_column = (goal_col - c) * dc;
@@ -213,6 +217,10 @@ struct JpsPolicy {
 
   template <class F>
   void for_each_successor(std::uint32_t p, F&& relax) const {
+    if constexpr (kDiagonal && std::is_same_v<Rays, TabledRays>) {
+      tabled_successors(p, relax);
+      return;
+    }
     const std::int64_t r = static_cast<std::int64_t>(p) / pw, c = static_cast<std::int64_t>(p) - r * pw;
     const std::uint32_t from = ws.parents()[p];
     const std::int64_t fr = static_cast<std::int64_t>(from) / pw, fc = static_cast<std::int64_t>(from) - fr * pw;
@@ -247,6 +255,68 @@ struct JpsPolicy {
       if (steps == 0) continue;
       const std::int64_t tr = r + steps * jr, tc = c + steps * jc;
       const double cost = static_cast<double>(steps) * (d < 4 ? straight : diagonal);
+      relax(static_cast<std::uint32_t>(tr * pw + tc), cost,
+            Cell{static_cast<std::int32_t>(tr - 1), static_cast<std::int32_t>(tc - 1)});
+    }
+  }
+
+  // for_each_successor with diagonal moves and the jump distances: the same
+  // directions in the same order, each jump read straight from p's eight
+  // entries, which lie together.
+  template <class F>
+  [[gnu::always_inline]] void tabled_successors(std::uint32_t p, F& relax) const {
+    const std::int64_t r = static_cast<std::int64_t>(p) / pw, c = static_cast<std::int64_t>(p) - r * pw;
+    const std::int32_t* d = rays.distances + std::size_t{p} * 8;
+    const std::uint32_t from = ws.parents()[p];
+    unsigned dirs = 0xFF;  // the start
+    if (from != p) {
+      const std::int64_t fr = static_cast<std::int64_t>(from) / pw, fc = static_cast<std::int64_t>(from) - fr * pw;
+      const int dr = sign(r - fr), dc = sign(c - fc);
+      if (dr == 0) {
+        dirs = dc < 0 ? 1u << 2 : 1u << 3;
+        if (is_open(r - 1, c) && !is_open(r - 1, c - dc)) dirs |= 1u << 0 | (dc < 0 ? 1u << 4 : 1u << 5);
+        if (is_open(r + 1, c) && !is_open(r + 1, c - dc)) dirs |= 1u << 1 | (dc < 0 ? 1u << 6 : 1u << 7);
+      } else if (dc == 0) {
+        dirs = dr < 0 ? 1u << 0 : 1u << 1;
+        if (is_open(r, c - 1) && !is_open(r - dr, c - 1)) dirs |= 1u << 2 | (dr < 0 ? 1u << 4 : 1u << 6);
+        if (is_open(r, c + 1) && !is_open(r - dr, c + 1)) dirs |= 1u << 3 | (dr < 0 ? 1u << 5 : 1u << 7);
+      } else {
+        dirs = (dr < 0 ? 1u << 0 : 1u << 1) | (dc < 0 ? 1u << 2 : 1u << 3) | 1u << direction(dr, dc);
+      }
+    }
+    for (; dirs != 0; dirs &= dirs - 1) {
+      const auto k = static_cast<unsigned>(std::countr_zero(dirs));
+      const std::int32_t v = d[k];
+      std::int64_t tr = r, tc = c;
+      double cost;
+      if (k < 4) {
+        // Straight: v steps to a jump point (v > 0), or none; the goal ends
+        // the jump where it lies within the -v or v steps before a wall.
+        const std::int64_t reach = v > 0 ? v : -std::int64_t{v};
+        std::int64_t steps = v > 0 ? v : 0;
+        const int step = k & 1 ? 1 : -1;
+        if (k < 2) {
+          if (c == goal_col) {
+            const std::int64_t to_goal = (goal_row - r) * step;
+            if (to_goal > 0 && to_goal <= reach) steps = to_goal;
+          }
+          tr += steps * step;
+        } else {
+          if (r == goal_row) {
+            const std::int64_t to_goal = (goal_col - c) * step;
+            if (to_goal > 0 && to_goal <= reach) steps = to_goal;
+          }
+          tc += steps * step;
+        }
+        if (steps == 0) continue;
+        cost = static_cast<double>(steps) * straight;
+      } else {
+        const int jr = k < 6 ? -1 : 1, jc = k & 1 ? 1 : -1;
+        const std::int64_t steps = rays.diagonal(v, r, c, jr, jc);
+        if (steps == 0) continue;
+        tr += steps * jr, tc += steps * jc;
+        cost = static_cast<double>(steps) * diagonal;
+      }
       relax(static_cast<std::uint32_t>(tr * pw + tc), cost,
             Cell{static_cast<std::int32_t>(tr - 1), static_cast<std::int32_t>(tc - 1)});
     }
