@@ -195,8 +195,15 @@ struct ParseTables {
 // by name. False, with `objs` to be cleared, when anything is off (too many
 // positional arguments for the parameters that may be given by position, an unknown or repeated name, a required one
 // missing): PyArg_ParseTupleAndKeywords then reports it in CPython's words.
+// A keyword's text is read once (a str keeps its UTF-8 form) and compared
+// with the names of the parameters of its length.
 template <const auto& Sig, std::size_t N>
 bool quick_parse(PyObject* args, PyObject* kwargs, std::array<PyObject*, N>& objs) {
+  static constexpr std::array<std::size_t, N> kLengths = [] {
+    std::array<std::size_t, N> out{};
+    for (std::size_t j = 0; j < N; ++j) out[j] = std::string_view(Sig.params[j].name).size();
+    return out;
+  }();
   const Py_ssize_t given = PyTuple_Size(args);
   if (given < 0) {
     PyErr_Clear();
@@ -209,8 +216,15 @@ bool quick_parse(PyObject* args, PyObject* kwargs, std::array<PyObject*, N>& obj
     PyObject *key, *value;
     while (PyDict_Next(kwargs, &pos, &key, &value)) {
       if (!PyUnicode_Check(key)) return false;
+      Py_ssize_t size = 0;
+      const char* text = PyUnicode_AsUTF8AndSize(key, &size);
+      if (!text) {  // a lone surrogate: no name of ours
+        PyErr_Clear();
+        return false;
+      }
+      const std::string_view name(text, static_cast<std::size_t>(size));
       std::size_t j = 0;
-      while (j < N && PyUnicode_CompareWithASCIIString(key, Sig.params[j].name) != 0) ++j;
+      while (j < N && !(kLengths[j] == name.size() && name == Sig.params[j].name)) ++j;
       if (j == N || objs[j]) return false;
       objs[j] = value;
     }
