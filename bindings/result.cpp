@@ -27,9 +27,9 @@ struct PySearchResult {
   unsigned long long max_frontier_size;
   double elapsed;
   const char* stop_reason;  // static text
-  PyObject* trace;         // nullptr until built from `recording`
+  PyObject* trace;         // nullptr until first read: built from `recording`, or empty without one
   PyObject* tree;          // likewise
-  Recording* recording;    // owned; nullptr once both lists exist
+  Recording* recording;    // owned; nullptr once both lists exist, or when nothing was recorded
 };
 
 // Shortest decimal that reads back as the same double, never with an exponent
@@ -112,13 +112,15 @@ void result_dealloc(PyObject* self_obj) {
   Py_DECREF(type);
 }
 
-// `trace` or `tree` (`field`), built from the recording on first read.
+// `trace` or `tree` (`field`), built from the recording (or empty, when
+// nothing was recorded) on first read.
 PyObject* recorded(PyObject* self_obj, PyObject* PySearchResult::*field) {
   return guarded(state_of_type(Py_TYPE(self_obj)).internal_error, [&]() -> PyObject* {
     auto* self = reinterpret_cast<PySearchResult*>(self_obj);
     if (!(self->*field)) {
-      if (!self->recording) fail_invariant("a SearchResult with neither a list nor a recording");
-      PyObject* list = field == &PySearchResult::trace ? self->recording->trace() : self->recording->tree();
+      PyObject* list = !self->recording                   ? PyList_New(0)
+                       : field == &PySearchResult::trace ? self->recording->trace()
+                                                          : self->recording->tree();
       if (!list) throw_py_error();
       self->*field = list;
       if (self->trace && self->tree) delete std::exchange(self->recording, nullptr);
@@ -317,7 +319,6 @@ PyObject* make_result(const ModuleState& state, ResultParts&& parts) {
   PyRef path = parts.path ? PyRef::steal(parts.path) : PyRef::borrow(Py_None);
   PyRef trace = PyRef::steal(parts.trace);
   PyRef tree = PyRef::steal(parts.tree);
-  if ((!trace || !tree) && !parts.recording) fail_invariant("a SearchResult made without its trace and tree");
   auto* type = reinterpret_cast<PyTypeObject*>(state.result_type);
   auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   auto* self = reinterpret_cast<PySearchResult*>(alloc(type, 0));

@@ -80,8 +80,9 @@ class Recording {
 };
 
 // The parts of a result that do not depend on the node type; the lists are
-// stolen by make_result. `trace` and `tree` are lists, or both nullptr with a
-// `recording` to build them from when first read.
+// stolen by make_result. `trace` and `tree` are lists, or both nullptr: built
+// from `recording` when first read, or without one empty lists made then
+// (most searches record nothing, and most of their results are never asked).
 struct ResultParts {
   PyObject* path = nullptr;  // list, or nullptr for "no path"
   PyObject* trace = nullptr;
@@ -171,16 +172,7 @@ template <class Node, class PathList = NodeList>
 PyObject* to_py_result(const ModuleState& state, SearchResult<Node>&& r, const PathList& path_list = {}) {
   ResultParts parts;
   if (r.path) parts.path = path_list(*r.path).release();
-  if (r.trace.empty() && r.tree.empty()) {
-    parts.trace = PyList_New(0);
-    parts.tree = PyList_New(0);
-    if (!parts.trace || !parts.tree) {
-      Py_XDECREF(parts.path);
-      Py_XDECREF(parts.trace);
-      Py_XDECREF(parts.tree);
-      throw_py_error();
-    }
-  } else {
+  if (!r.trace.empty() || !r.tree.empty()) {
     parts.recording = std::make_unique<RecordingOf<Node>>(std::move(r.trace), std::move(r.tree));
   }
   parts.cost = r.cost;
