@@ -2,6 +2,9 @@
 // or as a matrix of terrain costs. Nodes reach Python as (row, col) tuples.
 #include "quellostrin/domains/grid.hpp"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -37,35 +40,51 @@ const HeuristicTable<Zero, Manhattan, Euclidean, Octile>& grid_heuristics(const 
   return diagonal && algo && algo->strategy == Strategy::Jps ? kJpsDiagonalHeuristics : kGridHeuristics;
 }
 
-// The (row, col) tuples of a grid's cells, each made the first time a path
-// holds its cell and then shared by the paths of later queries: tuples are
-// immutable, and a path of references is made far faster than one of new
-// tuples. Read and filled with the interpreter lock held.
+// The (row, col) tuples of cells that a grid's paths held lately, shared by
+// the paths of later queries: tuples are immutable, and a path of references
+// is made far faster than one of new tuples. A cell's tuple sits in the slot
+// of its index modulo the slot count: on a grid of up to kMaxSlots cells each
+// cell has a slot of its own; on a larger one a cell takes a slot over from
+// another and makes its tuple again. So the cache never holds more than
+// kMaxSlots tuples, whatever the grid's size. Read and filled with the
+// interpreter lock held.
 class CellTuples {
  public:
   CellTuples() = default;
   CellTuples(CellTuples&&) noexcept = default;
   CellTuples& operator=(CellTuples&&) = delete;
   ~CellTuples() {
-    for (PyObject* t : tuples_) Py_XDECREF(t);
+    for (const Slot& s : slots_) Py_XDECREF(s.tuple);
   }
 
   // The list of the path's tuples on `grid`, every cell of which is in bounds.
   PyRef list(const GridGraph& grid, const std::vector<Cell>& path) {
-    const auto width = static_cast<std::size_t>(grid.width());
-    if (tuples_.empty()) tuples_.assign(width * static_cast<std::size_t>(grid.height()), nullptr);
+    const auto width = static_cast<std::uint64_t>(grid.width());
+    if (slots_.empty()) slots_.resize(std::min(kMaxSlots, std::bit_ceil(grid.index_space())));
+    const std::uint64_t mask = slots_.size() - 1;
     PyRef out = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(path.size())));
     if (!out) throw_py_error();
     for (std::size_t i = 0; i < path.size(); ++i) {
-      PyObject*& t = tuples_[static_cast<std::size_t>(path[i].row) * width + static_cast<std::size_t>(path[i].col)];
-      if (!t && !(t = into_py_node(path[i]))) throw_py_error();
-      PyList_SetItem(out.get(), static_cast<Py_ssize_t>(i), Py_NewRef(t));  // steals the new reference
+      const std::uint64_t cell = static_cast<std::uint64_t>(path[i].row) * width + static_cast<std::uint64_t>(path[i].col);
+      Slot& s = slots_[cell & mask];
+      if (s.cell != cell || !s.tuple) {
+        PyObject* made = into_py_node(path[i]);
+        if (!made) throw_py_error();
+        Py_XDECREF(s.tuple);
+        s = Slot{cell, made};
+      }
+      PyList_SetItem(out.get(), static_cast<Py_ssize_t>(i), Py_NewRef(s.tuple));  // steals the new reference
     }
     return out;
   }
 
  private:
-  std::vector<PyObject*> tuples_;  // row-major, nullptr until made
+  static constexpr std::uint64_t kMaxSlots = std::uint64_t{1} << 14;
+  struct Slot {
+    std::uint64_t cell = 0;
+    PyObject* tuple = nullptr;  // null until made
+  };
+  std::vector<Slot> slots_;
 };
 
 // A grid built once: the cells, without diagonal moves (a query takes its
