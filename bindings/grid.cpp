@@ -356,7 +356,7 @@ constexpr auto kGridSearch = signature<GridQueryArgs>(
 pair of ints, which default to the map's `S` and `G`. The options, their
 defaults and the result are those of `search_grid` and `search_grid_costs`:
 this is the same search, without building the grid again. On its first
-`algorithm="jps"` query a Grid also makes a table of jump distances (16
+`algorithm="jps"` query a Grid also makes a table of jump distances (32
 bytes per cell, kept with the grid), which makes its later jps queries
 faster.)",
     QP::optional<&GridQueryArgs::start, to_opt_cell>("start"), QP::optional<&GridQueryArgs::goal, to_opt_cell>("goal"),
