@@ -114,10 +114,12 @@ std::pair<std::uint64_t, std::uint64_t> local_pair(const GraphCore& g, std::uint
 }
 
 // The search every graph entry point ends with, once the graph is built.
+// A Graph's query borrows its workspaces; a graph built for one call the
+// module's.
 PyObject* query_graph(ModuleState& state, const GraphCore& g, std::uint64_t start, std::uint64_t goal,
-                      const SearchArgs& args) {
+                      const SearchArgs& args, WorkspacePool& pool) {
   if (start >= g.num_nodes || goal >= g.num_nodes) throw ValueErr("start and goal must be < num_nodes");
-  const BorrowedWorkspace workspace(g.pool);
+  const BorrowedWorkspace workspace(pool);
   if (!g.compact) return run_search(state, g.graph, start, goal, args, kGraphHeuristics, SameNodes{}, workspace.get());
   const auto [s, t] = local_pair(g, start, goal);
   return run_search(state, g.graph, s, t, args, kGraphHeuristics, NodeIds{g.ids, {start, goal}}, workspace.get());
@@ -131,7 +133,8 @@ PyObject* search_graph(ModuleState& state, const GraphArgs& a) {
   const auto predecessors = !a.undirected && algo && algo->strategy == Strategy::Bidirectional
                                 ? CsrGraph::Predecessors::listed
                                 : CsrGraph::Predecessors::none;
-  return query_graph(state, build_graph(a.num_nodes, a.edges, a.undirected, predecessors), a.start, a.goal, a);
+  return query_graph(state, build_graph(a.num_nodes, a.edges, a.undirected, predecessors), a.start, a.goal, a,
+                     one_call_pool(state));
 }
 
 // ---- Graph: an edge list built once, then searched many times.
@@ -170,7 +173,8 @@ building the graph again.)",
     QS::algorithm, QS::heuristic, QS::options, QS::max_memory);
 
 PyObject* graph_search_method(ModuleState& state, PyObject* self, const GraphQueryArgs& a) {
-  return query_graph(state, prepared<GraphCore>(self), a.start, a.goal, a);
+  const GraphCore& g = prepared<GraphCore>(self);
+  return query_graph(state, g, a.start, a.goal, a, g.pool);
 }
 
 struct GraphBatchArgs : SearchArgs, BatchOptions {

@@ -106,7 +106,8 @@ GridCore make_grid_core(GridGraph grid, std::optional<Cell> start, std::optional
 
 // The search every grid entry point ends with, once the grid is built:
 // `start` and `goal` default to the grid's own. A Grid's query (`kept`) lists
-// its path from the grid's shared cell tuples.
+// its path from the grid's shared cell tuples and borrows the Grid's
+// workspaces; a grid built for one call borrows the module's.
 PyObject* query_grid(ModuleState& state, const GridCore& core, std::optional<Cell> start, std::optional<Cell> goal,
                      bool diagonal, const SearchArgs& args, bool kept = false) {
   if (!start) start = core.start;
@@ -115,7 +116,7 @@ PyObject* query_grid(ModuleState& state, const GridCore& core, std::optional<Cel
   if (!core.grid.is_open(*start) || !core.grid.is_open(*goal)) {
     throw ValueErr("start and goal must be in-bounds, non-wall cells");
   }
-  const BorrowedWorkspace workspace(core.pool);
+  const BorrowedWorkspace workspace(kept ? core.pool : one_call_pool(state));
   const GridGraph view = core.grid.with_diagonal(diagonal);
   if (!kept) {
     return run_search(state, view, *start, *goal, args, grid_heuristics(args, diagonal), SameNodes{},

@@ -13,6 +13,7 @@
 #include "quellostrin/search/algorithms.hpp"
 #include "errors.hpp"
 #include "module_state.hpp"
+#include "prepared.hpp"
 #include "py_ref.hpp"
 #include "result.hpp"
 
@@ -174,7 +175,12 @@ int clear_module(PyObject* module) {
   return 0;
 }
 
-void free_module(void* module) { clear_module(static_cast<PyObject*>(module)); }
+void free_module(void* module) {
+  clear_module(static_cast<PyObject*>(module));
+  if (auto* state = static_cast<ModuleState*>(PyModule_GetState(static_cast<PyObject*>(module)))) {
+    delete std::exchange(state->one_call_workspaces, nullptr);
+  }
+}
 
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_module)},

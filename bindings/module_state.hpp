@@ -9,6 +9,8 @@
 
 namespace quellostrin::py {
 
+class WorkspacePool;
+
 struct ModuleState {
   PyObject* result_type = nullptr;          // SearchResult
   PyObject* shortest_paths_type = nullptr;  // ShortestPaths
@@ -18,6 +20,9 @@ struct ModuleState {
   PyObject* word_list_type = nullptr;       // WordList
   PyObject* sliding_puzzle_type = nullptr;  // SlidingPuzzle
   PyObject* internal_error = nullptr;  // InternalError
+  // Owned: the workspaces that searches over a grid or graph built for one
+  // call borrow (prepared.hpp), made on first use.
+  WorkspacePool* one_call_workspaces = nullptr;
 };
 
 inline ModuleState& state_of(PyObject* module) { return *static_cast<ModuleState*>(PyModule_GetState(module)); }

@@ -7,6 +7,8 @@
 
 #include <Python.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -112,6 +114,10 @@ bool add_prepared_class(PyObject* module, PyObject*& slot, const char* name, con
 // lock is released.
 class WorkspacePool {
  public:
+  WorkspacePool() = default;
+  // Keeps up to `kept` workspaces of at most `max_bytes` each.
+  WorkspacePool(std::size_t kept, std::uint64_t max_bytes) : kept_(kept), max_bytes_(max_bytes) {}
+
   std::unique_ptr<Workspace> take() {
     if (free_.empty()) return std::make_unique<Workspace>();
     std::unique_ptr<Workspace> w = std::move(free_.back());
@@ -120,13 +126,24 @@ class WorkspacePool {
   }
   // Keeps a few for the next queries; drops the rest.
   void give(std::unique_ptr<Workspace> w) {
-    if (w && free_.size() < kKept) free_.push_back(std::move(w));
+    if (w && free_.size() < kept_ && w->bytes() <= max_bytes_) free_.push_back(std::move(w));
   }
 
  private:
-  static constexpr std::size_t kKept = 4;
+  std::size_t kept_ = 4;
+  std::uint64_t max_bytes_ = ~std::uint64_t{0};
   std::vector<std::unique_ptr<Workspace>> free_;
 };
+
+// The pool of the searches over a domain built for one call (search_grid,
+// search_grid_costs, search_graph): consecutive calls on maps of one size
+// reuse its arrays, and its open list's storage, instead of making them
+// again. It keeps two of at most 8 MiB each, so what it holds between calls
+// stays small.
+inline WorkspacePool& one_call_pool(ModuleState& state) {
+  if (!state.one_call_workspaces) state.one_call_workspaces = new WorkspacePool(2, std::uint64_t{8} << 20);
+  return *state.one_call_workspaces;
+}
 
 // A workspace borrowed from a pool for the life of this guard, which must
 // end with the interpreter lock held.

@@ -60,6 +60,9 @@ class Workspace {
     queue_.begin(account, origin, bucket_width);
   }
 
+  // The bytes of its arrays (its open list's aside).
+  std::uint64_t bytes() const { return size_mul(size_, kBytesPerIndex); }
+
   std::uint16_t reached() const { return base_; }
   std::uint16_t closed() const { return static_cast<std::uint16_t>(base_ + 1); }
   std::uint16_t* marks() { return marks_.data(); }
