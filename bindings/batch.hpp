@@ -6,7 +6,12 @@
 // ("query 3: ..."), and nothing runs. Then, with a built-in heuristic, the
 // searches run with the interpreter lock released: on the calling thread when
 // `workers` is 1 (the library starts no thread unless asked), otherwise on
-// that many native threads, which take the next query from a shared counter.
+// that many native threads, which take the next query from a shared counter,
+// in the dispatch order the caller gives (query order by default). A batch
+// waits for its slowest worker, so a caller that can guess which queries are
+// long (a grid: how far apart start and goal are) hands those out first, and
+// a batch sorted shortest first does not end with one long search running
+// alone. The results are in query order whatever the dispatch order.
 // With a Python callable the batch keeps the lock and runs on the calling
 // thread, and more than one worker is refused.
 //
@@ -128,9 +133,13 @@ auto pair_of(PyObject* item, Convert convert) {
 // already) and calls `run(graph, start, goal, names)` with them; it runs
 // with the lock released unless the search calls Python, and on any thread.
 // Each searching thread borrows one workspace of `pool` (when not null).
+// `dispatch`, when not empty, is a permutation of 0..count-1: the order in
+// which worker threads take the queries (the calling thread alone keeps
+// query order).
 template <class Node, class Table, class Query>
 PyObject* run_batch(ModuleState& state, const SearchArgs& args, const Table& table, std::size_t count,
-                    std::uint64_t workers, WorkspacePool* pool, Query&& query) {
+                    std::uint64_t workers, WorkspacePool* pool, Query&& query,
+                    const std::vector<std::size_t>& dispatch = {}) {
   const ResolvedSearch r = resolve_search(args, table);
   if (workers < 1 || workers > kMaxWorkers) {
     throw ValueErr("workers must be between 1 and " + std::to_string(kMaxWorkers));
@@ -179,8 +188,9 @@ PyObject* run_batch(ModuleState& state, const SearchArgs& args, const Table& tab
       options.workspace = workspace(w);
       try {
         while (!stop.load(std::memory_order_relaxed)) {
-          const std::size_t i = next.fetch_add(1);
-          if (i >= count) break;
+          const std::size_t k = next.fetch_add(1);
+          if (k >= count) break;
+          const std::size_t i = dispatch.empty() ? k : dispatch[k];
           query(i, [&](const auto& graph, const auto& start, const auto& goal, const auto& names) {
             results[i] = detail::search_once(r, table, slot, graph, start, goal, names, options);
           });

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <type_traits>
 
@@ -418,6 +420,23 @@ std::pair<Cell, Cell> cells_of(PyObject* item) {
   return pair_of(item, to_cell);
 }
 
+// The queries' indices, those whose start and goal lie farthest apart (in
+// moves on an open grid) first, ties in query order: the order in which a
+// batch's workers take them, the long searches while the others can still
+// share out the rest.
+std::vector<std::size_t> farthest_first(const std::vector<std::pair<Cell, Cell>>& queries, bool diagonal) {
+  std::vector<double> apart(queries.size());
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    const auto [s, t] = queries[i];
+    const double dr = std::abs(static_cast<double>(s.row) - t.row), dc = std::abs(static_cast<double>(s.col) - t.col);
+    apart[i] = diagonal ? std::max(dr, dc) + (kSqrt2 - 1.0) * std::min(dr, dc) : dr + dc;
+  }
+  std::vector<std::size_t> order(queries.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return apart[x] > apart[y]; });
+  return order;
+}
+
 PyObject* grid_search_many(ModuleState& state, PyObject* self, const GridBatchArgs& a) {
   const GridCore& core = prepared<GridCore>(self);
   const std::vector<PyRef> items = query_items(as_rows(a.queries));
@@ -434,9 +453,10 @@ PyObject* grid_search_many(ModuleState& state, PyObject* self, const GridBatchAr
   }
   prepare_for(core, a);
   const GridGraph view = core.grid.with_diagonal(a.diagonal);
-  return run_batch<Cell>(state, a, grid_heuristics(a, a.diagonal), queries.size(), a.workers, &core.pool, [&](std::size_t i, auto run) {
-    run(view, queries[i].first, queries[i].second, SameNodes{});
-  });
+  return run_batch<Cell>(
+      state, a, grid_heuristics(a, a.diagonal), queries.size(), a.workers, &core.pool,
+      [&](std::size_t i, auto run) { run(view, queries[i].first, queries[i].second, SameNodes{}); },
+      a.workers > 1 ? farthest_first(queries, a.diagonal) : std::vector<std::size_t>{});
 }
 
 PyObject* grid_shape(PyObject* self, void*) {
