@@ -48,16 +48,22 @@ from run import build_rustworkx, build_scipy, make_edges
 Timings = dict[str, float]
 
 
-def interleaved(cases: dict[str, Callable[[], Any]], reps: int, inner: int = 1) -> Timings:
-    """Median seconds per call of each case, the cases taking turns."""
+def interleaved(cases: dict[str, Callable[[], Any]], reps: int, inner: int = 1,
+                cpu: Timings | None = None) -> Timings:
+    """Median seconds per call of each case, the cases taking turns; `cpu`,
+    when given, receives the median CPU seconds of the process per call."""
     times: dict[str, list[float]] = {name: [] for name in cases}
+    cpus: dict[str, list[float]] = {name: [] for name in cases}
     for rep in range(reps):
         for name in sorted(cases, reverse=bool(rep % 2)):
             f = cases[name]
-            t0 = time.perf_counter()
+            t0, c0 = time.perf_counter(), time.process_time()
             for _ in range(inner):
                 f()
             times[name].append((time.perf_counter() - t0) / inner)
+            cpus[name].append((time.process_time() - c0) / inner)
+    if cpu is not None:
+        cpu.update({name: statistics.median(cs) for name, cs in cpus.items()})
     return {name: statistics.median(ts) for name, ts in times.items()}
 
 
@@ -137,17 +143,23 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
     show("== maze512-32-9, a query between two adjacent open cells", med, "Grid.search, adjacent cells")
     sec.target("Grid.search between two adjacent cells of maze512-32-9 (us)", med["Grid.search, adjacent cells"] * 1e6,
                5.0, unit=" us", at_most=True)
+    cpu: Timings = {}
     med = interleaved({
         "search_many, workers=1": lambda: grid.search_many(batch, diagonal=True, heuristic="octile", record=False),
         "search_many, workers=2": lambda: grid.search_many(batch, workers=2, diagonal=True, heuristic="octile",
                                                            record=False),
         "a Python loop over .search": lambda: [grid.search(s, t, diagonal=True, heuristic="octile", record=False)
                                                for s, t in batch],
-    }, args.reps)
+    }, args.reps, cpu=cpu)
     show(f"== maze512-32-9, a batch of {len(batch)} scenarios", med, "search_many, workers=1")
     x2 = med["search_many, workers=1"] / med["search_many, workers=2"]
+    # The same searches cost more CPU time on two cores than on one when the
+    # cores slow each other down (these searches read a few MiB each, more
+    # than a core's own cache holds): the CPU column shows how much.
+    print(f"  CPU time per batch: {fmt_time(cpu['search_many, workers=2'])} with two workers, "
+          f"{fmt_time(cpu['search_many, workers=1'])} with one")
     sec.table(f"Grid.search_many on maze512-32-9 ({len(batch)} scenarios, octile, record=False)",
-              ["run", "per batch"], [[k, seconds(v)] for k, v in med.items()])
+              ["run", "per batch", "CPU time"], [[k, seconds(v), seconds(cpu[k])] for k, v in med.items()])
     sec.target("search_many workers=2 / workers=1 (throughput)", x2, 1.8)
     # Where a batch saves most, the reading of each query's arguments: many
     # short queries (to a random open cell up to 8 rows and columns away
