@@ -97,11 +97,18 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
             theirs = nx.astar_path_length(g, s.start, s.goal, heuristic=octile)
             if not rel_close(theirs, r.cost, 1e-9):
                 return fail(f"{gm.name} {s.start}->{s.goal}: networkx {theirs}, ours {r.cost}")
+            jumped = grid.search(s.start, s.goal, diagonal=True, algorithm="jps", record=False)
+            if not rel_close(jumped.cost, r.cost, 1e-9):
+                return fail(f"{gm.name} {s.start}->{s.goal}: jps {jumped.cost}, astar {r.cost}")
         if args.check:
             continue
         med = interleaved({
             "Grid.search": lambda: [grid.search(s.start, s.goal, diagonal=True, heuristic="octile", record=False)
                                     for s in scens],
+            # The same costs by another road (jps's own counters and, among
+            # equal-cost paths, its own path): beside the target, not in it.
+            "Grid.search jps": lambda: [grid.search(s.start, s.goal, diagonal=True, algorithm="jps", record=False)
+                                        for s in scens],
             "networkx astar_path_length (prebuilt)": lambda: [nx.astar_path_length(g, s.start, s.goal,
                                                                                     heuristic=octile)
                                                                for s in scens],
@@ -109,12 +116,14 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
         per = {k: v / len(scens) for k, v in med.items()}
         show(f"== {gm.name}: {len(scens)} scenarios, per query", per, "Grid.search")
         x = per["networkx astar_path_length (prebuilt)"] / per["Grid.search"]
-        rows.append([gm.name, seconds(per["Grid.search"]), seconds(per["networkx astar_path_length (prebuilt)"]),
-                     ratio(x)])
+        nx_time = per["networkx astar_path_length (prebuilt)"]
+        rows.append([gm.name, seconds(per["Grid.search"]), seconds(nx_time), ratio(x),
+                     seconds(per["Grid.search jps"]), ratio(nx_time / per["Grid.search jps"])])
         sec.target(f"Grid A* on {gm.name}, per query, networkx (prebuilt graph) / ours", x, 100.0)
     if rows:
-        sec.table("Grid.search on the Moving AI maps (24 scenarios each, 8-connected, octile, record=False)",
-                  ["map", "ours", "networkx", "networkx / ours"], rows)
+        sec.table("Grid.search on the Moving AI maps (24 scenarios each, 8-connected, octile, record=False; "
+                  "jps: the same optimal costs, its own counters)",
+                  ["map", "ours", "networkx", "networkx / ours", "ours, jps", "networkx / jps"], rows)
 
     # Two adjacent open cells of the 512 x 512 maze, and a batch of its scenarios.
     maze = next(gm for gm in maps if gm.name == "maze512-32-9")

@@ -84,7 +84,7 @@ REPORT = Report()
 
 def ratio(x: float) -> str:
     """A peer/ours ratio for a table cell."""
-    return f"{x:.3g}x" if x < 1e4 else f"{x:.0f}x"
+    return f"{x:.3g}x" if x < 1e3 else f"{x:,.0f}x"
 
 
 def seconds(x: float) -> str:
