@@ -159,7 +159,7 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
                                                            record=False),
         "a Python loop over .search": lambda: [grid.search(s, t, diagonal=True, heuristic="octile", record=False)
                                                for s, t in batch],
-    }, args.reps, cpu=cpu)
+    }, 2 * args.reps + 1, cpu=cpu)  # three runs of the same searches: more turns, a steadier median
     show(f"== maze512-32-9, a batch of {len(batch)} scenarios", med, "search_many, workers=1")
     x2 = med["search_many, workers=1"] / med["search_many, workers=2"]
     # The same searches cost more CPU time on two cores than on one when the

@@ -89,8 +89,9 @@ def ratio(x: float) -> str:
 
 def seconds(x: float) -> str:
     """A time for a table cell, in the unit that suits it."""
-    if x >= 1.0:
+    # Thresholds just under each unit, so that 0.9999 s reads "1 s", not "1e+03 ms".
+    if x >= 0.9995:
         return f"{x:.3g} s"
-    if x >= 1e-3:
+    if x >= 0.9995e-3:
         return f"{x * 1e3:.3g} ms"
     return f"{x * 1e6:.3g} µs"
