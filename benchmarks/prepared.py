@@ -152,23 +152,37 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
     show("== maze512-32-9, a query between two adjacent open cells", med, "Grid.search, adjacent cells")
     sec.target("Grid.search between two adjacent cells of maze512-32-9 (us)", med["Grid.search, adjacent cells"] * 1e6,
                5.0, unit=" us", at_most=True)
+    # Two interleavings: a run right after a two-worker batch is slower (the
+    # searches' data sit in the other core's cache, and the machine may have
+    # lowered its clock), so the Python loop is compared with workers=1 alone,
+    # and workers=2 with workers=1 taking turns in both orders.
+    def many1() -> Any:
+        return grid.search_many(batch, diagonal=True, heuristic="octile", record=False)
+
     cpu: Timings = {}
     med = interleaved({
-        "search_many, workers=1": lambda: grid.search_many(batch, diagonal=True, heuristic="octile", record=False),
+        "search_many, workers=1": many1,
         "search_many, workers=2": lambda: grid.search_many(batch, workers=2, diagonal=True, heuristic="octile",
                                                            record=False),
+    }, 2 * args.reps + 1, cpu=cpu)
+    med_loop = interleaved({
+        "search_many, workers=1": many1,
         "a Python loop over .search": lambda: [grid.search(s, t, diagonal=True, heuristic="octile", record=False)
                                                for s, t in batch],
-    }, 2 * args.reps + 1, cpu=cpu)  # three runs of the same searches: more turns, a steadier median
+    }, 2 * args.reps + 1)
     show(f"== maze512-32-9, a batch of {len(batch)} scenarios", med, "search_many, workers=1")
+    show(f"== maze512-32-9, a batch of {len(batch)} scenarios", med_loop, "search_many, workers=1")
     x2 = med["search_many, workers=1"] / med["search_many, workers=2"]
     # The same searches cost more CPU time on two cores than on one when the
     # cores slow each other down (these searches read a few MiB each, more
     # than a core's own cache holds): the CPU column shows how much.
     print(f"  CPU time per batch: {fmt_time(cpu['search_many, workers=2'])} with two workers, "
           f"{fmt_time(cpu['search_many, workers=1'])} with one")
-    sec.table(f"Grid.search_many on maze512-32-9 ({len(batch)} scenarios, octile, record=False)",
-              ["run", "per batch", "CPU time"], [[k, seconds(v), seconds(cpu[k])] for k, v in med.items()])
+    sec.table(f"Grid.search_many on maze512-32-9 ({len(batch)} scenarios, octile, record=False), workers=2 and "
+              "workers=1 taking turns; then workers=1 and a Python loop taking turns",
+              ["run", "per batch", "CPU time"], [[k, seconds(v), seconds(cpu[k])] for k, v in med.items()]
+              + [["search_many, workers=1 (taking turns with the loop)", seconds(med_loop["search_many, workers=1"]), ""],
+                 ["a Python loop over .search", seconds(med_loop["a Python loop over .search"]), ""]])
     sec.target("search_many workers=2 / workers=1 (throughput)", x2, 1.8)
     # Where a batch saves most, the reading of each query's arguments: many
     # short queries (to a random open cell up to 8 rows and columns away
@@ -192,7 +206,7 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
     sec.table(f"Grid.search_many on maze512-32-9, {len(short)} short queries (octile, record=False)",
               ["run", "per batch"], [[k, seconds(v)] for k, v in med_short.items()])
     sec.target("search_many workers=1 against a Python loop over .search (scenarios)",
-               med["a Python loop over .search"] / med["search_many, workers=1"], 1.0)
+               med_loop["a Python loop over .search"] / med_loop["search_many, workers=1"], 1.0)
     sec.target("search_many workers=1 against a Python loop over .search (short queries)",
                med_short["a Python loop over .search"] / med_short["search_many, workers=1"], 1.0)
     cells = costs.size
