@@ -152,10 +152,10 @@ def bench_grids(mods: dict[str, Any], args: argparse.Namespace) -> int:
     show("== maze512-32-9, a query between two adjacent open cells", med, "Grid.search, adjacent cells")
     sec.target("Grid.search between two adjacent cells of maze512-32-9 (us)", med["Grid.search, adjacent cells"] * 1e6,
                5.0, unit=" us", at_most=True)
-    # Two interleavings: a run right after a two-worker batch is slower (the
-    # searches' data sit in the other core's cache, and the machine may have
-    # lowered its clock), so the Python loop is compared with workers=1 alone,
-    # and workers=2 with workers=1 taking turns in both orders.
+    # Two interleavings: on this machine whatever runs right after a
+    # two-worker batch ran 5-10% slower (the loop or workers=1 alike), so the
+    # Python loop is compared with workers=1 alone, and workers=2 with
+    # workers=1 taking turns in both orders.
     def many1() -> Any:
         return grid.search_many(batch, diagonal=True, heuristic="octile", record=False)
 
