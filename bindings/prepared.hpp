@@ -115,7 +115,8 @@ bool add_prepared_class(PyObject* module, PyObject*& slot, const char* name, con
 class WorkspacePool {
  public:
   WorkspacePool() = default;
-  // Keeps up to `kept` workspaces of at most `max_bytes` each.
+  // Keeps up to `kept` workspaces holding at most `max_bytes` each (arrays
+  // and open list).
   WorkspacePool(std::size_t kept, std::uint64_t max_bytes) : kept_(kept), max_bytes_(max_bytes) {}
 
   std::unique_ptr<Workspace> take() {
@@ -126,12 +127,15 @@ class WorkspacePool {
   }
   // Keeps a few for the next queries; drops the rest.
   void give(std::unique_ptr<Workspace> w) {
-    if (w && free_.size() < kept_ && w->bytes() <= max_bytes_) free_.push_back(std::move(w));
+    if (!w || free_.size() >= kept_) return;
+    if (max_bytes_ != kUnlimited && w->held_bytes() > max_bytes_) return;
+    free_.push_back(std::move(w));
   }
 
  private:
   std::size_t kept_ = 4;
-  std::uint64_t max_bytes_ = ~std::uint64_t{0};
+  static constexpr std::uint64_t kUnlimited = ~std::uint64_t{0};
+  std::uint64_t max_bytes_ = kUnlimited;
   std::vector<std::unique_ptr<Workspace>> free_;
 };
 

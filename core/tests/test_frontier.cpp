@@ -146,6 +146,23 @@ TEST(MonotoneQueue, PopsInTheHeapsOrderOnRandomOperations) {
 // read from the front and now and then compacted. Pops stay in (priority,
 // push sequence) order, a lower priority pushed meanwhile (through the
 // heap) first.
+// What a queue holds between searches counts every entry it had room for,
+// wherever it kept them: a pool that keeps workspaces up to a size reads it.
+TEST(MonotoneQueue, HeldBytesCoverItsLargestSearch) {
+  using detail::packed_entry;
+  detail::MonotoneQueue q;
+  q.begin(0.0, 1.0);
+  const std::uint64_t empty = q.held_bytes();
+  constexpr std::uint32_t kPushes = 100000;
+  for (std::uint32_t i = 0; i < kPushes; ++i) {
+    const double p = static_cast<double>(i % 1000) * 0.7;  // the current bucket, the ring and beyond
+    q.push(packed_entry(p, i, i), p);
+  }
+  while (!q.empty()) q.pop();
+  q.begin(0.0, 1.0);
+  EXPECT_GE(q.held_bytes(), empty + std::uint64_t{kPushes} * sizeof(detail::PackedEntry) / 2);
+}
+
 TEST(MonotoneQueue, LongRunOfTiesPopsInPushOrder) {
   using detail::packed_entry;
   detail::MonotoneQueue q;

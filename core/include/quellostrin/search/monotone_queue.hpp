@@ -106,6 +106,16 @@ class MonotoneQueue {
   bool empty() const { return size_ == 0; }
   std::size_t size() const { return size_; }
 
+  // The bytes its storage holds between searches: the heap's, the ring's,
+  // the run's and the overflow's room, which stays as the largest search
+  // left it.
+  std::uint64_t held_bytes() const {
+    std::uint64_t entries = run_.capacity() + scratch_.capacity();
+    for (const Entries& bucket : ring_) entries += bucket.capacity();
+    return heap_.held_bytes() + entries * sizeof(PackedEntry) + overflow_.capacity() * sizeof(Far) +
+           counts_.capacity() * sizeof(std::uint32_t);
+  }
+
   // `e` must be the entry of `priority` (packed_entry).
   [[gnu::always_inline]] void push(PackedEntry e, double priority) {
     if (size_ == capacity_) grow();
@@ -177,6 +187,7 @@ class MonotoneQueue {
     }
     bool empty() const { return size_ == 0; }
     std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
     PackedEntry back() const { return data_[size_ - 1]; }
     PackedEntry operator[](std::size_t i) const { return data_[i]; }
     PackedEntry* begin() { return data_.get(); }

@@ -56,6 +56,8 @@ class QuadHeap {
   bool empty() const { return size_ == 0; }
   void clear() { size_ = 0; }
   std::size_t size() const { return size_; }
+  // The bytes its storage holds, whatever it holds now.
+  std::size_t held_bytes() const { return room_ * sizeof(PackedEntry); }
 
   // Empties the heap for a search whose memory `account` keeps (until the
   // next begin: the account must outlive the search's pushes), charged from

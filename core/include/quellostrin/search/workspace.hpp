@@ -62,6 +62,8 @@ class Workspace {
 
   // The bytes of its arrays (its open list's aside).
   std::uint64_t bytes() const { return size_mul(size_, kBytesPerIndex); }
+  // The bytes it holds between queries: its arrays and its open list's storage.
+  std::uint64_t held_bytes() const { return bytes() + queue_.held_bytes(); }
 
   std::uint16_t reached() const { return base_; }
   std::uint16_t closed() const { return static_cast<std::uint16_t>(base_ + 1); }
